@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Vokarin, then starts it (run) or runs every test (test).
+# Safe to run again: it installs nothing twice and rebuilds only what changed.
+set -euo pipefail
+
+mode=${1:-run}
+case "$mode" in run | test) ;; *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
+
+# Everything the build, the program and the tests need from Debian or Ubuntu.
+packages=(
+    cmake g++ ninja-build
+    qt6-base-dev qt6-multimedia-dev qt6-speech-dev qt6-declarative-dev libxkbcommon-dev
+    qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n
+    fonts-wqy-microhei
+    xvfb xauth pulseaudio
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+fi
+
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+cmake -S "$root" -B "$build" -G Ninja -DVOKARIN_WERROR="$werror" >/dev/null
+cmake --build "$build"
+
+if [ "$mode" = run ]; then
+    exec "$build/Vokarin/vokarin"
+fi
+
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

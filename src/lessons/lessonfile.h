@@ -1,0 +1,32 @@
+#pragma once
+
+#include "fileio.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+// One line of a lesson file: the English word and its Chinese meaning.
+struct WordPair final {
+    QString word;
+    QString meaning;
+
+    bool operator==(const WordPair&) const = default;
+};
+
+// Receives each pair as soon as it is read; returning false stops the read.
+using PairReceiver = std::function<bool(const QString& word, const QString& meaning)>;
+
+// Lesson files are GBK text, one record per line: "word","meaning" CR LF.
+// Files in UTF-8 (with or without a byte-order mark) or UTF-16 (with one) are read too.
+
+// Counts lines: a line ends at CR (a following LF belongs to it); an LF alone ends nothing.
+FileResult countlines(const QString& path, qint32& lines);
+
+// Reads up to records pairs from the start of path as a stream of fields, word then meaning,
+// handing each to receive. Fails with FieldsRanOut when the file ends first.
+FileResult readpairs(const QString& path, qint32 records, const PairReceiver& receive);
+
+// Writes the pairs as GBK (GB18030 for characters beyond GBK). Replaces the file as a whole,
+// or leaves the old one untouched on failure.
+FileResult writepairs(const QString& path, const QList<WordPair>& pairs);

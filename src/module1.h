@@ -1,0 +1,39 @@
+#pragma once
+
+#include "fileio.h"
+#include "settings/settingsrecord.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+// State shared by every window for the whole run. main() makes one; tests make their own
+// against a temporary application folder.
+struct Module1 final {
+    explicit Module1(QString appFolder);
+
+    QString AppFolder;
+
+    SettingsRecord Settings;
+    QString SettingsPath;
+    qint32 SavedChoiceCount = 3;
+
+    // The lesson files chosen in the chooser, studied in order.
+    QStringList SelectedFiles;
+    qint32 SelectedFileCount = 0;
+    qint32 CurrentFileIndex = 0;
+
+    QTime PracticeStart;
+    QTime PracticeEnd;
+    qint32 PracticeMinutes = 0;
+
+    // Reads csh2.dat, writing the defaults first when it is missing. Whatever goes wrong, the
+    // fields end up usable (defaults where nothing could be read); the result says what failed.
+    FileResult LoadSettings();
+
+    // Writes the fields back to csh2.dat.
+    FileResult SaveSettings() const;
+
+    QString lessonFolder() const;
+    QString notebookPath() const;
+};

@@ -1,0 +1,298 @@
+#include "lessons/lessonfile.h"
+#include "testfiles.h"
+
+#include <QElapsedTimer>
+#include <QStringEncoder>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+using Pairs = QList<WordPair>;
+Q_DECLARE_METATYPE(FileError)
+
+char* toString(const WordPair& p) {
+    return QTest::toString(QStringLiteral("(%1 | %2)").arg(p.word, p.meaning));
+}
+
+namespace {
+
+// GBK bytes of a few meanings, spelled out rather than produced by the code under test.
+const QByteArray Apple = QByteArray::fromHex("C6BBB9FB");              // 苹果
+const QByteArray Pear = QByteArray::fromHex("C0E6");                   // 梨
+const QByteArray RedComma = QByteArray::fromHex("BAECC9ABB5C42CBAEC"); // 红色的,红
+
+QByteArray utf16(const QString& text, bool littleEndian) {
+    QByteArray out = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        out.append(littleEndian ? lo : hi).append(littleEndian ? hi : lo);
+    }
+    return out;
+}
+
+FileResult readAll(const QString& path, qint32 records, Pairs& pairs) {
+    pairs.clear();
+    return readpairs(path, records, [&](const QString& w, const QString& m) {
+        pairs.append({w, m});
+        return true;
+    });
+}
+
+} // namespace
+
+class tst_LessonFile final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void countlines_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("empty file") << QByteArray() << 0;
+        QTest::newRow("one line without end") << QByteArray("a") << 1;
+        QTest::newRow("one line with CR LF") << QByteArray("a\r\n") << 1;
+        QTest::newRow("last line without end") << QByteArray("a\r\nb") << 2;
+        QTest::newRow("extra CR LF is a blank line") << QByteArray("a\r\nb\r\n\r\n") << 3;
+        QTest::newRow("only CR LF") << QByteArray("\r\n") << 1;
+        QTest::newRow("LF alone ends no line") << QByteArray("a\nb\nc\n") << 1;
+        QTest::newRow("CR alone ends a line") << QByteArray("a\rb\r") << 2;
+        QTest::newRow("LF after CR LF starts a line") << QByteArray("a\r\n\nb") << 2;
+        QTest::newRow("UTF-16 little-endian") << utf16("a\r\nb\r\nc\r\n", true) << 3;
+        QTest::newRow("UTF-16 big-endian") << utf16("a\r\nb", false) << 2;
+        QTest::newRow("UTF-8 mark alone") << QByteArray("\xEF\xBB\xBF") << 0;
+    }
+    void countlines() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, lines);
+        QTemporaryDir dir;
+        qint32 counted = -1;
+        QVERIFY(::countlines(putFile(dir, "l.txt", bytes), counted).ok());
+        QCOMPARE(counted, lines);
+    }
+
+    void readpairs_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<Pairs>("pairs");
+        QTest::addColumn<FileError>("error");
+        const auto ok = FileError::None;
+        const auto ranOut = FileError::FieldsRanOut;
+
+        QTest::newRow("two records")
+            << "\"apple\",\"" + Apple + "\"\r\n\"pear\",\"" + Pear + "\"\r\n"
+            << 2 << Pairs{{"apple", "苹果"}, {"pear", "梨"}} << ok;
+        QTest::newRow("comma inside quotes") << "\"red\",\"" + RedComma + "\"\r\n"
+                                             << 1 << Pairs{{"red", "红色的,红"}} << ok;
+        QTest::newRow("unquoted fields") << "apple," + Apple + "\r\n"
+                                         << 1 << Pairs{{"apple", "苹果"}} << ok;
+        QTest::newRow("three fields shift the rest")
+            << QByteArray("\"a\",\"b\",\"c\"\r\n\"d\",\"e\"\r\n") << 2
+            << Pairs{{"a", "b"}, {"c", "d"}} << ok;
+        QTest::newRow("one field takes the next line's first")
+            << QByteArray("\"a\"\r\n\"b\",\"c\"\r\n") << 1 << Pairs{{"a", "b"}} << ok;
+        QTest::newRow("blank line is an empty word")
+            << QByteArray("a,b\r\n\r\nc,d\r\n") << 3 << Pairs{{"a", "b"}, {"", "c"}} << ranOut;
+        QTest::newRow("extra CR LF at the end runs out")
+            << QByteArray("a,b\r\nc,d\r\n\r\n") << 3 << Pairs{{"a", "b"}, {"c", "d"}} << ranOut;
+        QTest::newRow("last line without CR LF")
+            << QByteArray("a,b\r\nc,d") << 2 << Pairs{{"a", "b"}, {"c", "d"}} << ok;
+        QTest::newRow("meaning missing at the end")
+            << QByteArray("a,b\r\nc") << 2 << Pairs{{"a", "b"}} << ranOut;
+        QTest::newRow("zero records read nothing") << QByteArray("a,b\r\n") << 0 << Pairs{} << ok;
+        QTest::newRow("empty file runs out at once") << QByteArray() << 1 << Pairs{} << ranOut;
+        QTest::newRow("empty quoted fields")
+            << QByteArray("\"\",\"\"\r\n") << 1 << Pairs{{"", ""}} << ok;
+        QTest::newRow("blanks inside quotes are kept")
+            << QByteArray("\" apple pie \",\"  x  \"\r\n") << 1 << Pairs{{" apple pie ", "  x  "}}
+            << ok;
+        QTest::newRow("blanks around quoted fields are skipped")
+            << "  \"apple\"  ,  \"" + Apple + "\"  \r\n"
+            << 1 << Pairs{{"apple", "苹果"}} << ok;
+        QTest::newRow("blanks around unquoted fields are dropped")
+            << "  ice cream \t, " + Apple + " \t\r\n"
+            << 1 << Pairs{{"ice cream", "苹果"}} << ok;
+        QTest::newRow("tab before a field is skipped")
+            << QByteArray("\t\"a\",\t\"b\"\r\n") << 1 << Pairs{{"a", "b"}} << ok;
+        QTest::newRow("text after the closing quote is dropped")
+            << QByteArray("\"a\"xyz,\"b\" junk\r\n\"c\",\"d\"") << 2
+            << Pairs{{"a", "b"}, {"c", "d"}} << ok;
+        QTest::newRow("lone LF ends a field")
+            << QByteArray("\"a\",\"b\"\n\"c\",\"d\"\n") << 2 << Pairs{{"a", "b"}, {"c", "d"}} << ok;
+        QTest::newRow("CR alone ends a field")
+            << QByteArray("a,b\rc,d\r") << 2 << Pairs{{"a", "b"}, {"c", "d"}} << ok;
+        QTest::newRow("unclosed quote ends at the line end")
+            << "\"apple\",\"" + Apple + "\r\n\"pear\",\"" + Pear + "\"\r\n"
+            << 2 << Pairs{{"apple", "苹果"}, {"pear", "梨"}} << ok;
+        QTest::newRow("unclosed quote at the end of the file")
+            << "\"apple\",\"" + Apple << 1 << Pairs{{"apple", "苹果"}} << ok;
+        QTest::newRow("invalid GBK byte stays inside its field")
+            << QByteArray("\"a\x81\",\"b\"\r\n\"c\",\"d\"\r\n") << 2
+            << Pairs{{QStringLiteral("a\uFFFD"), "b"}, {"c", "d"}} << ok;
+        QTest::newRow("unfinished character at the end of the file")
+            << QByteArray("a,b\x81") << 1 << Pairs{{"a", QStringLiteral("b\uFFFD")}} << ok;
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF\"apple\",\"苹果\"\r\n") << 1
+                                         << Pairs{{"apple", "苹果"}} << ok;
+        QTest::newRow("UTF-8 without mark") << QByteArray("\"apple\",\"苹果\"\r\n\"pear\",\"梨\"")
+                                            << 2 << Pairs{{"apple", "苹果"}, {"pear", "梨"}} << ok;
+        QTest::newRow("UTF-16 little-endian")
+            << utf16("\"apple\",\"苹果\"\r\n\"red\",\"红色的,红\"\r\n", true) << 2
+            << Pairs{{"apple", "苹果"}, {"red", "红色的,红"}} << ok;
+        QTest::newRow("UTF-16 big-endian")
+            << utf16("\"pear\",\"梨\"\r\n", false) << 1 << Pairs{{"pear", "梨"}} << ok;
+    }
+    void readpairs() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, records);
+        QFETCH(Pairs, pairs);
+        QFETCH(FileError, error);
+        QTemporaryDir dir;
+        Pairs read;
+        const FileResult result = readAll(putFile(dir, "l.txt", bytes), records, read);
+        QCOMPARE(read, pairs);
+        QCOMPARE(result.kind, error);
+        QCOMPARE(result.description.isEmpty(), error == FileError::None);
+    }
+
+    void readerMayStopAfterAnyPair() {
+        QTemporaryDir dir;
+        const QString path = putFile(dir, "l.txt", "a,b\r\nc,d\r\ne,f\r\n");
+        int calls = 0;
+        QVERIFY(
+            ::readpairs(path, 3, [&](const QString&, const QString&) { return ++calls < 2; }).ok());
+        QCOMPARE(calls, 2);
+    }
+
+    void openFailures_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<FileError>("readError");
+        QTest::addColumn<FileError>("writeError");
+        QTest::newRow("missing file")
+            << "nothing-here.txt" << FileError::CannotOpen << FileError::None;
+        QTest::newRow("missing folder")
+            << "no-folder/l.txt" << FileError::CannotOpen << FileError::CannotOpen;
+        QTest::newRow("a folder") << "folder" << FileError::AccessRefused
+                                  << FileError::AccessRefused;
+        QTest::newRow("no name") << "" << FileError::CannotOpen << FileError::CannotOpen;
+    }
+    void openFailures() {
+        QFETCH(QString, name);
+        QFETCH(FileError, readError);
+        QFETCH(FileError, writeError);
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir("folder");
+        const QString path = name.isEmpty() ? QString() : dir.filePath(name);
+        qint32 lines = -1;
+        const FileResult counted = ::countlines(path, lines);
+        QCOMPARE(counted.kind, readError);
+        QVERIFY(!counted.description.isEmpty());
+        QCOMPARE(lines, 0);
+        Pairs read;
+        QCOMPARE(readAll(path, 1, read).kind, readError);
+        QVERIFY(read.isEmpty());
+        QCOMPARE(writepairs(path, {{"a", "b"}}).kind, writeError);
+    }
+
+    void writtenBytesAreExact_data() {
+        QTest::addColumn<Pairs>("pairs");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("apple") << Pairs{{"apple", "苹果"}}
+                               << QByteArray::fromHex("226170706C65222C22C6BBB9FB220D0A");
+        QTest::newRow("two records, comma inside")
+            << Pairs{{"pear", "梨"}, {"red", "红色的,红"}}
+            << "\"pear\",\"" + Pear + "\"\r\n\"red\",\"" + RedComma + "\"\r\n";
+        QTest::newRow("empty fields") << Pairs{{"", ""}} << QByteArray("\"\",\"\"\r\n");
+        QTest::newRow("nothing gives an empty file") << Pairs{} << QByteArray();
+    }
+    void writtenBytesAreExact() {
+        QFETCH(Pairs, pairs);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("out.txt");
+        QVERIFY(writepairs(path, pairs).ok());
+        QCOMPARE(fileBytes(path), bytes);
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<Pairs>("pairs");
+        QTest::newRow("commas and blanks") << Pairs{
+            {"ice cream", "冰淇淋, 雪糕"}, {" look after ", " 照顾 "}, {"red", "红色的,红"}};
+        QTest::newRow("beyond GBK")
+            << Pairs{{"euro", "€"}, {"smile", "😀"}, {"café", "咖啡馆"}, {"rare", "𠀀"}};
+        QTest::newRow("single and empty") << Pairs{{"a", ""}, {"", "b"}};
+    }
+    void roundTrip() {
+        QFETCH(Pairs, pairs);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("round.txt");
+        QVERIFY(writepairs(path, pairs).ok());
+        QVERIFY(!fileBytes(path).contains('?'));
+        qint32 lines = 0;
+        QVERIFY(::countlines(path, lines).ok());
+        QCOMPARE(lines, pairs.size());
+        Pairs read;
+        QVERIFY(readAll(path, lines, read).ok());
+        QCOMPARE(read, pairs);
+    }
+
+    void emptyWriteCountsZeroLines() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("empty.txt");
+        QVERIFY(writepairs(path, {}).ok());
+        qint32 lines = -1;
+        QVERIFY(::countlines(path, lines).ok());
+        QCOMPARE(lines, 0);
+    }
+
+    void failedWriteLeavesOldFile() {
+        QTemporaryDir dir;
+        const QByteArray old = "\"old\",\"" + Pear + "\"\r\n";
+        const QString path = putFile(dir, "keep.txt", old);
+        Pairs many;
+        for (int i = 0; i < 2000; ++i)
+            many.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思")});
+
+        // Cap the size of any file this process writes, so the write fails midway even for
+        // root, for whom permissions are no obstacle.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit capped = saved;
+        capped.rlim_cur = 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &capped), 0);
+        const FileResult result = writepairs(path, many);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(result.kind, FileError::WriteFailed);
+        QVERIFY(!result.description.isEmpty());
+        QCOMPARE(fileBytes(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+    }
+
+    void largeLessonLoadsQuickly() {
+        QTemporaryDir dir;
+        QByteArray bytes;
+        const int count = 100000;
+        for (int i = 0; i < count; ++i)
+            bytes += "\"word" + QByteArray::number(i) + "\",\"" + Apple + Pear + "\"\r\n";
+        const QString path = putFile(dir, "big.txt", bytes);
+
+        QElapsedTimer timer;
+        timer.start();
+        qint32 lines = 0;
+        QVERIFY(::countlines(path, lines).ok());
+        int seen = 0;
+        QVERIFY(::readpairs(path, lines, [&](const QString&, const QString& m) {
+                    seen += m == u"苹果梨";
+                    return true;
+                }).ok());
+        const qint64 ms = timer.elapsed();
+        QCOMPARE(lines, count);
+        QCOMPARE(seen, count);
+        qInfo("100000 pairs counted and read in %lld ms", ms);
+        // A generous bound: it only trips when reading stops being linear.
+        QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LessonFile)
+#include "tst_lessonfile.moc"
