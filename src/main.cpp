@@ -1,13 +1,35 @@
 #include "mainwindow/frmmain.h"
 #include "module1.h"
+#include "platform/platform.h"
+#include "platform/qtcolourchooser.h"
+#include "platform/qtfiledialogs.h"
+#include "platform/qtmessageboxes.h"
+#include "platform/qtsound.h"
+#include "platform/qtspeech.h"
+#include "platform/qttranslation.h"
+#include "platform/systemclock.h"
+#include "platform/systemrandom.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vokarin"));
+    installChineseTranslation(app);
+
+    QtMessageBoxes messages;
+    QtFileDialogs files;
+    QtColourChooser colours;
+    QtSound sound;
+    QtSpeech speech;
+    SystemClock clock;
+    SystemRandom random;
+    const Platform platform{messages, files, colours, sound, clock, random};
+
     Module1 module(QCoreApplication::applicationDirPath());
-    frmMain window(module);
+    module.SpeechObject = &speech;
+
+    frmMain window(module, platform);
     window.show();
     return QApplication::exec();
 }

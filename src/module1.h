@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTime>
 
+class Speech;
+
 // State shared by every window for the whole run. main() makes one; tests make their own
 // against a temporary application folder.
 struct Module1 final {
@@ -26,6 +28,9 @@ struct Module1 final {
     QTime PracticeStart;
     QTime PracticeEnd;
     qint32 PracticeMinutes = 0;
+
+    // The one text-to-speech object of the run; owned by main() (or a test).
+    Speech* SpeechObject = nullptr;
 
     // Reads csh2.dat, writing the defaults first when it is missing. Whatever goes wrong, the
     // fields end up usable (defaults where nothing could be read); the result says what failed.

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
+#include <limits>
 
 // Booleans are kept as 16-bit integers, as they are stored in csh2.dat.
 inline constexpr qint16 VbTrue = -1;
@@ -32,3 +34,11 @@ struct SettingsRecord final {
 
     bool operator==(const SettingsRecord&) const = default;
 };
+
+// Milliseconds between auto-browse ticks: AutoBrowseSpeed seconds for every reading of the
+// word. Worked out in 64 bits, and never under a second, so that no value in a damaged file
+// can make the timer spin.
+inline int autoBrowseInterval(const SettingsRecord& settings) {
+    const qint64 ms = qint64(settings.AutoBrowseSpeed) * 1000 * settings.ReadCount;
+    return int(std::clamp<qint64>(ms, 1000, std::numeric_limits<int>::max()));
+}

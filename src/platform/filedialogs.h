@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The common open and save dialogs. An empty result means the learner cancelled.
+class FileDialogs {
+public:
+    struct Request final {
+        QString filter;   // "description(*.ext)|*.ext"
+        QString folder;   // where the dialog starts
+        QString fileName; // the name offered, usually the last one chosen
+    };
+
+    virtual ~FileDialogs() = default;
+    virtual std::optional<QString> openFile(const Request& request) = 0;
+    virtual std::optional<QString> saveFile(const Request& request) = 0;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/messageboxes.h"
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void ok(const QString& text) override;
+    Answer yesNo(const QString& text) override;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/sound.h"
+
+#include <QObject>
+
+class QSoundEffect;
+
+class QtSound final : public QObject, public Sound {
+    Q_OBJECT
+
+public:
+    enum class Outcome { None, Played, DefaultSound, NoDevice, Failed, TimedOut };
+
+    explicit QtSound(QObject* parent = nullptr);
+    void play(const QString& wavePath) override;
+
+    // How the last play ended; for diagnosis and tests.
+    Outcome lastOutcome() const { return outcome_; }
+
+    // Length of a PCM wave file in milliseconds, or -1 when the header cannot be read.
+    static qint64 waveLength(const QString& wavePath);
+
+private:
+    QSoundEffect* effect_ = nullptr;
+    Outcome outcome_ = Outcome::None;
+};

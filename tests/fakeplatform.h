@@ -1,0 +1,112 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/colourchooser.h"
+#include "platform/filedialogs.h"
+#include "platform/messageboxes.h"
+#include "platform/platform.h"
+#include "platform/random.h"
+#include "platform/sound.h"
+#include "platform/speech.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTime>
+#include <deque>
+
+// Records the texts shown; answers Yes/No questions from a script (No when it runs dry).
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    void ok(const QString& text) override { shown << text; }
+    Answer yesNo(const QString& text) override {
+        shown << text;
+        if (answers.empty())
+            return Answer::No;
+        const Answer next = answers.front();
+        answers.pop_front();
+        return next;
+    }
+    QStringList shown;
+    std::deque<Answer> answers;
+};
+
+// Answers with the scripted paths; an empty script means the learner cancels.
+class FakeFileDialogs final : public FileDialogs {
+public:
+    std::optional<QString> openFile(const Request& request) override { return next(request); }
+    std::optional<QString> saveFile(const Request& request) override { return next(request); }
+    QList<Request> requests;
+    std::deque<std::optional<QString>> answers;
+
+private:
+    std::optional<QString> next(const Request& request) {
+        requests << request;
+        if (answers.empty())
+            return std::nullopt;
+        const auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class FakeColourChooser final : public ColourChooser {
+public:
+    std::optional<quint32> choose(quint32 initial) override {
+        offered << initial;
+        return answer;
+    }
+    QList<quint32> offered;
+    std::optional<quint32> answer; // empty: cancelled
+};
+
+class FakeSound final : public Sound {
+public:
+    void play(const QString& wavePath) override { played << wavePath; }
+    QStringList played;
+};
+
+// Every call, in order, as readable text.
+class FakeSpeech final : public Speech {
+public:
+    void open(const QString& site, const QString& app) override {
+        calls << QStringLiteral("open[%1][%2]").arg(site, app);
+    }
+    void setSpeed(qint32 wpm) override { calls << QStringLiteral("speed %1").arg(wpm); }
+    void setEnabled(bool on) override { calls << QStringLiteral("enabled %1").arg(on); }
+    void speak(const QString& text, qint32 flags) override {
+        calls << QStringLiteral("speak %1 %2").arg(text).arg(flags);
+    }
+    QStringList calls;
+};
+
+class FakeClock final : public Clock {
+public:
+    QTime now() const override { return time; }
+    QTime time{9, 0, 0};
+};
+
+// Hands out the scripted values in turn, then 0.
+class FakeRandom final : public Random {
+public:
+    double next() override {
+        if (values.empty())
+            return 0;
+        const double r = values.front();
+        values.pop_front();
+        return r;
+    }
+    void reseed() override { ++reseeds; }
+    std::deque<double> values;
+    int reseeds = 0;
+};
+
+struct FakePlatform final {
+    FakeMessageBoxes messages;
+    FakeFileDialogs files;
+    FakeColourChooser colours;
+    FakeSound sound;
+    FakeSpeech speech;
+    FakeClock clock;
+    FakeRandom random;
+    Platform platform{messages, files, colours, sound, clock, random};
+};
