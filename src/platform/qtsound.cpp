@@ -13,9 +13,11 @@
 
 namespace {
 
-// Beyond the sound's own length: device start-up and the sound server's buffering. Without a
-// working server QSoundEffect may claim to play for ever, so the wait must end by itself.
-constexpr qint64 MarginMs = 1500;
+// QSoundEffect reports the end of a sound late and unevenly (up to two seconds late for a short
+// sound on some servers), and without a working server it may claim to play for ever. So the
+// wait ends by the clock too: once the sound's own length and a little latency have passed,
+// it has been heard, and whatever the server still holds drains by itself.
+constexpr qint64 LatencyMs = 250;
 constexpr qint64 UnknownLengthMs = 3000;
 
 } // namespace
@@ -65,7 +67,7 @@ void QtSound::play(const QString& wavePath) {
         effect_->setSource(source);
 
     QEventLoop loop;
-    outcome_ = Outcome::TimedOut;
+    outcome_ = length < 0 ? Outcome::TimedOut : Outcome::Played;
     const auto ended = connect(effect_, &QSoundEffect::playingChanged, &loop, [&] {
         if (!effect_->isPlaying()) {
             outcome_ = Outcome::Played;
@@ -78,7 +80,7 @@ void QtSound::play(const QString& wavePath) {
             loop.quit();
         }
     });
-    QTimer::singleShot(length < 0 ? UnknownLengthMs : length + MarginMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(length < 0 ? UnknownLengthMs : length + LatencyMs, &loop, &QEventLoop::quit);
     effect_->play();
     if (effect_->status() == QSoundEffect::Error)
         outcome_ = Outcome::Failed;
@@ -86,5 +88,4 @@ void QtSound::play(const QString& wavePath) {
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     disconnect(ended);
     disconnect(failed);
-    effect_->stop();
 }

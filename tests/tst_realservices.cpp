@@ -1,0 +1,222 @@
+// The Qt implementations of the services, against a real sound server and speech engine.
+#include "platform/qtmessageboxes.h"
+#include "platform/qtsound.h"
+#include "platform/qtspeech.h"
+#include "platform/qttranslation.h"
+#include "testfiles.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QMediaDevices>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextToSpeech>
+#include <QTimer>
+
+namespace {
+
+const QString AlarmPath = QStringLiteral(VOKARIN_APP_DIR "/ERROR.wav");
+
+bool soundServerRunning() {
+    return QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("--check")}) == 0;
+}
+
+// The test command provides a sound server; elsewhere these tests may skip.
+#define REQUIRE_AUDIO()                                                                            \
+    do {                                                                                           \
+        if (!soundServerRunning() && qEnvironmentVariableIsEmpty("VOKARIN_REQUIRE_AUDIO"))         \
+            QSKIP("no sound server");                                                              \
+    } while (false)
+
+// Presses the button whose text contains buttonText in the next message box that opens, and
+// records what the box looked like.
+struct BoxPresser {
+    QString title, text, buttons;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+
+    void pressSoon(const QString& buttonText) {
+        QTimer::singleShot(50, [this, buttonText] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            for (QAbstractButton* b : box->buttons()) {
+                buttons += b->text() + u'|';
+                if (b->text().contains(buttonText))
+                    b->click();
+            }
+        });
+    }
+};
+
+QStringList statesWhile(QtSpeech& speech, const std::function<void()>& act, int spoken,
+                        int timeoutMs = 15000) {
+    QStringList states;
+    QObject::connect(speech.engine(), &QTextToSpeech::stateChanged, [&](QTextToSpeech::State s) {
+        states << (s == QTextToSpeech::Speaking ? "Speaking"
+                   : s == QTextToSpeech::Ready  ? "Ready"
+                                                : "Other");
+    });
+    act();
+    QElapsedTimer timer;
+    timer.start();
+    while (states.count("Ready") < spoken && timer.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    QTest::qWait(300); // anything more would show up here
+    QObject::disconnect(speech.engine(), nullptr, nullptr, nullptr);
+    return states;
+}
+
+} // namespace
+
+class tst_RealServices final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { installChineseTranslation(*QCoreApplication::instance()); }
+
+    void alarmIsShortPcm() {
+        const qint64 ms = QtSound::waveLength(AlarmPath);
+        QVERIFY(ms > 100);
+        QVERIFY(ms < 1000);
+    }
+
+    void playsAlarmToItsEnd() {
+        REQUIRE_AUDIO();
+        QVERIFY(!QMediaDevices::defaultAudioOutput().isNull());
+        QtSound sound;
+        QElapsedTimer timer;
+        timer.start();
+        sound.play(AlarmPath);
+        const qint64 took = timer.elapsed();
+        QCOMPARE(sound.lastOutcome(), QtSound::Outcome::Played);
+        QVERIFY2(took >= QtSound::waveLength(AlarmPath) / 2, qPrintable(QString::number(took)));
+        QVERIFY2(took < 3000, qPrintable(QString::number(took)));
+        sound.play(AlarmPath); // and again, with the sample already loaded
+        QCOMPARE(sound.lastOutcome(), QtSound::Outcome::Played);
+    }
+
+    void badSoundFilesReturnPromptly_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QtSound::Outcome>("outcome");
+        QTest::newRow("missing: default sound")
+            << QByteArray() << false << QtSound::Outcome::DefaultSound;
+        QTest::newRow("not a wave file")
+            << QByteArray(5000, 'x') << true << QtSound::Outcome::Failed;
+        QTest::newRow("empty file") << QByteArray() << true << QtSound::Outcome::Failed;
+    }
+    void badSoundFilesReturnPromptly() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, exists);
+        QFETCH(QtSound::Outcome, outcome);
+        REQUIRE_AUDIO();
+        QTemporaryDir dir;
+        const QString path = exists ? putFile(dir, "ERROR.wav", bytes) : dir.filePath("ERROR.wav");
+        QtSound sound;
+        QElapsedTimer timer;
+        timer.start();
+        sound.play(path);
+        QVERIFY2(timer.elapsed() < 3500, qPrintable(QString::number(timer.elapsed())));
+        // A broken file may also run into the time bound; either way it never hangs.
+        QVERIFY(sound.lastOutcome() == outcome ||
+                (outcome == QtSound::Outcome::Failed &&
+                 sound.lastOutcome() == QtSound::Outcome::TimedOut));
+    }
+
+    void speaksApple() {
+        REQUIRE_AUDIO();
+        QtSpeech speech;
+        speech.open(QString(10, u' '), QString(10, u' '));
+        QVERIFY2(speech.engine(), "no speech engine works");
+        speech.setSpeed(160);
+        const QStringList states = statesWhile(
+            speech, [&] { speech.speak("apple", 144); }, 1);
+        QCOMPARE(states, QStringList({"Speaking", "Ready"}));
+    }
+
+    void repeatsAreAllHeard() {
+        REQUIRE_AUDIO();
+        QtSpeech speech;
+        speech.open({}, {});
+        QVERIFY(speech.engine());
+        const QStringList states = statesWhile(
+            speech,
+            [&] {
+                for (int i = 0; i < 3; ++i)
+                    speech.speak("pear", 144);
+            },
+            3);
+        QCOMPARE(states.count("Speaking"), 3);
+        QCOMPARE(states.last(), QStringLiteral("Ready"));
+    }
+
+    void disabledIsSilent() {
+        REQUIRE_AUDIO();
+        QtSpeech speech;
+        speech.open({}, {});
+        QVERIFY(speech.engine());
+        speech.setEnabled(false);
+        QCOMPARE(statesWhile(
+                     speech, [&] { speech.speak("apple", 144); }, 1, 800),
+                 QStringList());
+        speech.setEnabled(true);
+        QCOMPARE(statesWhile(
+                     speech, [&] { speech.speak("apple", 144); }, 1),
+                 QStringList({"Speaking", "Ready"}));
+    }
+
+    void engineRate_data() {
+        QTest::addColumn<int>("wpm");
+        QTest::addColumn<double>("rate");
+        QTest::newRow("80 slowest") << 80 << -1.0;
+        QTest::newRow("120") << 120 << -0.5;
+        QTest::newRow("160 normal") << 160 << 0.0;
+        QTest::newRow("200") << 200 << 1.0 / 3;
+        QTest::newRow("280 fastest") << 280 << 1.0;
+        QTest::newRow("below range") << 40 << -1.0;
+        QTest::newRow("above range") << 400 << 1.0;
+    }
+    void engineRate() {
+        QFETCH(int, wpm);
+        QFETCH(double, rate);
+        QCOMPARE(::engineRate(wpm), rate);
+    }
+
+    void messageBoxReadsChinese() {
+        QtMessageBoxes boxes;
+        BoxPresser presser;
+        presser.pressSoon(QStringLiteral("确定"));
+        boxes.ok(QStringLiteral("单词少于2个,无法学习"));
+        QCOMPARE(presser.title, QStringLiteral("Vokarin"));
+        QCOMPARE(presser.text, QStringLiteral("单词少于2个,无法学习"));
+        QCOMPARE(presser.icon, QMessageBox::NoIcon);
+        QVERIFY2(presser.buttons.contains(QStringLiteral("确定")), qPrintable(presser.buttons));
+    }
+
+    void yesNoReturnsThePressedButton_data() {
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("是") << "是" << true;
+        QTest::newRow("否") << "否" << false;
+    }
+    void yesNoReturnsThePressedButton() {
+        QFETCH(QString, press);
+        QFETCH(bool, yes);
+        QtMessageBoxes boxes;
+        BoxPresser presser;
+        presser.pressSoon(press);
+        const auto answer = boxes.yesNo(QStringLiteral("才练了3分钟,再练一会吧！"));
+        QCOMPARE(answer == MessageBoxes::Answer::Yes, yes);
+        QCOMPARE(presser.icon, QMessageBox::NoIcon);
+    }
+};
+
+QTEST_MAIN(tst_RealServices)
+#include "tst_realservices.moc"
