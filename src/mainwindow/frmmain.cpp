@@ -1,8 +1,10 @@
 #include "mainwindow/frmmain.h"
 
+#include "lessons/formopen.h"
 #include "mainwindow/layoutmath.h"
 #include "mainwindow/twips.h"
 #include "module1.h"
+#include "platform/messageboxes.h"
 #include "platform/platform.h"
 #include "platform/qtcolourchooser.h"
 #include "platform/speech.h"
@@ -10,14 +12,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 namespace {
 
@@ -92,13 +98,21 @@ float topTw(const QWidget* widget) {
 frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
     : QWidget(parent)
     , module_(module)
-    , platform_(platform) {
+    , platform_(platform)
+    , engine_(module, platform, *this) {
     setObjectName(QStringLiteral("frmMain"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
     setWindowTitle(QStringLiteral("Vokarin2.0"));
     setAutoFillBackground(true);
     createControls();
     createToolBar();
     Form_Load();
+}
+
+frmMain::~frmMain() {
+    if (chooser_)
+        delete chooser_;
 }
 
 void frmMain::createControls() {
@@ -112,11 +126,15 @@ void frmMain::createControls() {
         Label3[i] = new QLabel(this);
         Label3[i]->setObjectName(QStringLiteral("Label3_%1").arg(i));
         Label3[i]->setFont(fontOf(ChoiceFamilies, 12));
+        Label3[i]->setMouseTracking(true);
+        Label2[i]->installEventFilter(this);
+        Label3[i]->installEventFilter(this);
     }
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFont(fontOf(ChoiceFamilies, 12));
     Text1->hide();
+    Text1->installEventFilter(this);
 
     Label4 = new QFrame(this);
     Label4->setObjectName(QStringLiteral("Label4"));
@@ -154,6 +172,7 @@ void frmMain::createToolBar() {
         action->setToolTip(QString::fromUtf16(button.tip));
         tbToolBar->widgetForAction(action)->setFocusPolicy(Qt::NoFocus);
     }
+    connect(tbToolBar, &QToolBar::actionTriggered, this, &frmMain::tbToolBar_ButtonClick);
     tbToolBar->raise();
     sbStatusBar->raise();
 }
@@ -184,19 +203,20 @@ void frmMain::Form_Load() {
     resize(toPixels(StartWidthTwips), toPixels(StartHeightTwips));
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
+
+    // The words missed last time come first, when there are any.
+    if (s.ReviewNotebookAtStart != VbFalse && QFileInfo::exists(module_.notebookPath())) {
+        setCaption(QStringLiteral(" Vokarin2.0: 正在复习上次的生词 "));
+        engine_.reviewNotebook(module_.notebookPath());
+    }
 }
 
 void frmMain::clscreen() {
     const SettingsRecord& s = module_.Settings;
     Label1->clear();
     setColour(Label1, QPalette::WindowText, colourOf(s.QuestionColor1));
-    const QColor back = backColor();
-    for (int i = 1; i <= 5; ++i) {
-        Label2[i]->clear();
-        Label3[i]->clear();
-        setColour(Label2[i], QPalette::Window, back);
-        setColour(Label3[i], QPalette::Window, back);
-    }
+    clearChoices();
+    // A single choice carries no number.
     Label2[1]->setVisible(s.ChoiceCount != 1);
 }
 
@@ -305,5 +325,259 @@ void frmMain::Form_Resize() {
                            toPixels(W / 2), qMax(toPixels(heightTw(Label1) - 100), 1));
         setPointSize(Text1, Label1->font().pointSizeF() - 4);
         setColour(Text1, QPalette::Base, backColor());
+    }
+}
+
+// --- What the drill sees of the window ---
+
+QString frmMain::question() const {
+    return Label1->text();
+}
+
+void frmMain::setQuestion(const QString& text) {
+    Label1->setText(text);
+}
+
+void frmMain::setQuestionColour(quint32 colour) {
+    setColour(Label1, QPalette::WindowText, toQColor(colour));
+}
+
+void frmMain::setNumber(int position, const QString& text) {
+    Label2[position]->setText(text);
+}
+
+QString frmMain::choice(int position) const {
+    return Label3[position]->text();
+}
+
+void frmMain::setChoice(int position, const QString& text) {
+    Label3[position]->setText(text);
+}
+
+void frmMain::setChoiceBackColour(int position, quint32 colour) {
+    setColour(Label3[position], QPalette::Window, toQColor(colour));
+}
+
+void frmMain::clearChoices() {
+    const QColor back = backColor();
+    for (int i = 1; i <= 5; ++i) {
+        Label2[i]->clear();
+        Label3[i]->clear();
+        setColour(Label2[i], QPalette::Window, back);
+        setColour(Label3[i], QPalette::Window, back);
+    }
+}
+
+QString frmMain::caption() const {
+    return windowTitle();
+}
+
+void frmMain::setCaption(const QString& text) {
+    setWindowTitle(text);
+}
+
+void frmMain::setTypingBoxVisible(bool visible) {
+    Text1->setVisible(visible);
+    if (!visible)
+        setFocus();
+}
+
+void frmMain::focusTypingBox() {
+    Text1->setFocus();
+}
+
+void frmMain::setTypingText(const QString& text) {
+    Text1->setText(text);
+}
+
+void frmMain::bringToTop() {
+    if (QWindow* window = windowHandle())
+        window->setFlag(Qt::WindowStaysOnTopHint);
+    else
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+
+void frmMain::showLessonChooser() {
+    if (chooser_) {
+        chooser_->raise();
+        chooser_->activateWindow();
+        return;
+    }
+    chooser_ = new Formopen(
+        module_, [this] { engine_.打开(); }, this);
+    chooser_->show();
+}
+
+// --- Commands ---
+
+namespace {
+
+// A command that fails leaves the window usable, whichever way it was given.
+template <typename Command> void guarded(Command&& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        qWarning("command failed: %s", e.what());
+    }
+}
+
+} // namespace
+
+void frmMain::tbToolBar_ButtonClick(const QAction* button) {
+    const QString key = button->data().toString();
+    guarded([&] {
+        if (key == u"打开") {
+            engine_.setReviewingNotebook(false);
+            engine_.选择();
+        } else if (key == u"重复") {
+            engine_.重复();
+        } else if (key == u"modechange") {
+            engine_.changechild();
+        } else if (key == u"朗读") {
+            engine_.朗读();
+        } else if (key == u"帮助") {
+            engine_.帮助();
+        }
+    });
+}
+
+void frmMain::Form_KeyPress(char16_t key) {
+    const bool questionShown = !Label1->text().isEmpty();
+    guarded([&] {
+        switch (key) {
+        case u' ':
+            if (questionShown && module_.Settings.ChoiceCount == 1)
+                engine_.Label3_Click(1);
+            break;
+        case u'1':
+        case u'2':
+        case u'3':
+        case u'4':
+        case u'5':
+            if (questionShown)
+                engine_.Label2_Click(key - u'0');
+            break;
+        case u'O':
+        case u'o':
+            engine_.setReviewingNotebook(false);
+            engine_.选择();
+            break;
+        case u'T':
+        case u't':
+            engine_.changechild();
+            break;
+        case u'R':
+        case u'r':
+            engine_.重复();
+            break;
+        case u'S':
+        case u's':
+            engine_.朗读();
+            break;
+        case u'H':
+        case u'h':
+        case 13:
+            engine_.帮助();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void frmMain::Text1_KeyPress(char16_t key) {
+    if (key != 13)
+        return;
+    const QString text = Text1->text();
+    Text1->clear();
+    guarded([&] { engine_.answerTyped(text); });
+}
+
+void frmMain::Label3_MouseMove(int position) {
+    if (Label1->text().isEmpty() || Text1->isVisible())
+        return;
+    const QColor wrong = colourOf(module_.Settings.WrongColor);
+    const QColor hover = colourOf(module_.Settings.HoverColor);
+    const QColor back = backColor();
+    const int count = qBound(0, module_.Settings.ChoiceCount, 5);
+    for (int i = 1; i <= count; ++i) {
+        if (Label3[i]->palette().color(QPalette::Window) == wrong)
+            continue;
+        setColour(Label3[i], QPalette::Window, i == position ? hover : back);
+    }
+}
+
+// The top-left corner, as wide as the bar Label4 and 350 twips high, calls up the toolbar.
+void frmMain::Form_MouseMove(float xTwips, float yTwips) {
+    tbToolBar->setVisible(xTwips < widthTw(Label4) && yTwips < 350);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+    if (Text1->hasFocus())
+        return QWidget::keyPressEvent(event);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return Form_KeyPress(13);
+    const QString text = event->text();
+    if (text.size() == 1 && text[0].unicode() >= 32)
+        return Form_KeyPress(text[0].unicode());
+    QWidget::keyPressEvent(event);
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event) {
+    // Only over the window's own surface, not over a label, the typing box or the toolbar.
+    const QPoint at = event->position().toPoint();
+    if (!childAt(at))
+        Form_MouseMove(toTwips(at.x()), toTwips(at.y()));
+    QWidget::mouseMoveEvent(event);
+}
+
+int frmMain::positionOf(const QObject* label) const {
+    for (int i = 1; i <= 5; ++i)
+        if (label == Label2[i] || label == Label3[i])
+            return i;
+    return 0;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                Text1_KeyPress(13);
+                return true;
+            }
+        }
+        return false;
+    }
+    const int position = positionOf(watched);
+    if (position == 0)
+        return false;
+    const bool isChoice = watched == Label3[position];
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (isChoice)
+            Label3_MouseMove(position);
+        return true;
+    case QEvent::MouseButtonPress:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            pressedLabel_ = watched;
+        return true;
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const bool click =
+            mouse->button() == Qt::LeftButton && pressedLabel_ == watched &&
+            static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+        pressedLabel_ = nullptr;
+        if (click)
+            guarded([&] {
+                if (isChoice)
+                    engine_.Label3_Click(position);
+                else
+                    engine_.Label2_Click(position);
+            });
+        return true;
+    }
+    default:
+        return false;
     }
 }

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "engine/drillengine.h"
+#include "engine/mainview.h"
+
+#include <QPointer>
 #include <QWidget>
 #include <array>
 
+class Formopen;
+class QAction;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -15,23 +21,50 @@ struct Platform;
 // The main window: the question, up to five choices, the typing box, the toolbar that the
 // top-left corner calls up, and the status bar. Controls are placed by hand in twips, as the
 // layout pass works them out from the window's size.
-class frmMain final : public QWidget {
+class frmMain final : public QWidget, public MainView {
     Q_OBJECT
 
 public:
     frmMain(Module1& module, const Platform& platform, QWidget* parent = nullptr);
+    ~frmMain() override;
 
-    // The layout pass: scales the fonts to the window and places question and choices.
-    void Form_Resize();
-    // Empties the question area and takes every highlight off the choices.
-    void clscreen();
+    DrillEngine& engine() { return engine_; }
+
+    // MainView
+    QString question() const override;
+    void setQuestion(const QString& text) override;
+    void setQuestionColour(quint32 colour) override;
+    void setNumber(int position, const QString& text) override;
+    QString choice(int position) const override;
+    void setChoice(int position, const QString& text) override;
+    void setChoiceBackColour(int position, quint32 colour) override;
+    void clearChoices() override;
+    void clscreen() override;
+    void Form_Resize() override;
+    QString caption() const override;
+    void setCaption(const QString& text) override;
+    void setStatusText(const QString& text) override;
+    void setTypingBoxVisible(bool visible) override;
+    void focusTypingBox() override;
+    void setTypingText(const QString& text) override;
+    void bringToTop() override;
+    void showLessonChooser() override;
 
     QColor backColor() const;
     QString statusText() const;
-    void setStatusText(const QString& text);
+
+    // The commands, as the toolbar, the keys and the mouse give them.
+    void tbToolBar_ButtonClick(const QAction* button);
+    void Form_KeyPress(char16_t key);
+    void Text1_KeyPress(char16_t key);
+    void Label3_MouseMove(int position);
+    void Form_MouseMove(float xTwips, float yTwips);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -40,9 +73,11 @@ private:
     void placeBars();
     QSize frameExtra() const;
     void setOuterSize(float widthTwips, float heightTwips);
+    int positionOf(const QObject* label) const;
 
     Module1& module_;
     const Platform& platform_;
+    DrillEngine engine_;
 
     QLabel* Label1 = nullptr;
     std::array<QLabel*, 6> Label2{}; // 1 to 5
@@ -53,4 +88,7 @@ private:
     QStatusBar* sbStatusBar = nullptr;
     QLabel* statusPanel_ = nullptr;
     QTimer* Timer1 = nullptr;
+
+    QPointer<Formopen> chooser_;
+    QObject* pressedLabel_ = nullptr;
 };

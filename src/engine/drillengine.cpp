@@ -1,0 +1,347 @@
+#include "engine/drillengine.h"
+
+#include "engine/mainview.h"
+#include "lessons/lessonfile.h"
+#include "module1.h"
+#include "platform/clock.h"
+#include "platform/messageboxes.h"
+#include "platform/platform.h"
+#include "platform/random.h"
+#include "platform/sound.h"
+#include "platform/speech.h"
+#include "settings/settingsfile.h"
+
+#include <QDir>
+#include <QSet>
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+namespace {
+
+constexpr qint32 SpeakFlags = 144;
+// A damaged settings file must not keep the speech engine busy for ever.
+constexpr qint32 MostReadings = 100;
+// Distractors are drawn at random like the question; after this many misses the draw picks
+// among the rows that can still serve, so it always ends.
+constexpr int DistractorDraws = 64;
+
+quint32 colourValue(const QString& text) {
+    return colourFromText(text).value_or(0);
+}
+
+QString shownPath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& view)
+    : module_(module)
+    , platform_(platform)
+    , view_(view) {}
+
+void DrillEngine::reviewNotebook(const QString& path) {
+    CurrentFilePath = path;
+    ReviewingNotebook = true;
+    打开();
+}
+
+void DrillEngine::打开() {
+    const SettingsRecord& s = module_.Settings;
+    const bool reviewing = ReviewingNotebook;
+    const QString previousPath = CurrentFilePath;
+    const QString previousCaption = view_.caption();
+    if (!reviewing) {
+        CurrentFilePath = module_.SelectedFiles.value(module_.CurrentFileIndex);
+        view_.setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(CurrentFilePath));
+    }
+    const QString path = CurrentFilePath;
+
+    // A file that cannot be studied changes nothing: the table, the question on screen and
+    // the caption stay as they were.
+    auto fail = [&](const QString& message) {
+        if (!message.isEmpty())
+            platform_.messages.ok(message);
+        if (!reviewing) {
+            CurrentFilePath = previousPath;
+            view_.setCaption(previousCaption);
+        }
+    };
+
+    qint32 lines = 0;
+    if (const FileResult counted = countlines(path, lines); !counted.ok())
+        return fail(counted.description);
+    if (lines < 2)
+        return fail(reviewing ? QString()
+                              : shownPath(path) + QStringLiteral("单词少于2个,无法学习"));
+
+    QList<WordRow> table;
+    table.reserve(qMin(lines, 1 << 20));
+    const qint32 start = qMax(1, s.InitialUnfamiliarity);
+    qint32 emptyRecord = 0;
+    const FileResult read =
+        readpairs(path, lines, [&](const QString& word, const QString& meaning) {
+            if (word.isEmpty() || meaning.isEmpty()) {
+                emptyRecord = qint32(table.size()) + 1;
+                return false;
+            }
+            table.append({word, meaning, word, meaning, start});
+            return true;
+        });
+    if (emptyRecord > 0) {
+        ReviewingNotebook = false;
+        return fail(shownPath(path) + QStringLiteral("中第 %1行有空词！").arg(emptyRecord));
+    }
+    if (!read.ok())
+        return fail(read.description);
+
+    rows_ = std::move(table);
+    WordCount = qint32(rows_.size());
+    if (s.TranslationDirection == VbFalse)
+        eczh();
+    restartTable();
+    platform_.random.reseed();
+    if (module_.CurrentFileIndex == 0)
+        module_.PracticeStart = platform_.clock.now();
+    if (s.ChoiceMode == VbFalse) {
+        view_.setTypingBoxVisible(true);
+        view_.focusTypingBox();
+    }
+    view_.clscreen();
+    出题();
+}
+
+void DrillEngine::重复() {
+    if (WordCount == 0)
+        return;
+    const SettingsRecord& s = module_.Settings;
+    const qint32 start = qMax(1, s.InitialUnfamiliarity);
+    for (WordRow& row : rows_) {
+        row.question = row.fileWord;
+        row.answer = row.fileMeaning;
+        row.unfamiliarity = start;
+    }
+    if (s.TranslationDirection == VbFalse)
+        eczh();
+    restartTable();
+    view_.clscreen();
+    出题();
+}
+
+void DrillEngine::eczh() {
+    for (WordRow& row : rows_)
+        std::swap(row.question, row.answer);
+}
+
+void DrillEngine::restartTable() {
+    RemainingCount = WordCount;
+    unlearned_.resize(WordCount);
+    std::iota(unlearned_.begin(), unlearned_.end(), 1);
+    QSet<QString> answers;
+    answers.reserve(WordCount);
+    for (const WordRow& row : rows_)
+        answers.insert(row.answer);
+    distinctAnswers_ = int(answers.size());
+    view_.setStatusText(QStringLiteral("共计 %1").arg(WordCount));
+}
+
+void DrillEngine::出题() {
+    SettingsRecord& s = module_.Settings;
+    view_.bringToTop();
+    if (WordCount < s.ChoiceCount)
+        s.ChoiceCount = WordCount;
+    CurrentWord = pickRow();
+    questionOpen_ = true;
+    showStatus();
+
+    const qint32 c = current().unfamiliarity;
+    if (c >= 1)
+        view_.setQuestionColour(colourValue(c <= 2   ? s.QuestionColor1
+                                            : c <= 4 ? s.QuestionColor2
+                                            : c <= 6 ? s.QuestionColor3
+                                                     : s.QuestionColor4));
+    if (s.ListeningMode == VbFalse)
+        view_.setQuestion(current().question);
+    if (Speech* speech = module_.SpeechObject)
+        speech->setSpeed(s.SpeechSpeed);
+    朗读();
+    if (s.ChoiceMode != VbFalse)
+        placeChoices();
+    view_.Form_Resize();
+}
+
+// Every row not yet learned is equally likely, in the same time whatever the lesson's size.
+qint32 DrillEngine::pickRow() {
+    const int index = platform_.random.upTo(int(unlearned_.size())) - 1;
+    return unlearned_[qBound(0, index, int(unlearned_.size()) - 1)];
+}
+
+void DrillEngine::markLearned(qint32 number) {
+    const auto at = std::lower_bound(unlearned_.begin(), unlearned_.end(), number);
+    if (at != unlearned_.end() && *at == number)
+        unlearned_.erase(at);
+    RemainingCount = qint32(unlearned_.size());
+}
+
+void DrillEngine::placeChoices() {
+    // A lesson with fewer different answers than choices shows each of them once.
+    const int n = qMin(qBound(1, module_.Settings.ChoiceCount, 5), distinctAnswers_);
+    AnswerSlot = platform_.random.upTo(n);
+    view_.setChoice(AnswerSlot, current().answer);
+    QStringList placed{current().answer};
+    for (int i = 1; i <= n; ++i) {
+        view_.setNumber(i, QString::number(i));
+        if (i == AnswerSlot)
+            continue;
+        const int d = distractorFor(placed);
+        if (d == 0)
+            break;
+        view_.setChoice(i, rows_[d - 1].answer);
+        placed << rows_[d - 1].answer;
+    }
+}
+
+// A row other than the question whose answer is not shown yet; 0 when there is none.
+int DrillEngine::distractorFor(const QStringList& placed) {
+    auto usable = [&](int d) { return d != CurrentWord && !placed.contains(rows_[d - 1].answer); };
+    for (int attempt = 0; attempt < DistractorDraws; ++attempt) {
+        const int d = qBound(1, platform_.random.upTo(WordCount), WordCount);
+        if (usable(d))
+            return d;
+    }
+    QList<int> candidates;
+    for (int d = 1; d <= WordCount; ++d)
+        if (usable(d))
+            candidates << d;
+    if (candidates.isEmpty())
+        return 0;
+    const int pick = platform_.random.upTo(int(candidates.size()));
+    return candidates[qBound(1, pick, int(candidates.size())) - 1];
+}
+
+void DrillEngine::showStatus() {
+    const QString six(6, u' ');
+    view_.setStatusText(QStringLiteral("共计 %1").arg(WordCount) + six +
+                        QStringLiteral("剩余 %1").arg(RemainingCount) + six +
+                        QStringLiteral(" 生疏系数  %1").arg(current().unfamiliarity));
+}
+
+void DrillEngine::朗读() {
+    Speech* speech = module_.SpeechObject;
+    if (!speech)
+        return;
+    const SettingsRecord& s = module_.Settings;
+    speech->setEnabled(true);
+    if (s.TranslationDirection == VbFalse && s.ListeningMode == VbFalse)
+        return;
+    if (CurrentWord < 1 || CurrentWord > WordCount)
+        return;
+    for (qint32 i = 0; i < qMin(s.ReadCount, MostReadings); ++i)
+        speech->speak(current().fileWord, SpeakFlags);
+}
+
+void DrillEngine::判定() {
+    if (!questionOpen_)
+        return;
+    const SettingsRecord& s = module_.Settings;
+    WordRow& row = current();
+    if (GivenAnswer != row.answer) {
+        const qint64 raised = qint64(row.unfamiliarity) + s.WrongRepeatCount + 1;
+        row.unfamiliarity = qint32(std::clamp<qint64>(raised, std::numeric_limits<qint32>::min(),
+                                                      std::numeric_limits<qint32>::max()));
+        platform_.sound.play(QDir(module_.AppFolder).filePath(QStringLiteral("ERROR.wav")));
+        if (s.ChoiceMode != VbFalse && ClickedSlot >= 1 && ClickedSlot <= 5)
+            view_.setChoiceBackColour(ClickedSlot, colourValue(s.WrongColor));
+        return;
+    }
+    row.unfamiliarity -= 1;
+    if (row.unfamiliarity <= 0)
+        markLearned(CurrentWord);
+    if (RemainingCount > 0) {
+        view_.clscreen();
+        出题();
+        return;
+    }
+    fileFinished();
+}
+
+void DrillEngine::fileFinished() {
+    questionOpen_ = false;
+    view_.clscreen();
+    view_.setTypingBoxVisible(false);
+    if (ReviewingNotebook) {
+        ReviewingNotebook = false;
+        选择();
+        return;
+    }
+    if (module_.CurrentFileIndex < module_.SelectedFileCount - 1) {
+        ++module_.CurrentFileIndex;
+        打开();
+        return;
+    }
+    // The selection is finished; the window waits with an empty question area.
+}
+
+void DrillEngine::帮助() {
+    if (!questionOpen_)
+        return;
+    const SettingsRecord& s = module_.Settings;
+    if (s.ChoiceMode != VbFalse) {
+        if (RemainingCount > 0 && AnswerSlot >= 1 && AnswerSlot <= 5)
+            view_.setChoiceBackColour(AnswerSlot, colourValue(s.AnswerColor));
+        朗读();
+    } else {
+        view_.setTypingText(current().answer);
+    }
+}
+
+void DrillEngine::changechild() {
+    SettingsRecord& s = module_.Settings;
+    if (view_.question().isEmpty()) {
+        platform_.messages.ok(QStringLiteral("文件未选择或正在练听力！"));
+        return;
+    }
+    if (s.ChoiceMode != VbFalse) {
+        s.ChoiceMode = VbFalse;
+        view_.setTypingBoxVisible(true);
+        view_.focusTypingBox();
+        view_.clearChoices();
+    } else {
+        s.ChoiceMode = VbTrue;
+        view_.setTypingBoxVisible(false);
+        重复();
+    }
+    view_.Form_Resize();
+}
+
+void DrillEngine::选择() {
+    module_.Settings.ChoiceCount = module_.SavedChoiceCount;
+    view_.showLessonChooser();
+}
+
+void DrillEngine::Label2_Click(int position) {
+    Label3_Click(position);
+}
+
+void DrillEngine::Label3_Click(int position) {
+    if (!questionOpen_ || position < 1 || position > 5)
+        return;
+    GivenAnswer = view_.choice(position);
+    if (module_.Settings.AutoBrowse != VbFalse && AnswerSlot >= 1 && AnswerSlot <= 5)
+        GivenAnswer = view_.choice(AnswerSlot);
+    ClickedSlot = position;
+    判定();
+}
+
+void DrillEngine::answerTyped(const QString& text) {
+    if (!questionOpen_)
+        return;
+    if (text.isEmpty()) {
+        帮助();
+        return;
+    }
+    GivenAnswer = text;
+    ClickedSlot = 0;
+    判定();
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class MainView;
+struct Module1;
+struct Platform;
+
+// One line of the lesson being studied.
+struct WordRow final {
+    QString question;     // shown: the word, or the meaning in the reversed direction
+    QString answer;       // to be given: the meaning, or the word
+    QString fileWord;     // as read from the file; always the word that is spoken
+    QString fileMeaning;  // as read from the file
+    qint32 unfamiliarity; // right answers still needed; 0 means learned
+};
+
+// The drill: the word table of the current lesson file, and asking, judging and revealing.
+// It reaches the window only through MainView and the outside world through the services.
+class DrillEngine final {
+public:
+    DrillEngine(Module1& module, const Platform& platform, MainView& view);
+
+    // Loads the current lesson file (the selection's entry, or the notebook under review)
+    // and asks its first question. A file that cannot be studied leaves everything as it was.
+    void 打开();
+    // Starts the current file again with fresh coefficients, in the direction now set.
+    void 重复();
+    // Swaps question and answer of every row.
+    void eczh();
+    // Asks the next question.
+    void 出题();
+    // Judges GivenAnswer against the question asked.
+    void 判定();
+    // Shows the right answer (and says the word again in choice answering).
+    void 帮助();
+    // Says the word of the question ReadCount times, when direction or listening asks for it.
+    void 朗读();
+    // Switches between choosing and typing answers.
+    void changechild();
+    // Restores the number of choices and shows the lesson chooser.
+    void 选择();
+
+    void Label2_Click(int position);
+    void Label3_Click(int position);
+    // Enter in the typing box: an empty box reveals the answer, text is judged.
+    void answerTyped(const QString& text);
+
+    // Studies the notebook at start-up.
+    void reviewNotebook(const QString& path);
+    void setReviewingNotebook(bool reviewing) { ReviewingNotebook = reviewing; }
+
+    // True from a question until the file's last word is learned.
+    bool questionOpen() const { return questionOpen_; }
+
+    qint32 wordCount() const { return WordCount; }
+    qint32 remainingCount() const { return RemainingCount; }
+    qint32 currentWord() const { return CurrentWord; }
+    qint32 answerSlot() const { return AnswerSlot; }
+    bool reviewingNotebook() const { return ReviewingNotebook; }
+    QString currentFilePath() const { return CurrentFilePath; }
+    const WordRow& row(qint32 number) const { return rows_[number - 1]; }
+
+private:
+    WordRow& current() { return rows_[CurrentWord - 1]; }
+    void restartTable();
+    void markLearned(qint32 number);
+    qint32 pickRow();
+    int distractorFor(const QStringList& placed);
+    void placeChoices();
+    void fileFinished();
+    void showStatus();
+
+    Module1& module_;
+    const Platform& platform_;
+    MainView& view_;
+
+    QList<WordRow> rows_;
+    qint32 WordCount = 0;
+    qint32 RemainingCount = 0;
+    qint32 CurrentWord = 0;
+    qint32 AnswerSlot = 0;
+    qint32 ClickedSlot = 0;
+    QString GivenAnswer;
+    QString CurrentFilePath;
+    bool ReviewingNotebook = false;
+
+    bool questionOpen_ = false;
+    QList<qint32> unlearned_; // numbers of the rows not yet learned, ascending
+    int distinctAnswers_ = 0; // how many different answer texts the table holds
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// What the drill needs of the main window. Choice positions run from 1 to 5; colours are
+// 0x00BBGGRR values.
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    virtual QString question() const = 0;
+    virtual void setQuestion(const QString& text) = 0;
+    virtual void setQuestionColour(quint32 colour) = 0;
+
+    virtual void setNumber(int position, const QString& text) = 0;
+    virtual QString choice(int position) const = 0;
+    virtual void setChoice(int position, const QString& text) = 0;
+    virtual void setChoiceBackColour(int position, quint32 colour) = 0;
+    // Empties every number and choice and gives them the window's colour again.
+    virtual void clearChoices() = 0;
+
+    // Empties the whole question area.
+    virtual void clscreen() = 0;
+    // Lays the question and the choices out for the window's size.
+    virtual void Form_Resize() = 0;
+
+    virtual QString caption() const = 0;
+    virtual void setCaption(const QString& text) = 0;
+    virtual void setStatusText(const QString& text) = 0;
+
+    virtual void setTypingBoxVisible(bool visible) = 0;
+    virtual void focusTypingBox() = 0;
+    virtual void setTypingText(const QString& text) = 0;
+
+    // Keeps the window above all others, without moving or resizing it.
+    virtual void bringToTop() = 0;
+    virtual void showLessonChooser() = 0;
+};

@@ -1,0 +1,171 @@
+#include "lessons/formopen.h"
+
+#include "mainwindow/twips.h"
+#include "module1.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QStyle>
+
+namespace {
+
+void placeTwips(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+// The roots of the mounted volumes that can be browsed, standing in for drive letters.
+QStringList volumeRoots(const QString& mustHave) {
+    QStringList roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
+            roots << volume.rootPath();
+    if (!mustHave.isEmpty())
+        roots << mustHave;
+    roots.removeDuplicates();
+    roots.sort();
+    return roots;
+}
+
+} // namespace
+
+Formopen::Formopen(Module1& module, std::function<void()> open, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowTitleHint)
+    , module_(module)
+    , open_(std::move(open)) {
+    setObjectName(QStringLiteral("Formopen"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("打开学习文件"));
+    setModal(false);
+    setFixedSize(toPixels(7455), toPixels(3345));
+
+    Label1 = new QLabel(QStringLiteral("选择您要学习的文件："), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    placeTwips(Label1, 360, 240, 5175, 375);
+
+    Drive1 = new QComboBox(this);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    placeTwips(Drive1, 360, 720, 2535, 300);
+
+    Dir1 = new QListWidget(this);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    placeTwips(Dir1, 360, 1200, 2535, 1770);
+
+    File1 = new QListWidget(this);
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    placeTwips(File1, 3240, 720, 2535, 2250);
+
+    Command3 = new QPushButton(QStringLiteral("全选"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
+    placeTwips(Command3, 6240, 360, 975, 375);
+    Command1 = new QPushButton(QStringLiteral("打开"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setDefault(true);
+    placeTwips(Command1, 6240, 1320, 975, 375);
+    Command2 = new QPushButton(QStringLiteral("取消"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    placeTwips(Command2, 6240, 2280, 975, 375);
+
+    setTabOrder(Command1, File1);
+    setTabOrder(File1, Dir1);
+    setTabOrder(Dir1, Drive1);
+    setTabOrder(Drive1, Command2);
+    setTabOrder(Command2, Command3);
+
+    connect(Command1, &QPushButton::clicked, this, &Formopen::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Command3, &QPushButton::clicked, this, &Formopen::Command3_Click);
+    connect(File1, &QListWidget::itemDoubleClicked, this, &Formopen::Command1_Click);
+    connect(Drive1, &QComboBox::activated, this, &Formopen::Drive1_Change);
+    connect(Dir1, &QListWidget::itemActivated, this, &Formopen::Dir1_Change);
+
+    Form_Load();
+}
+
+void Formopen::Form_Load() {
+    // Without a lesson folder the chooser starts in the application folder.
+    QString start = module_.lessonFolder();
+    if (!QFileInfo(start).isDir())
+        start = module_.AppFolder;
+    const QString drive = QStorageInfo(start).rootPath();
+    Drive1->addItems(volumeRoots(drive));
+    Drive1->setCurrentText(drive);
+    drive_ = drive;
+    showFolder(start);
+    Command1->setFocus();
+}
+
+void Formopen::showFolder(const QString& path) {
+    folder_ = QDir::cleanPath(path);
+    File1->clear();
+    File1->addItems(
+        QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware));
+
+    // The folder tree: the drive, each folder down to this one, then this one's folders.
+    Dir1->clear();
+    QStringList chain;
+    for (QDir up(folder_);;) {
+        chain.prepend(up.absolutePath());
+        if (QDir::cleanPath(up.absolutePath()) == QDir::cleanPath(drive_) || !up.cdUp())
+            break;
+    }
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    auto add = [this](const QIcon& icon, const QString& name, const QString& full, int depth) {
+        auto* item = new QListWidgetItem(icon, QString(depth * 2, u' ') + name, Dir1);
+        item->setData(Qt::UserRole, full);
+        return item;
+    };
+    int depth = 0;
+    QListWidgetItem* current = nullptr;
+    for (const QString& folder : chain) {
+        const QString name = depth == 0 ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
+        current = add(open, name, folder, depth++);
+    }
+    for (const QString& sub : QDir(folder_).entryList(
+             QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware))
+        add(closed, sub, QDir(folder_).filePath(sub), depth);
+    Dir1->setCurrentItem(current);
+    Dir1->scrollToItem(current);
+}
+
+void Formopen::Drive1_Change() {
+    const QString drive = Drive1->currentText();
+    // A drive that cannot be read leaves the chooser where it was.
+    if (!QStorageInfo(drive).isReady() || !QDir(drive).isReadable()) {
+        Drive1->setCurrentText(drive_);
+        return;
+    }
+    drive_ = drive;
+    showFolder(drive);
+}
+
+// A folder opened in the tree (double-click or Enter) lists its files.
+void Formopen::Dir1_Change() {
+    if (const QListWidgetItem* item = Dir1->currentItem())
+        showFolder(item->data(Qt::UserRole).toString());
+}
+
+void Formopen::Command3_Click() {
+    File1->selectAll();
+}
+
+void Formopen::Command1_Click() {
+    // In the order of the list, whatever the order of the clicks.
+    QStringList chosen;
+    for (int row = 0; row < File1->count(); ++row)
+        if (File1->item(row)->isSelected())
+            chosen << QDir(folder_).filePath(File1->item(row)->text());
+    if (!chosen.isEmpty()) {
+        module_.SelectedFiles = chosen;
+        module_.SelectedFileCount = qint32(chosen.size());
+        module_.CurrentFileIndex = 0;
+        open_();
+    }
+    close();
+}
