@@ -1,10 +1,10 @@
-#include "fakeplatform.h"
 #include "mainwindow/frmmain.h"
 #include "mainwindow/layoutmath.h"
 #include "mainwindow/twips.h"
 #include "module1.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
+#include "windowharness.h"
 
 #include <QAction>
 #include <QLabel>
@@ -17,47 +17,6 @@
 #include <memory>
 
 namespace {
-
-// A main window on a temporary application folder, with fake services behind it.
-struct Harness {
-    explicit Harness(const SettingsRecord* settings = nullptr) {
-        if (settings)
-            putFile(dir, "csh2.dat", encodeSettings(*settings));
-        module.SpeechObject = &fakes.speech;
-        window = std::make_unique<frmMain>(module, fakes.platform);
-    }
-
-    template <typename T = QLabel> T* find(const QString& name) const {
-        T* control = window->findChild<T*>(name);
-        if (!control)
-            qFatal("no control %s", qPrintable(name));
-        return control;
-    }
-    QLabel* label(const char* name) const { return find(QString::fromLatin1(name)); }
-    QLabel* choice(int i) const { return find(QStringLiteral("Label3_%1").arg(i)); }
-    QLabel* number(int i) const { return find(QStringLiteral("Label2_%1").arg(i)); }
-
-    QSize frameExtra() const { return window->frameGeometry().size() - window->size(); }
-
-    // Shows the window with the given outer size in pixels and waits for the layout.
-    void showOuter(int width, int height) {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        resizeOuter(width, height);
-    }
-    void resizeOuter(int width, int height) {
-        const QSize extra = frameExtra();
-        window->resize(width - extra.width(), height - extra.height());
-        QTest::qWait(20);
-    }
-    float W() const { return toTwips(window->frameGeometry().width()); }
-    float H() const { return toTwips(window->frameGeometry().height()); }
-
-    QTemporaryDir dir;
-    Module1 module{dir.path()};
-    FakePlatform fakes;
-    std::unique_ptr<frmMain> window;
-};
 
 double pointSize(const QWidget* w) {
     return w->font().pointSizeF();

@@ -1,0 +1,436 @@
+// The drill through a real main window, with fake services and a scripted random generator.
+#include "windowharness.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QToolBar>
+#include <algorithm>
+
+using Pairs = QList<WordPair>;
+
+namespace {
+
+const Pairs Fruit = {{"apple", "苹果"}, {"pear", "梨"}, {"peach", "桃子"}};
+
+SettingsRecord settingsWith(const std::function<void(SettingsRecord&)>& change) {
+    SettingsRecord s;
+    change(s);
+    return s;
+}
+
+QString statusLine(int total, int remaining, int coefficient) {
+    return QStringLiteral("共计 %1      剩余 %2       生疏系数  %3")
+        .arg(total)
+        .arg(remaining)
+        .arg(coefficient);
+}
+
+QStringList shownChoices(const Harness& h) {
+    QStringList shown;
+    for (int i = 1; i <= 5; ++i)
+        if (!h.choice(i)->text().isEmpty())
+            shown << h.choice(i)->text();
+    return shown;
+}
+
+} // namespace
+
+class tst_Drill final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstQuestion() {
+        Harness h;
+        const QString path = h.lesson("fruit.txt", Fruit);
+        // Row 2 of 3, the answer at position 2, then distractors rows 1 and 3.
+        h.fakes.random.values = {0.5, 0.4, 0.0, 0.9};
+        h.study({path});
+        QCOMPARE(h.window->windowTitle(), " Vokarin2.0 :正在学习" + path);
+        QCOMPARE(h.question(), QStringLiteral("pear"));
+        QCOMPARE(h.choice(1)->text(), QStringLiteral("苹果"));
+        QCOMPARE(h.choice(2)->text(), QStringLiteral("梨"));
+        QCOMPARE(h.choice(3)->text(), QStringLiteral("桃子"));
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(h.number(i)->text(), QString::number(i));
+        QVERIFY(h.choice(4)->text().isEmpty());
+        QCOMPARE(h.status(), statusLine(3, 3, 2));
+        QCOMPARE(h.label("Label1")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(h.fakes.random.reseeds, 1);
+        QCOMPARE(h.fakes.speech.calls.mid(2),
+                 QStringList({"speed 160", "enabled 1", "speak pear 144"}));
+        QCOMPARE(h.module.PracticeStart, h.fakes.clock.time);
+    }
+
+    void statusLineExample() {
+        QCOMPARE(statusLine(20, 18, 3), "共计 20      剩余 18       生疏系数  3");
+    }
+
+    void coefficientArithmetic_data() {
+        QTest::addColumn<int>("initial");
+        QTest::addColumn<int>("repeat");
+        QTest::addColumn<QString>("answers"); // R right, W wrong, all on the first row
+        QTest::addColumn<int>("coefficient");
+        QTest::addColumn<int>("remaining");
+        QTest::addColumn<int>("alarms");
+        QTest::newRow("right at first sight is learned") << 1 << 2 << "R" << 0 << 2 << 0;
+        QTest::newRow("one wrong: 1 + 2 + 1") << 1 << 2 << "W" << 4 << 3 << 1;
+        QTest::newRow("two wrong: 7") << 1 << 2 << "WW" << 7 << 3 << 2;
+        QTest::newRow("wrong then right") << 3 << 2 << "WR" << 5 << 3 << 1;
+        QTest::newRow("right lowers by one") << 3 << 1 << "R" << 2 << 3 << 0;
+        QTest::newRow("zero start still needs one right") << 0 << 2 << "R" << 0 << 2 << 0;
+    }
+    void coefficientArithmetic() {
+        QFETCH(int, initial);
+        QFETCH(int, repeat);
+        QFETCH(QString, answers);
+        QFETCH(int, coefficient);
+        QFETCH(int, remaining);
+        QFETCH(int, alarms);
+        Harness h(settingsWith([&](SettingsRecord& s) {
+            s.InitialUnfamiliarity = initial;
+            s.WrongRepeatCount = repeat;
+        }));
+        h.study({h.lesson("fruit.txt", Fruit)}); // random 0: always row 1 while unlearned
+        for (const QChar a : answers) {
+            QCOMPARE(h.engine().currentWord(), 1);
+            a == u'R' ? h.answerRight() : h.answerWrong();
+        }
+        QCOMPARE(h.engine().row(1).unfamiliarity, coefficient);
+        QCOMPARE(h.engine().remainingCount(), remaining);
+        QCOMPARE(h.fakes.sound.played.size(), alarms);
+        if (alarms > 0)
+            QCOMPARE(h.fakes.sound.played.first(), h.dir.filePath("ERROR.wav"));
+    }
+
+    void wrongAnswerMarksTheChoiceAndKeepsTheQuestion() {
+        Harness h;
+        h.study({h.lesson("fruit.txt", Fruit)});
+        const QString status = h.status();
+        const int wrong = h.engine().answerSlot() == 1 ? 2 : 1;
+        h.engine().Label3_Click(wrong);
+        h.engine().Label3_Click(wrong);
+        QCOMPARE(h.backOf(h.choice(wrong)), QColor(0, 0, 255)); // WrongColor &HFF0000
+        QCOMPARE(h.question(), QStringLiteral("apple"));
+        QCOMPARE(h.status(), status); // not refreshed
+        QCOMPARE(h.fakes.sound.played.size(), 2);
+        QCOMPARE(h.engine().row(1).unfamiliarity, 2 + 3 + 3);
+    }
+
+    void questionColourFollowsCoefficient_data() {
+        QTest::addColumn<int>("initial");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("2: colour 1") << 2 << QColor(0, 0, 255);
+        QTest::newRow("3: colour 2") << 3 << QColor(0, 255, 0);
+        QTest::newRow("6: colour 3") << 6 << QColor(255, 255, 0);
+        QTest::newRow("7: colour 4") << 7 << QColor(255, 0, 0);
+    }
+    void questionColourFollowsCoefficient() {
+        QFETCH(int, initial);
+        QFETCH(QColor, colour);
+        Harness h(settingsWith([&](SettingsRecord& s) { s.InitialUnfamiliarity = initial; }));
+        h.study({h.lesson("fruit.txt", Fruit)});
+        QCOMPARE(h.label("Label1")->palette().color(QPalette::WindowText), colour);
+    }
+
+    void choicesAreAlwaysDistinct_data() {
+        QTest::addColumn<Pairs>("pairs");
+        QTest::addColumn<int>("choices");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("two rows share a meaning")
+            << Pairs{{"a", "X"}, {"b", "X"}, {"c", "Y"}, {"d", "Z"}, {"e", "W"}} << 4 << 4;
+        QTest::newRow("fewer different meanings than choices")
+            << Pairs{{"a", "X"}, {"b", "X"}, {"c", "Y"}} << 3 << 2;
+        QTest::newRow("all the same meaning") << Pairs{{"a", "X"}, {"b", "X"}} << 2 << 1;
+    }
+    void choicesAreAlwaysDistinct() {
+        QFETCH(Pairs, pairs);
+        QFETCH(int, choices);
+        QFETCH(int, shown);
+        Harness h(settingsWith([&](SettingsRecord& s) { s.ChoiceCount = choices; }));
+        h.study({h.lesson("same.txt", pairs)});
+        // Real randomness: many questions, none with a text shown twice.
+        QRandomGenerator generator(42);
+        for (int question = 0; question < 200; ++question) {
+            const QStringList texts = shownChoices(h);
+            QCOMPARE(texts.size(), shown);
+            QCOMPARE(QSet<QString>(texts.begin(), texts.end()).size(), texts.size());
+            QVERIFY(texts.contains(h.rightAnswer()));
+            QCOMPARE(h.choice(h.engine().answerSlot())->text(), h.rightAnswer());
+            h.fakes.random.values = {generator.generateDouble(), generator.generateDouble(),
+                                     generator.generateDouble(), generator.generateDouble(),
+                                     generator.generateDouble(), generator.generateDouble()};
+            h.engine().重复();
+        }
+    }
+
+    void shortFileLowersChoiceCountUntilChooserOpens() {
+        Harness h(settingsWith([](SettingsRecord& s) { s.ChoiceCount = 4; }));
+        h.study({h.lesson("two.txt", {{"a", "甲"}, {"b", "乙"}})});
+        QCOMPARE(h.module.Settings.ChoiceCount, 2);
+        QCOMPARE(shownChoices(h).size(), 2);
+        QTest::keyClick(h.window.get(), Qt::Key_O);
+        QCOMPARE(h.module.Settings.ChoiceCount, 4);
+        QVERIFY(h.window->findChild<QWidget*>("Formopen"));
+    }
+
+    void whatIsSpoken_data() {
+        QTest::addColumn<qint16>("direction");
+        QTest::addColumn<qint16>("listening");
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("spoken");
+        QTest::newRow("normal, read twice") << VbTrue << VbFalse << 2 << "apple" << 2;
+        QTest::newRow("reversed: silent") << VbFalse << VbFalse << 2 << "苹果" << 0;
+        QTest::newRow("reversed, listening") << VbFalse << VbTrue << 3 << "" << 3;
+        QTest::newRow("listening: only heard") << VbTrue << VbTrue << 1 << "" << 1;
+        QTest::newRow("read count 0") << VbTrue << VbFalse << 0 << "apple" << 0;
+    }
+    void whatIsSpoken() {
+        QFETCH(qint16, direction);
+        QFETCH(qint16, listening);
+        QFETCH(int, reads);
+        QFETCH(QString, shown);
+        QFETCH(int, spoken);
+        Harness h(settingsWith([&](SettingsRecord& s) {
+            s.TranslationDirection = direction;
+            s.ListeningMode = listening;
+            s.ReadCount = reads;
+        }));
+        h.study({h.lesson("fruit.txt", Fruit)});
+        QCOMPARE(h.question(), shown);
+        // The word of the file is spoken, whichever way round the drill goes.
+        QCOMPARE(h.fakes.speech.calls.count("speak apple 144"), spoken);
+        QCOMPARE(h.fakes.speech.calls.filter("speak").size(), spoken);
+        QCOMPARE(h.engine().row(1).fileWord, QStringLiteral("apple"));
+        QCOMPARE(h.choice(h.engine().answerSlot())->text(),
+                 direction == VbTrue ? QStringLiteral("苹果") : QStringLiteral("apple"));
+    }
+
+    void listeningIsAnsweredByClicks() {
+        Harness h(settingsWith([](SettingsRecord& s) { s.ListeningMode = VbTrue; }));
+        h.study({h.lesson("fruit.txt", Fruit)});
+        QVERIFY(h.question().isEmpty());
+        QTest::keyClick(h.window.get(), Qt::Key_1); // no question shown: keys do nothing
+        QCOMPARE(h.engine().row(1).unfamiliarity, 2);
+        h.answerRight();
+        QCOMPARE(h.engine().row(1).unfamiliarity, 1);
+    }
+
+    void typingAnswers() {
+        Harness h(settingsWith([](SettingsRecord& s) { s.ChoiceMode = VbFalse; }));
+        h.window->show();
+        h.study({h.lesson("fruit.txt", Fruit)});
+        QLineEdit* box = h.typingBox();
+        QVERIFY(box->isVisible());
+        QVERIFY(shownChoices(h).isEmpty());
+        QTest::keyClick(box, Qt::Key_Return); // empty: reveals
+        QCOMPARE(box->text(), QStringLiteral("苹果"));
+        QCOMPARE(h.engine().row(1).unfamiliarity, 2);
+        QTest::keyClick(box, Qt::Key_Return); // submits: right
+        QCOMPARE(h.engine().row(1).unfamiliarity, 1);
+        QVERIFY(box->text().isEmpty());
+        QCOMPARE(h.fakes.sound.played.size(), 0);
+
+        box->insert(QStringLiteral("苹果 ")); // a trailing blank is not the answer
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(h.fakes.sound.played.size(), 1);
+        QCOMPARE(h.engine().row(1).unfamiliarity, 4);
+
+        QTest::keyClicks(box, "s"); // letters in the box are text, not commands
+        QCOMPARE(box->text(), QStringLiteral("s"));
+        QCOMPARE(h.fakes.speech.calls.count("speak apple 144"), 2); // two questions asked
+    }
+
+    void switchingAnswerModes() {
+        Harness h;
+        h.window->show();
+        h.study({h.lesson("fruit.txt", Fruit)});
+        h.answerRight(); // apple at 1
+        const QString status = h.status();
+        const QString question = h.question();
+        QTest::keyClick(h.window.get(), Qt::Key_T);
+        QCOMPARE(h.module.Settings.ChoiceMode, VbFalse);
+        QVERIFY(h.typingBox()->isVisible());
+        QVERIFY(shownChoices(h).isEmpty());
+        QVERIFY(h.number(1)->text().isEmpty());
+        QCOMPARE(h.question(), question);
+        QCOMPARE(h.status(), status);
+        QCOMPARE(h.engine().row(1).unfamiliarity, 1);
+
+        QCOMPARE(h.window->focusWidget(), h.typingBox());
+        QTest::keyClick(h.window->focusWidget(), Qt::Key_T); // typed, not a command
+        QCOMPARE(h.typingBox()->text(), QStringLiteral("t"));
+        QCOMPARE(h.module.Settings.ChoiceMode, VbFalse);
+        h.window->engine().changechild(); // the toolbar's way
+        QCOMPARE(h.module.Settings.ChoiceMode, VbTrue);
+        QVERIFY(!h.typingBox()->isVisible());
+        QCOMPARE(shownChoices(h).size(), 3);
+        QCOMPARE(h.engine().row(1).unfamiliarity, 2); // restarted
+        QCOMPARE(h.status(), statusLine(3, 3, 2));
+    }
+
+    void severalFilesInTurn() {
+        Harness h(settingsWith([](SettingsRecord& s) { s.InitialUnfamiliarity = 1; }));
+        const QString first = h.lesson("a.txt", {{"a", "甲"}, {"b", "乙"}});
+        const QString second = h.lesson("b.txt", {{"c", "丙"}, {"d", "丁"}});
+        h.study({first, second});
+        h.fakes.clock.time = QTime(10, 0);
+        h.answerRight();
+        h.answerRight();
+        QCOMPARE(h.module.CurrentFileIndex, 1);
+        QCOMPARE(h.window->windowTitle(), " Vokarin2.0 :正在学习" + second);
+        QCOMPARE(h.question(), QStringLiteral("c"));
+        QCOMPARE(h.module.PracticeStart, QTime(9, 0)); // taken once, at the first file
+        h.answerRight();
+        h.answerRight();
+        // The run is over: an empty question area, and clicks do nothing.
+        QVERIFY(h.question().isEmpty());
+        QVERIFY(!h.engine().questionOpen());
+        h.engine().Label3_Click(1);
+        QTest::keyClick(h.window.get(), Qt::Key_1);
+        QCOMPARE(h.fakes.sound.played.size(), 0);
+        QVERIFY(h.backOf(h.choice(1)) == h.window->backColor());
+    }
+
+    void failedLoadsKeepTheDrill_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message"); // %1 stands for the path
+        QTest::newRow("one word") << QByteArray("\"a\",\"b\"\r\n") << "%1单词少于2个,无法学习";
+        QTest::newRow("empty file") << QByteArray() << "%1单词少于2个,无法学习";
+        QTest::newRow("empty word in record 3")
+            << QByteArray("a,b\r\nc,d\r\n,e\r\nf,g\r\n") << "%1中第 3行有空词！";
+        QTest::newRow("blank line in record 2")
+            << QByteArray("a,b\r\n\r\nc,d\r\n") << "%1中第 2行有空词！";
+        QTest::newRow("fields run out")
+            << QByteArray("a,b\r\nc,d\r\n\r\n")
+            << "“%1”的内容不完整：读第 3 个单词时文件已经结束（文件末尾可能有空行）";
+    }
+    void failedLoadsKeepTheDrill() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        Harness h;
+        const QString good = h.lesson("good.txt", Fruit);
+        h.study({good});
+        const QString caption = h.window->windowTitle();
+        const QString question = h.question();
+        const QString status = h.status();
+        const QString bad = putFile(h.dir, "lesson/bad.txt", bytes);
+        h.study({bad});
+        QCOMPARE(h.fakes.messages.shown, QStringList{message.arg(bad)});
+        QCOMPARE(h.window->windowTitle(), caption);
+        QCOMPARE(h.question(), question);
+        QCOMPARE(h.status(), status);
+        QCOMPARE(h.engine().wordCount(), 3);
+        h.answerRight(); // the old table still drills
+        QTest::keyClick(h.window.get(), Qt::Key_R);
+        QCOMPARE(h.status(), statusLine(3, 3, 2));
+    }
+
+    void missingOrFolderPathsSayWhy_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("missing") << "nothing.txt"
+                                 << "找不到文件";
+        QTest::newRow("a folder") << "lesson"
+                                  << "这是一个文件夹";
+    }
+    void missingOrFolderPathsSayWhy() {
+        QFETCH(QString, name);
+        QFETCH(QString, says);
+        Harness h;
+        h.lesson("x.txt", Fruit);
+        h.study({h.dir.filePath(name)});
+        QCOMPARE(h.fakes.messages.shown.size(), 1);
+        QVERIFY2(h.fakes.messages.shown[0].contains(says), qPrintable(h.fakes.messages.shown[0]));
+        QVERIFY(!h.engine().questionOpen());
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("Vokarin2.0"));
+    }
+
+    void loadClearsOldHighlights() {
+        Harness h;
+        const QString path = h.lesson("fruit.txt", Fruit);
+        h.study({path});
+        h.answerWrong();
+        h.study({path});
+        for (int i = 1; i <= 5; ++i)
+            QCOMPARE(h.backOf(h.choice(i)), h.window->backColor());
+    }
+
+    void hintShowsTheAnswer() {
+        Harness h;
+        h.study({h.lesson("fruit.txt", Fruit)});
+        const int spokenBefore = h.fakes.speech.calls.count("speak apple 144");
+        QTest::keyClick(h.window.get(), Qt::Key_H);
+        QCOMPARE(h.backOf(h.choice(h.engine().answerSlot())), QColor(0, 255, 0));
+        QCOMPARE(h.fakes.speech.calls.count("speak apple 144"), spokenBefore + 1);
+        QCOMPARE(h.engine().row(1).unfamiliarity, 2);
+    }
+
+    void notebookReviewAtStart() {
+        Harness h(nullptr, false);
+        h.lesson("scb.txt", {{"a", "甲"}, {"b", "乙"}});
+        h.module.Settings.InitialUnfamiliarity = 1;
+        putFile(h.dir, "csh2.dat", encodeSettings(settingsWith([](SettingsRecord& s) {
+                    s.InitialUnfamiliarity = 1;
+                })));
+        h.start();
+        QCOMPARE(h.window->windowTitle(), QStringLiteral(" Vokarin2.0: 正在复习上次的生词 "));
+        QVERIFY(h.engine().reviewingNotebook());
+        QCOMPARE(h.question(), QStringLiteral("a"));
+        h.answerRight();
+        h.answerRight();
+        // Over: no dialog, the chooser instead.
+        QVERIFY(!h.engine().reviewingNotebook());
+        QVERIFY(h.window->findChild<QWidget*>("Formopen"));
+    }
+
+    void shortNotebookIsSkippedQuietly_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("no words") << QByteArray();
+        QTest::newRow("one word") << QByteArray("\"a\",\"b\"\r\n");
+    }
+    void shortNotebookIsSkippedQuietly() {
+        QFETCH(QByteArray, bytes);
+        Harness h(nullptr, false);
+        putFile(h.dir, "lesson/scb.txt", bytes);
+        h.start();
+        QVERIFY(h.fakes.messages.shown.isEmpty());
+        QVERIFY(h.question().isEmpty());
+        QVERIFY(h.engine().reviewingNotebook());
+        QTest::keyClick(h.window.get(), Qt::Key_O);
+        QVERIFY(!h.engine().reviewingNotebook());
+    }
+
+    void noNotebookNoReview() {
+        Harness h;
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("Vokarin2.0"));
+        QVERIFY(!h.engine().reviewingNotebook());
+        QVERIFY(h.question().isEmpty());
+    }
+
+    void largeLessonAnswersBriskly() {
+        Harness h;
+        Pairs many;
+        for (int i = 0; i < 100000; ++i)
+            many.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
+        h.study({h.lesson("big.txt", many)});
+        QCOMPARE(h.engine().wordCount(), 100000);
+        QRandomGenerator generator(7);
+        QList<qint64> times;
+        for (int answer = 0; answer < 200; ++answer) {
+            h.fakes.random.values = {generator.generateDouble(), generator.generateDouble(),
+                                     generator.generateDouble(), generator.generateDouble()};
+            QElapsedTimer timer;
+            timer.start();
+            h.answerRight();
+            times << timer.nsecsElapsed();
+        }
+        std::sort(times.begin(), times.end());
+        const double medianMs = times[times.size() / 2] / 1e6;
+        qInfo("median answer with 100000 words: %.3f ms", medianMs);
+        QVERIFY2(medianMs < 20, qPrintable(QString::number(medianMs))); // only trips if not flat
+    }
+};
+
+QTEST_MAIN(tst_Drill)
+#include "tst_drill.moc"

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "fakeplatform.h"
+#include "lessons/lessonfile.h"
+#include "mainwindow/frmmain.h"
+#include "mainwindow/twips.h"
+#include "module1.h"
+#include "settings/settingsfile.h"
+#include "testfiles.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A main window on a temporary application folder, with fake services behind it.
+struct Harness {
+    explicit Harness(const SettingsRecord* settings = nullptr, bool startNow = true) {
+        if (settings)
+            putFile(dir, "csh2.dat", encodeSettings(*settings));
+        if (startNow)
+            start();
+    }
+    explicit Harness(const SettingsRecord& settings, bool startNow = true)
+        : Harness(&settings, startNow) {}
+
+    void start() {
+        module.SpeechObject = &fakes.speech;
+        window = std::make_unique<frmMain>(module, fakes.platform);
+    }
+
+    // Writes a lesson file into the lesson folder and returns its path.
+    QString lesson(const QString& name, const QList<WordPair>& pairs) {
+        QDir().mkpath(module.lessonFolder());
+        const QString path = QDir(module.lessonFolder()).filePath(name);
+        if (!writepairs(path, pairs).ok())
+            qFatal("cannot write lesson %s", qPrintable(path));
+        return path;
+    }
+
+    // Chooses the files as the chooser would and starts studying the first.
+    void study(const QStringList& paths) {
+        module.SelectedFiles = paths;
+        module.SelectedFileCount = qint32(paths.size());
+        module.CurrentFileIndex = 0;
+        engine().打开();
+    }
+
+    DrillEngine& engine() const { return window->engine(); }
+    QString question() const { return label("Label1")->text(); }
+    QString status() const { return window->statusText(); }
+    QLineEdit* typingBox() const { return find<QLineEdit>("Text1"); }
+    QColor backOf(const QWidget* w) const { return w->palette().color(QPalette::Window); }
+    QString rightAnswer() const { return engine().row(engine().currentWord()).answer; }
+    qint32 coefficient() const { return engine().row(engine().currentWord()).unfamiliarity; }
+    // Answers by clicking the right or a wrong (non-empty) choice.
+    void answerRight() { engine().Label3_Click(engine().answerSlot()); }
+    void answerWrong() {
+        const int wrong = engine().answerSlot() == 1 ? 2 : 1;
+        engine().Label3_Click(wrong);
+    }
+
+    template <typename T = QLabel> T* find(const QString& name) const {
+        T* control = window->findChild<T*>(name);
+        if (!control)
+            qFatal("no control %s", qPrintable(name));
+        return control;
+    }
+    QLabel* label(const char* name) const { return find(QString::fromLatin1(name)); }
+    QLabel* choice(int i) const { return find(QStringLiteral("Label3_%1").arg(i)); }
+    QLabel* number(int i) const { return find(QStringLiteral("Label2_%1").arg(i)); }
+
+    QSize frameExtra() const { return window->frameGeometry().size() - window->size(); }
+
+    // Shows the window with the given outer size in pixels and waits for the layout.
+    void showOuter(int width, int height) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        resizeOuter(width, height);
+    }
+    void resizeOuter(int width, int height) {
+        const QSize extra = frameExtra();
+        window->resize(width - extra.width(), height - extra.height());
+        QTest::qWait(20);
+    }
+    float W() const { return toTwips(window->frameGeometry().width()); }
+    float H() const { return toTwips(window->frameGeometry().height()); }
+
+    QTemporaryDir dir;
+    Module1 module{dir.path()};
+    FakePlatform fakes;
+    std::unique_ptr<frmMain> window;
+};
+
+} // namespace
