@@ -2,6 +2,8 @@
 
 #include "engine/mainview.h"
 #include "lessons/lessonfile.h"
+#include "mainwindow/notebook.h"
+#include "mainwindow/practicetime.h"
 #include "module1.h"
 #include "platform/clock.h"
 #include "platform/messageboxes.h"
@@ -36,10 +38,12 @@ QString shownPath(const QString& path) {
 
 } // namespace
 
-DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& view)
+DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& view,
+                         Notebook& notebook)
     : module_(module)
     , platform_(platform)
-    , view_(view) {}
+    , view_(view)
+    , notebook_(notebook) {}
 
 void DrillEngine::reviewNotebook(const QString& path) {
     CurrentFilePath = path;
@@ -250,6 +254,8 @@ void DrillEngine::判定() {
         const qint64 raised = qint64(row.unfamiliarity) + s.WrongRepeatCount + 1;
         row.unfamiliarity = qint32(std::clamp<qint64>(raised, std::numeric_limits<qint32>::min(),
                                                       std::numeric_limits<qint32>::max()));
+        if (row.unfamiliarity > qint64(2) * s.WrongRepeatCount && !ReviewingNotebook)
+            joinscb();
         platform_.sound.play(QDir(module_.AppFolder).filePath(QStringLiteral("ERROR.wav")));
         if (s.ChoiceMode != VbFalse && ClickedSlot >= 1 && ClickedSlot <= 5)
             view_.setChoiceBackColour(ClickedSlot, colourValue(s.WrongColor));
@@ -280,7 +286,26 @@ void DrillEngine::fileFinished() {
         打开();
         return;
     }
-    // The selection is finished; the window waits with an empty question area.
+    // The selection is finished.
+    if (notebook_.count() > 1)
+        savescb();
+    jstime();
+    view_.showEndOfLessonDialog();
+}
+
+void DrillEngine::joinscb() {
+    notebook_.add(current().fileWord, current().fileMeaning);
+}
+
+void DrillEngine::savescb() {
+    const FileResult saved = notebook_.write(module_.notebookPath());
+    if (!saved.ok())
+        platform_.messages.ok(QStringLiteral("生词没能存进生词本：") + saved.description);
+}
+
+void DrillEngine::jstime() {
+    module_.PracticeEnd = platform_.clock.now();
+    module_.PracticeMinutes = practiceMinutes(module_.PracticeStart, module_.PracticeEnd);
 }
 
 void DrillEngine::帮助() {

@@ -4,6 +4,7 @@
 #include <QString>
 
 class MainView;
+class Notebook;
 struct Module1;
 struct Platform;
 
@@ -20,7 +21,7 @@ struct WordRow final {
 // It reaches the window only through MainView and the outside world through the services.
 class DrillEngine final {
 public:
-    DrillEngine(Module1& module, const Platform& platform, MainView& view);
+    DrillEngine(Module1& module, const Platform& platform, MainView& view, Notebook& notebook);
 
     // Loads the current lesson file (the selection's entry, or the notebook under review)
     // and asks its first question. A file that cannot be studied leaves everything as it was.
@@ -46,6 +47,13 @@ public:
     void Label3_Click(int position);
     // Enter in the typing box: an empty box reveals the answer, text is judged.
     void answerTyped(const QString& text);
+
+    // Collects the word asked into the new-word notebook.
+    void joinscb();
+    // Writes the notebook file; a failure is told to the learner and the run goes on.
+    void savescb();
+    // Works out the minutes practised on the selection just finished.
+    void jstime();
 
     // Studies the notebook at start-up.
     void reviewNotebook(const QString& path);
@@ -75,6 +83,7 @@ private:
     Module1& module_;
     const Platform& platform_;
     MainView& view_;
+    Notebook& notebook_;
 
     QList<WordRow> rows_;
     qint32 WordCount = 0;

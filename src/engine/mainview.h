@@ -36,4 +36,5 @@ public:
     // Keeps the window above all others, without moving or resizing it.
     virtual void bringToTop() = 0;
     virtual void showLessonChooser() = 0;
+    virtual void showEndOfLessonDialog() = 0;
 };

@@ -1,6 +1,7 @@
 #include "mainwindow/frmmain.h"
 
 #include "lessons/formopen.h"
+#include "mainwindow/form3.h"
 #include "mainwindow/layoutmath.h"
 #include "mainwindow/twips.h"
 #include "module1.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
@@ -99,7 +101,7 @@ frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
     : QWidget(parent)
     , module_(module)
     , platform_(platform)
-    , engine_(module, platform, *this) {
+    , engine_(module, platform, *this, notebook_) {
     setObjectName(QStringLiteral("frmMain"));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -111,8 +113,8 @@ frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
 }
 
 frmMain::~frmMain() {
-    if (chooser_)
-        delete chooser_;
+    delete chooser_;
+    delete endOfLesson_;
 }
 
 void frmMain::createControls() {
@@ -153,6 +155,7 @@ void frmMain::createControls() {
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
 }
 
 void frmMain::createToolBar() {
@@ -408,8 +411,6 @@ void frmMain::showLessonChooser() {
     chooser_->show();
 }
 
-// --- Commands ---
-
 namespace {
 
 // A command that fails leaves the window usable, whichever way it was given.
@@ -422,6 +423,34 @@ template <typename Command> void guarded(Command&& command) {
 }
 
 } // namespace
+
+void frmMain::showEndOfLessonDialog() {
+    delete endOfLesson_;
+    endOfLesson_ = new Form3(module_, platform_, *this);
+    endOfLesson_->show();
+}
+
+void frmMain::closeEverything() {
+    if (endOfLesson_)
+        endOfLesson_->close();
+    close();
+}
+
+// Words collected since the notebook was last written are not lost when the window closes.
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (notebook_.unsaved() > 0 && notebook_.count() > 1)
+        engine_.savescb();
+    QWidget::closeEvent(event);
+}
+
+void frmMain::Timer1_Timer() {
+    if (Label1->text().isEmpty() || module_.Settings.AutoBrowse == VbFalse)
+        return;
+    module_.Settings.ChoiceCount = 1;
+    guarded([&] { engine_.Label3_Click(1); });
+}
+
+// --- Commands ---
 
 void frmMain::tbToolBar_ButtonClick(const QAction* button) {
     const QString key = button->data().toString();

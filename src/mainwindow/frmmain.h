@@ -2,11 +2,13 @@
 
 #include "engine/drillengine.h"
 #include "engine/mainview.h"
+#include "mainwindow/notebook.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <array>
 
+class Form3;
 class Formopen;
 class QAction;
 class QFrame;
@@ -29,6 +31,10 @@ public:
     ~frmMain() override;
 
     DrillEngine& engine() { return engine_; }
+    const Notebook& notebook() const { return notebook_; }
+
+    // Closes the secondary windows and then this one, which ends the program.
+    void closeEverything();
 
     // MainView
     QString question() const override;
@@ -49,6 +55,7 @@ public:
     void setTypingText(const QString& text) override;
     void bringToTop() override;
     void showLessonChooser() override;
+    void showEndOfLessonDialog() override;
 
     QColor backColor() const;
     QString statusText() const;
@@ -59,12 +66,15 @@ public:
     void Text1_KeyPress(char16_t key);
     void Label3_MouseMove(int position);
     void Form_MouseMove(float xTwips, float yTwips);
+    // The auto-browse tick: accepts the word shown and moves on.
+    void Timer1_Timer();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -77,6 +87,7 @@ private:
 
     Module1& module_;
     const Platform& platform_;
+    Notebook notebook_;
     DrillEngine engine_;
 
     QLabel* Label1 = nullptr;
@@ -90,5 +101,6 @@ private:
     QTimer* Timer1 = nullptr;
 
     QPointer<Formopen> chooser_;
+    QPointer<Form3> endOfLesson_;
     QObject* pressedLabel_ = nullptr;
 };

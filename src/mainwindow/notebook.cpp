@@ -1,0 +1,21 @@
+#include "mainwindow/notebook.h"
+
+#include <algorithm>
+
+bool Notebook::add(const QString& word, const QString& meaning) {
+    if (entries_.size() >= Capacity)
+        return false;
+    if (std::any_of(entries_.cbegin(), entries_.cend(),
+                    [&](const WordPair& entry) { return entry.word == word; }))
+        return false;
+    entries_.append({word, meaning});
+    ++unsaved_;
+    return true;
+}
+
+FileResult Notebook::write(const QString& path) {
+    FileResult result = writepairs(path, entries_);
+    if (result.ok())
+        unsaved_ = 0;
+    return result;
+}

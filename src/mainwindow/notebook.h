@@ -1,0 +1,29 @@
+#pragma once
+
+#include "fileio.h"
+#include "lessons/lessonfile.h"
+
+#include <QList>
+
+// The new-word notebook: words the learner kept getting wrong during this run, each once,
+// word and meaning as the lesson file has them.
+class Notebook final {
+public:
+    static constexpr int Capacity = 100;
+
+    // Adds the word unless it is already there (whatever its meaning) or the notebook is
+    // full. True when it was added.
+    bool add(const QString& word, const QString& meaning);
+
+    // Writes every entry to path as a lesson file, all at once or not at all.
+    FileResult write(const QString& path);
+
+    int count() const { return int(entries_.size()); }
+    const QList<WordPair>& entries() const { return entries_; }
+    // Entries added since the file was last written.
+    int unsaved() const { return unsaved_; }
+
+private:
+    QList<WordPair> entries_;
+    int unsaved_ = 0;
+};
