@@ -1,5 +1,6 @@
 #include "mainwindow/frmmain.h"
 
+#include "lessons/form1.h"
 #include "lessons/formopen.h"
 #include "mainwindow/form3.h"
 #include "mainwindow/layoutmath.h"
@@ -9,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/qtcolourchooser.h"
 #include "platform/speech.h"
+#include "settings/form2.h"
 #include "settings/settingsfile.h"
 
 #include <QAction>
@@ -95,6 +97,24 @@ float topTw(const QWidget* widget) {
     return toTwips(widget->y());
 }
 
+void bringForward(QWidget* window) {
+    if (window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+    } else {
+        window->show();
+    }
+}
+
+// A command that fails leaves the window usable, whichever way it was given.
+template <typename Command> void guarded(Command&& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        qWarning("command failed: %s", e.what());
+    }
+}
+
 } // namespace
 
 frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
@@ -115,6 +135,8 @@ frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
 frmMain::~frmMain() {
     delete chooser_;
     delete endOfLesson_;
+    delete editor_;
+    delete settings_;
 }
 
 void frmMain::createControls() {
@@ -411,19 +433,6 @@ void frmMain::showLessonChooser() {
     chooser_->show();
 }
 
-namespace {
-
-// A command that fails leaves the window usable, whichever way it was given.
-template <typename Command> void guarded(Command&& command) {
-    try {
-        command();
-    } catch (const std::exception& e) {
-        qWarning("command failed: %s", e.what());
-    }
-}
-
-} // namespace
-
 void frmMain::showEndOfLessonDialog() {
     delete endOfLesson_;
     endOfLesson_ = new Form3(module_, platform_, *this);
@@ -431,9 +440,39 @@ void frmMain::showEndOfLessonDialog() {
 }
 
 void frmMain::closeEverything() {
-    if (endOfLesson_)
-        endOfLesson_->close();
+    for (QWidget* window : {static_cast<QWidget*>(editor_), static_cast<QWidget*>(settings_),
+                            static_cast<QWidget*>(endOfLesson_)})
+        if (window)
+            window->close();
     close();
+}
+
+void frmMain::showEditor() {
+    if (!editor_)
+        editor_ = new Form1(module_, platform_, this);
+    bringForward(editor_);
+}
+
+void frmMain::showSettings() {
+    if (!settings_)
+        settings_ = new Form2(module_, platform_, *this);
+    bringForward(settings_);
+}
+
+void frmMain::applyColours() {
+    const SettingsRecord& s = module_.Settings;
+    setColour(this, QPalette::Window, colourOf(s.WindowBackColor));
+    const QColor back = backColor();
+    setColour(Label1, QPalette::Window, back);
+    for (int i = 1; i <= 5; ++i) {
+        setColour(Label2[i], QPalette::Window, back);
+        setColour(Label3[i], QPalette::Window, back);
+    }
+    setColour(Label1, QPalette::WindowText, colourOf(s.QuestionColor1));
+}
+
+void frmMain::setAutoBrowseInterval(int milliseconds) {
+    Timer1->setInterval(milliseconds);
 }
 
 // Words collected since the notebook was last written are not lost when the window closes.
@@ -455,7 +494,11 @@ void frmMain::Timer1_Timer() {
 void frmMain::tbToolBar_ButtonClick(const QAction* button) {
     const QString key = button->data().toString();
     guarded([&] {
-        if (key == u"打开") {
+        if (key == u"new") {
+            showEditor();
+        } else if (key == u"设置") {
+            showSettings();
+        } else if (key == u"打开") {
             engine_.setReviewingNotebook(false);
             engine_.选择();
         } else if (key == u"重复") {
@@ -485,6 +528,14 @@ void frmMain::Form_KeyPress(char16_t key) {
         case u'5':
             if (questionShown)
                 engine_.Label2_Click(key - u'0');
+            break;
+        case u'F':
+        case u'f':
+            showEditor();
+            break;
+        case u'C':
+        case u'c':
+            showSettings();
             break;
         case u'O':
         case u'o':

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <array>
 
+class Form1;
+class Form2;
 class Form3;
 class Formopen;
 class QAction;
@@ -35,6 +37,13 @@ public:
 
     // Closes the secondary windows and then this one, which ends the program.
     void closeEverything();
+    // The word-file editor and the settings dialog; showing an open one raises it.
+    void showEditor();
+    void showSettings();
+    // After the settings dialog's Apply: the window colour on the window, its question and its
+    // choices, and the first question colour on the question.
+    void applyColours();
+    void setAutoBrowseInterval(int milliseconds);
 
     // MainView
     QString question() const override;
@@ -102,5 +111,7 @@ private:
 
     QPointer<Formopen> chooser_;
     QPointer<Form3> endOfLesson_;
+    QPointer<Form1> editor_;
+    QPointer<Form2> settings_;
     QObject* pressedLabel_ = nullptr;
 };

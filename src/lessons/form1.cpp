@@ -1,0 +1,204 @@
+#include "lessons/form1.h"
+
+#include "lessons/lessonfile.h"
+#include "mainwindow/twips.h"
+#include "module1.h"
+#include "platform/filedialogs.h"
+#include "platform/messageboxes.h"
+#include "platform/platform.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace {
+
+const QString NothingTyped = QStringLiteral("您还没有输入");
+const QString LessonFilter = QStringLiteral("text_files(*.txt)|*.txt");
+// A list position is a 16-bit number.
+constexpr int MostPairs = 32767;
+
+template <typename T>
+T* place(T* widget, const QString& name, int left, int top, int width, int height) {
+    widget->setObjectName(name);
+    widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+    return widget;
+}
+
+// The lesson format has no way to write these inside a field.
+bool fitsLessonFormat(const QString& text) {
+    return !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n');
+}
+
+} // namespace
+
+Form1::Form1(Module1& module, const Platform& platform, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
+    , module_(module)
+    , platform_(platform) {
+    setObjectName(QStringLiteral("Form1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(QStringLiteral("单词文件管理器"));
+    setFixedSize(toPixels(6945), toPixels(5670));
+
+    Label1 = place(new QLabel(QStringLiteral("请在此处输入单词："), this), "Label1", 360, 480, 1695,
+                   375);
+    Label2 = place(new QLabel(QStringLiteral("请在此处输入汉语："), this), "Label2", 2520, 480,
+                   1695, 375);
+    Text1 = place(new QLineEdit(this), "Text1", 360, 1080, 1815, 375);
+    Text2 = place(new QLineEdit(this), "Text2", 2520, 1080, 1815, 375);
+    Command1 =
+        place(new QPushButton(QStringLiteral("确定"), this), "Command1", 5040, 1080, 1005, 405);
+    List1[0] = place(new QListWidget(this), "List1_0", 360, 1800, 1815, 2400);
+    List1[1] = place(new QListWidget(this), "List1_1", 2520, 1800, 1815, 2400);
+    Command3 =
+        place(new QPushButton(QStringLiteral("打开"), this), "Command3", 5040, 1920, 975, 375);
+    Command4 =
+        place(new QPushButton(QStringLiteral("删除"), this), "Command4", 5040, 2520, 975, 375);
+    Command2 =
+        place(new QPushButton(QStringLiteral("保存"), this), "Command2", 5040, 3120, 1005, 405);
+    Command5 =
+        place(new QPushButton(QStringLiteral("退出"), this), "Command5", 5040, 3720, 975, 375);
+    Label3 = place(new QLabel(this), "Label3", 480, 4680, 3735, 375);
+
+    // Tab order: the word, the meaning, 确定, the lists, 保存, 打开, 删除, 退出.
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, List1[0]);
+    setTabOrder(List1[0], List1[1]);
+    setTabOrder(List1[1], Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command5);
+    // Enter belongs to the boxes, not to a default button.
+    for (QPushButton* button : {Command1, Command2, Command3, Command4, Command5})
+        button->setAutoDefault(false);
+
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &QWidget::close);
+    for (QListWidget* list : List1)
+        connect(list, &QListWidget::itemSelectionChanged, this, &Form1::List1_Click);
+    Text1->setFocus();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == Text1)
+                Text1_KeyPress();
+            else if (watched == Text2)
+                Text2_KeyPress();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Form1::Text1_KeyPress() {
+    if (Text1->text().isEmpty())
+        platform_.messages.ok(NothingTyped);
+    else
+        Text2->setFocus();
+}
+
+void Form1::Text2_KeyPress() {
+    if (Text2->text().isEmpty())
+        platform_.messages.ok(NothingTyped);
+    else
+        Command1_Click();
+}
+
+void Form1::Command1_Click() {
+    const QString word = Text1->text();
+    const QString meaning = Text2->text();
+    if (word.isEmpty() || meaning.isEmpty()) {
+        platform_.messages.ok(NothingTyped);
+    } else if (!fitsLessonFormat(word) || !fitsLessonFormat(meaning)) {
+        platform_.messages.ok(QStringLiteral("单词和汉语里不能有英文双引号(\")，请改一下再确定"));
+    } else if (List1[0]->count() >= MostPairs) {
+        platform_.messages.ok(QStringLiteral("单词太多了，请先保存这些单词"));
+    } else {
+        appendPair(word, meaning);
+        Text1->clear();
+        Text2->clear();
+        Label3->setText(QStringLiteral("共计： %1个单词").arg(List1[0]->count()));
+    }
+    Text1->setFocus();
+}
+
+void Form1::appendPair(const QString& word, const QString& meaning) {
+    List1[0]->addItem(word);
+    List1[1]->addItem(meaning);
+}
+
+// The meaning list follows the selection of the word list, whichever was clicked.
+void Form1::List1_Click() {
+    const QSignalBlocker blocker(List1[1]);
+    const QList<QListWidgetItem*> chosen = List1[0]->selectedItems();
+    List1[1]->clearSelection();
+    if (chosen.isEmpty()) {
+        List1[1]->setCurrentRow(-1);
+        return;
+    }
+    List1[1]->setCurrentRow(List1[0]->row(chosen.first()));
+}
+
+void Form1::Command4_Click() {
+    const QList<QListWidgetItem*> chosen = List1[0]->selectedItems();
+    if (chosen.isEmpty()) {
+        platform_.messages.ok(QStringLiteral("还没选单词呢"));
+        return;
+    }
+    const int row = List1[0]->row(chosen.first());
+    delete List1[0]->takeItem(row);
+    delete List1[1]->takeItem(row);
+    List1[0]->clearSelection();
+    List1[0]->setCurrentRow(-1);
+}
+
+void Form1::Command3_Click() {
+    const std::optional<QString> path =
+        platform_.files.openFile({LessonFilter, module_.lessonFolder(), lastFile_});
+    if (!path)
+        return;
+    lastFile_ = *path;
+    qint32 lines = 0;
+    if (const FileResult counted = countlines(*path, lines); !counted.ok())
+        return platform_.messages.ok(counted.description);
+    if (lines < 2)
+        return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
+    const FileResult read = readpairs(*path, lines, [this](const QString& w, const QString& m) {
+        if (List1[0]->count() >= MostPairs)
+            return false;
+        appendPair(w, m);
+        return true;
+    });
+    if (!read.ok())
+        platform_.messages.ok(read.description);
+}
+
+void Form1::Command2_Click() {
+    const std::optional<QString> path =
+        platform_.files.saveFile({LessonFilter, module_.lessonFolder(), lastFile_});
+    if (!path)
+        return;
+    lastFile_ = *path;
+    QList<WordPair> pairs;
+    for (int i = 0; i < List1[0]->count(); ++i)
+        pairs.append({List1[0]->item(i)->text(), List1[1]->item(i)->text()});
+    if (const FileResult written = writepairs(*path, pairs); !written.ok())
+        return platform_.messages.ok(QStringLiteral("单词没有保存：") + written.description);
+    if (!pairs.isEmpty())
+        List1[0]->setCurrentRow(int(pairs.size()) - 1);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+struct Module1;
+struct Platform;
+
+// "单词文件管理器": word pairs are typed into two boxes, listed side by side, deleted,
+// merged in from lesson files and saved as a lesson file.
+class Form1 final : public QDialog {
+    Q_OBJECT
+
+public:
+    Form1(Module1& module, const Platform& platform, QWidget* parent = nullptr);
+
+    void Command1_Click(); // 确定: add the pair typed
+    void Command2_Click(); // 保存
+    void Command3_Click(); // 打开
+    void Command4_Click(); // 删除
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Text1_KeyPress();
+    void Text2_KeyPress();
+    void List1_Click();
+    void appendPair(const QString& word, const QString& meaning);
+
+    Module1& module_;
+    const Platform& platform_;
+    QString lastFile_; // offered again by the next file dialog
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    std::array<QListWidget*, 2> List1{};
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command5 = nullptr;
+};

@@ -1,0 +1,301 @@
+#include "settings/form2.h"
+
+#include "mainwindow/frmmain.h"
+#include "mainwindow/twips.h"
+#include "module1.h"
+#include "platform/colourchooser.h"
+#include "platform/messageboxes.h"
+#include "platform/platform.h"
+#include "platform/qtcolourchooser.h"
+#include "settings/settingsfile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <cmath>
+
+namespace {
+
+void placeTwips(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+template <typename T> T* named(T* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QGroupBox* frame(QWidget* parent, int number, const char16_t* caption, int left, int top, int width,
+                 int height) {
+    auto* box = named(new QGroupBox(QString::fromUtf16(caption), parent),
+                      QStringLiteral("Frame%1").arg(number));
+    placeTwips(box, left, top, width, height);
+    return box;
+}
+
+QLabel* valueLabel(QWidget* parent, const char* name, int left, int width) {
+    auto* label = named(new QLabel(parent), QString::fromLatin1(name));
+    QFont font = label->font();
+    font.setPointSize(12);
+    label->setFont(font);
+    placeTwips(label, left, 240, width, 300);
+    return label;
+}
+
+// The number at the start of a caption, as the steppers and Apply read it.
+double leadingNumber(const QString& text) {
+    bool ok = false;
+    for (qsizetype length = text.size(); length > 0; --length) {
+        const double value = text.left(length).toDouble(&ok);
+        if (ok)
+            return value;
+    }
+    return 0;
+}
+
+// Whole numbers are rounded half to even.
+qint32 wholeNumber(double value) {
+    return qint32(std::nearbyint(value));
+}
+
+QString number(double value) {
+    return QString::number(value, 'g', 12);
+}
+
+QColor swatchColour(const QLabel* swatch) {
+    return swatch->palette().color(QPalette::Window);
+}
+
+void setSwatchColour(QLabel* swatch, const QColor& colour) {
+    QPalette palette = swatch->palette();
+    palette.setColor(QPalette::Window, colour);
+    swatch->setPalette(palette);
+}
+
+QLabel* swatch(QWidget* parent, const QString& name, const char16_t* caption, int left, int width) {
+    auto* label = named(new QLabel(QString::fromUtf16(caption), parent), name);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    label->setCursor(Qt::PointingHandCursor);
+    placeTwips(label, left, 240, width, 255);
+    return label;
+}
+
+QString colourText(const QLabel* swatch) {
+    return colourToText(fromQColor(swatchColour(swatch)));
+}
+
+} // namespace
+
+Form2::Form2(Module1& module, const Platform& platform, frmMain& main)
+    : QDialog(&main, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint)
+    , module_(module)
+    , platform_(platform)
+    , main_(main) {
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(QStringLiteral("设置"));
+    setFixedSize(toPixels(10740), toPixels(3135));
+
+    // The five steppers: "-" at 240, the value, "+" further right.
+    struct Row {
+        int frame;
+        const char16_t* caption;
+        int left;
+        QLabel** label;
+        const char* labelName;
+        int labelLeft, labelWidth, plusLeft;
+    };
+    const Row rows[] = {
+        {1, u"朗读速度", 240, &Label1, "Label1", 840, 255, 1320},
+        {2, u"朗读次数", 2280, &Label3, "Label3", 840, 375, 1320},
+        {3, u"选择个数", 4320, &Label4, "Label4", 720, 495, 1200},
+        {4, u"生疏系数初始值", 6360, &Label2, "Label2", 840, 495, 1320},
+        {5, u"错词重出次数", 8400, &Label5, "Label5", 840, 375, 1200},
+    };
+    for (const Row& row : rows) {
+        QGroupBox* box = frame(this, row.frame, row.caption, row.left, 240, 1800, 675);
+        *row.label = valueLabel(box, row.labelName, row.labelLeft, row.labelWidth);
+        const int plus = 2 * row.frame - 1, minus = 2 * row.frame;
+        Command[minus] = named(new QPushButton(QStringLiteral("-"), box),
+                               QStringLiteral("Command%1").arg(minus));
+        placeTwips(Command[minus], 240, 240, 300, 300);
+        Command[plus] =
+            named(new QPushButton(QStringLiteral("+"), box), QStringLiteral("Command%1").arg(plus));
+        placeTwips(Command[plus], row.plusLeft, 240, 300, 300);
+    }
+    const Stepper steppers[] = {
+        {Label1, 6, 3, u"不能再快了!", u"不能再慢了!"},
+        {Label3, 4, 2, u"不能再多了!", u"不能再少了!"},
+        {Label4, 4, 2, u"不能再多了!", u"不能再少了!"},
+        {Label2, 9, 2, u"不能再多了!", u"不能再少了!"},
+        {Label5, 4, 2, u"不能再多了!", u"不能再少了!"},
+    };
+    for (int i = 0; i < 5; ++i) {
+        const Stepper stepper = steppers[i];
+        connect(Command[2 * i + 1], &QPushButton::clicked, this,
+                [this, stepper] { step(stepper, 1); });
+        connect(Command[2 * i + 2], &QPushButton::clicked, this,
+                [this, stepper] { step(stepper, -1); });
+    }
+
+    QGroupBox* listening = frame(this, 7, u"练习听力", 240, 1200, 2280, 645);
+    Option2[0] = named(new QRadioButton(QStringLiteral("打 开"), listening), "Option2_0");
+    Option2[1] = named(new QRadioButton(QStringLiteral("关 闭"), listening), "Option2_1");
+    placeTwips(Option2[0], 240, 240, 900, 300);
+    placeTwips(Option2[1], 1200, 240, 900, 300);
+
+    QGroupBox* direction = frame(this, 6, u"英汉转换", 2760, 1200, 2280, 645);
+    Option1[0] = named(new QRadioButton(QStringLiteral("英选汉"), direction), "Option1_0");
+    Option1[1] = named(new QRadioButton(QStringLiteral("汉选英"), direction), "Option1_1");
+    placeTwips(Option1[0], 240, 240, 900, 300);
+    placeTwips(Option1[1], 1200, 240, 900, 300);
+
+    QGroupBox* notebook = frame(this, 8, u"生词本功能", 5280, 1200, 2520, 645);
+    Check1 = named(new QCheckBox(QStringLiteral("启动时先复习生词"), notebook), "Check1");
+    placeTwips(Check1, 360, 240, 1815, 300);
+
+    QGroupBox* browse = frame(this, 9, u"自动浏览", 8040, 1200, 2280, 645);
+    Check2 = named(new QCheckBox(QStringLiteral("启动  速度"), browse), "Check2");
+    placeTwips(Check2, 240, 240, 1335, 300);
+    Combo1 = named(new QComboBox(browse), "Combo1");
+    Combo1->addItems({"1", "2", "3", "4", "5"});
+    placeTwips(Combo1, 1560, 210, 615, 330);
+
+    QGroupBox* backs = frame(this, 10, u"背景色", 240, 2160, 2775, 615);
+    backs->setToolTip(QStringLiteral("单击改变颜色"));
+    Label6 = swatch(backs, "Label6", u"窗体", 150, 555);
+    Label8 = swatch(backs, "Label8", u"选项", 750, 555);
+    Label9 = swatch(backs, "Label9", u"错词", 1440, 555);
+    Label10 = swatch(backs, "Label10", u"答案", 2040, 555);
+
+    QGroupBox* questions = frame(this, 11, u"题目颜色(按生疏系数依次变化)", 3240, 2160, 2775, 615);
+    questions->setToolTip(QStringLiteral("生疏系数从左至右依次变大"));
+    for (int i = 0; i < 4; ++i)
+        Label7[i] = swatch(questions, QStringLiteral("Label7_%1").arg(i), u"", 240 + 600 * i, 375);
+    for (QLabel* label :
+         {Label6, Label8, Label9, Label10, Label7[0], Label7[1], Label7[2], Label7[3]})
+        label->installEventFilter(this);
+
+    cmdOK = named(new QPushButton(QStringLiteral("确 定"), this), "cmdOK");
+    cmdCancel = named(new QPushButton(QStringLiteral("取 消"), this), "cmdCancel");
+    cmdApply = named(new QPushButton(QStringLiteral("应 用"), this), "cmdApply");
+    placeTwips(cmdOK, 6600, 2400, 975, 405);
+    placeTwips(cmdCancel, 7920, 2400, 975, 405);
+    placeTwips(cmdApply, 9120, 2400, 975, 405);
+    connect(cmdOK, &QPushButton::clicked, this, &Form2::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject); // Escape as well
+    connect(cmdApply, &QPushButton::clicked, this, &Form2::cmdApply_Click);
+
+    Form_Load();
+}
+
+void Form2::Form_Load() {
+    if (const QScreen* screen = main_.screen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    const SettingsRecord& s = module_.Settings;
+    Label1->setText(number(s.SpeechSpeed / 40.0));
+    Label3->setText(number(s.ReadCount));
+    Label4->setText(number(s.ChoiceCount));
+    Label2->setText(number(s.InitialUnfamiliarity));
+    Label5->setText(number(s.WrongRepeatCount));
+
+    Option1[s.TranslationDirection == VbFalse ? 1 : 0]->setChecked(true);
+    DirectionOnOpen = s.TranslationDirection;
+    Option2[s.ListeningMode == VbTrue ? 0 : 1]->setChecked(true);
+    Check1->setChecked(s.ReviewNotebookAtStart == VbTrue);
+    Check2->setChecked(s.AutoBrowse == VbTrue);
+    // A speed the list cannot show falls back to the default, so Apply always has one.
+    const bool listed = s.AutoBrowseSpeed >= 1 && s.AutoBrowseSpeed <= 5;
+    Combo1->setCurrentIndex(listed ? s.AutoBrowseSpeed - 1 : 2);
+
+    auto colour = [](const QString& text) { return toQColor(colourFromText(text).value_or(0)); };
+    setSwatchColour(Label6, main_.backColor());
+    setSwatchColour(Label7[0], colour(s.QuestionColor1));
+    setSwatchColour(Label7[1], colour(s.QuestionColor2));
+    setSwatchColour(Label7[2], colour(s.QuestionColor3));
+    setSwatchColour(Label7[3], colour(s.QuestionColor4));
+    setSwatchColour(Label8, colour(s.HoverColor));
+    setSwatchColour(Label9, colour(s.WrongColor));
+    setSwatchColour(Label10, colour(s.AnswerColor));
+}
+
+void Form2::step(const Stepper& stepper, int by) {
+    const double value = leadingNumber(stepper.value->text());
+    if (by > 0 && value > stepper.highest)
+        return platform_.messages.ok(QString::fromUtf16(stepper.tooHigh));
+    if (by < 0 && value < stepper.lowest)
+        return platform_.messages.ok(QString::fromUtf16(stepper.tooLow));
+    stepper.value->setText(number(value + by));
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        chooseColour(static_cast<QLabel*>(watched));
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// A chooser closed without a choice leaves the swatch as it was.
+void Form2::chooseColour(QLabel* swatch) {
+    if (const std::optional<quint32> chosen =
+            platform_.colours.choose(fromQColor(swatchColour(swatch))))
+        setSwatchColour(swatch, toQColor(*chosen));
+}
+
+void Form2::cmdApply_Click() {
+    SettingsRecord& s = module_.Settings;
+    s.SpeechSpeed = wholeNumber(leadingNumber(Label1->text()) * 40);
+    s.ReadCount = wholeNumber(leadingNumber(Label3->text()));
+    s.ChoiceCount = wholeNumber(leadingNumber(Label4->text()));
+    s.InitialUnfamiliarity = wholeNumber(leadingNumber(Label2->text()));
+    s.WrongRepeatCount = wholeNumber(leadingNumber(Label5->text()));
+
+    s.TranslationDirection = Option1[0]->isChecked() ? VbTrue : VbFalse;
+    // Every Apply restarts the lesson while the direction differs from the one at opening.
+    if (s.TranslationDirection != DirectionOnOpen)
+        main_.engine().重复();
+
+    s.ListeningMode = Option2[0]->isChecked() ? VbTrue : VbFalse;
+    s.ReviewNotebookAtStart = Check1->isChecked() ? VbTrue : VbFalse;
+    const qint16 speed = qint16(Combo1->currentText().toInt());
+    if (Check2->isChecked()) {
+        s.AutoBrowse = VbTrue;
+        s.ChoiceCount = 1;
+        s.AutoBrowseSpeed = speed;
+        main_.setAutoBrowseInterval(autoBrowseInterval(s));
+    } else {
+        s.AutoBrowse = VbFalse;
+    }
+    s.AutoBrowseSpeed = speed;
+
+    s.WindowBackColor = colourText(Label6);
+    s.QuestionColor1 = colourText(Label7[0]);
+    s.QuestionColor2 = colourText(Label7[1]);
+    s.QuestionColor3 = colourText(Label7[2]);
+    s.QuestionColor4 = colourText(Label7[3]);
+    s.HoverColor = colourText(Label8);
+    s.WrongColor = colourText(Label9);
+    s.AnswerColor = colourText(Label10);
+    main_.applyColours();
+
+    if (const FileResult saved = module_.SaveSettings(); !saved.ok())
+        platform_.messages.ok(QStringLiteral("设置没能保存：") + saved.description);
+}
+
+void Form2::cmdOK_Click() {
+    cmdApply_Click();
+    close();
+}

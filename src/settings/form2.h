@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class frmMain;
+struct Module1;
+struct Platform;
+
+// "设置": every preference but the answer mode, with steppers, options and colour swatches.
+// Apply takes them into effect at once and saves them; OK is Apply and close.
+class Form2 final : public QDialog {
+    Q_OBJECT
+
+public:
+    Form2(Module1& module, const Platform& platform, frmMain& main);
+
+    void cmdApply_Click();
+    void cmdOK_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Stepper {
+        QLabel* value;
+        double highest; // "+" refuses above this
+        double lowest;  // "-" refuses below this
+        const char16_t* tooHigh;
+        const char16_t* tooLow;
+    };
+    void Form_Load();
+    void step(const Stepper& stepper, int by);
+    void chooseColour(QLabel* swatch);
+
+    Module1& module_;
+    const Platform& platform_;
+    frmMain& main_;
+    qint16 DirectionOnOpen = -1;
+
+    QLabel* Label1 = nullptr;               // speed / 40
+    QLabel* Label2 = nullptr;               // initial unfamiliarity
+    QLabel* Label3 = nullptr;               // read count
+    QLabel* Label4 = nullptr;               // choices
+    QLabel* Label5 = nullptr;               // wrong-word repeats
+    std::array<QPushButton*, 11> Command{}; // 1 to 10
+    std::array<QRadioButton*, 2> Option1{};
+    std::array<QRadioButton*, 2> Option2{};
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QLabel* Label6 = nullptr;
+    std::array<QLabel*, 4> Label7{};
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdApply = nullptr;
+};
