@@ -9,6 +9,7 @@ enum class FileError {
     CannotOpen,    // not found, no name given, or the folder for a new file is missing
     AccessRefused, // the path names a folder, or the system refuses access
     FieldsRanOut,  // a lesson file ended before the records it promised
+    NotText,       // a lesson file holds bytes that no text file has
     WriteFailed,   // the data could not be written completely; the old file is untouched
 };
 

@@ -60,12 +60,20 @@ bool isValidUtf8(QByteArrayView bytes) {
     return true;
 }
 
-// Reads the whole file and brings it to bytes in which quote, comma, CR and LF are always
-// structure: GBK as it is, UTF-8 without its mark, UTF-16 converted to UTF-8.
-FileResult loadLesson(const QString& path, LessonBytes& lesson) {
-    QByteArray raw;
-    if (FileResult r = readFileBytes(path, raw); !r.ok())
-        return r;
+// Control characters other than tab and the line ends never occur in a text file; a file
+// with them is not a lesson, whatever else it holds.
+bool looksLikeText(QByteArrayView bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\r' && b != '\n')
+            return false;
+    }
+    return true;
+}
+
+// Brings a file's bytes to a form in which quote, comma, CR and LF are always structure:
+// GBK as it is, UTF-8 without its mark, UTF-16 converted to UTF-8.
+FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& lesson) {
     const bool utf16le = raw.startsWith("\xFF\xFE");
     if (raw.startsWith("\xEF\xBB\xBF")) {
         lesson = {raw.sliced(3), TextEncoding::Utf8};
@@ -75,8 +83,11 @@ FileResult loadLesson(const QString& path, LessonBytes& lesson) {
         lesson = {text.toUtf8(), TextEncoding::Utf8};
     } else {
         const bool utf8 = hasNonAscii(raw) && isValidUtf8(raw);
-        lesson = {std::move(raw), utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
+        lesson = {raw, utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
     }
+    if (!looksLikeText(lesson.data))
+        return {FileError::NotText, QStringLiteral("“%1”不是单词文件：里面有文字以外的内容")
+                                        .arg(QDir::toNativeSeparators(path))};
     return FileResult::success();
 }
 
@@ -164,10 +175,10 @@ FileResult fieldsRanOut(const QString& path, qint32 record) {
 
 } // namespace
 
-FileResult countlines(const QString& path, qint32& lines) {
+FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& path) {
     lines = 0;
     LessonBytes lesson;
-    if (FileResult r = loadLesson(path, lesson); !r.ok())
+    if (FileResult r = prepare(bytes, path, lesson); !r.ok())
         return r;
     const char* p = lesson.data.constData();
     const char* const end = p + lesson.data.size();
@@ -185,9 +196,10 @@ FileResult countlines(const QString& path, qint32& lines) {
     return FileResult::success();
 }
 
-FileResult readpairs(const QString& path, qint32 records, const PairReceiver& receive) {
+FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairReceiver& receive,
+                         const QString& path) {
     LessonBytes lesson;
-    if (FileResult r = loadLesson(path, lesson); !r.ok())
+    if (FileResult r = prepare(bytes, path, lesson); !r.ok())
         return r;
     FieldReader reader(lesson);
     QString word, meaning;
@@ -198,6 +210,21 @@ FileResult readpairs(const QString& path, qint32 records, const PairReceiver& re
             break;
     }
     return FileResult::success();
+}
+
+FileResult countlines(const QString& path, qint32& lines) {
+    lines = 0;
+    QByteArray bytes;
+    if (FileResult r = readFileBytes(path, bytes); !r.ok())
+        return r;
+    return countLinesIn(bytes, lines, path);
+}
+
+FileResult readpairs(const QString& path, qint32 records, const PairReceiver& receive) {
+    QByteArray bytes;
+    if (FileResult r = readFileBytes(path, bytes); !r.ok())
+        return r;
+    return readPairsFrom(bytes, records, receive, path);
 }
 
 FileResult writepairs(const QString& path, const QList<WordPair>& pairs) {

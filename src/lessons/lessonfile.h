@@ -27,6 +27,11 @@ FileResult countlines(const QString& path, qint32& lines);
 // handing each to receive. Fails with FieldsRanOut when the file ends first.
 FileResult readpairs(const QString& path, qint32 records, const PairReceiver& receive);
 
+// The same two on a file's bytes already in memory; path only names the file in messages.
+FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& path = {});
+FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairReceiver& receive,
+                         const QString& path = {});
+
 // Writes the pairs as GBK (GB18030 for characters beyond GBK). Replaces the file as a whole,
 // or leaves the old one untouched on failure.
 FileResult writepairs(const QString& path, const QList<WordPair>& pairs);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QtEndian>
+#include <algorithm>
 
 namespace {
 
@@ -107,6 +108,12 @@ SettingsRecord decodeSettings(QByteArrayView bytes) {
         if (colourFromText(text))
             settings.*f.member = text;
     }
+    // Only what would break the drill is mended: there are five choice places, a lesson with
+    // coefficients of 0 never ends, and a negative repeat count would make wrong answers
+    // count as right ones. Everything else stays as the file holds it.
+    settings.ChoiceCount = std::clamp(settings.ChoiceCount, 1, 5);
+    settings.InitialUnfamiliarity = qMax(settings.InitialUnfamiliarity, 1);
+    settings.WrongRepeatCount = qMax(settings.WrongRepeatCount, 0);
     return settings;
 }
 

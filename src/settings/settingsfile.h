@@ -21,7 +21,9 @@ QString settingsPathFor(const QString& appFolder);
 QByteArray encodeSettings(const SettingsRecord& settings);
 
 // Reads a file image. A field that lies beyond the end of a short file, a text whose length
-// does not fit its record, or a colour in neither text form keeps its default.
+// does not fit its record, or a colour in neither text form keeps its default. The number of
+// choices is kept within 1 to 5, the initial coefficient at 1 or more and the wrong-word
+// repeats at 0 or more.
 SettingsRecord decodeSettings(QByteArrayView bytes);
 
 // Writes the file of defaults.
