@@ -15,7 +15,7 @@ build="$root/build"
 
 # Everything the build, the program and the tests need from Debian or Ubuntu.
 packages=(
-    cmake g++ ninja-build
+    cmake g++ ninja-build clang libclang-rt-dev
     qt6-base-dev qt6-multimedia-dev qt6-speech-dev qt6-declarative-dev libxkbcommon-dev
     qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n
     fonts-wqy-microhei
@@ -43,6 +43,14 @@ if [ "$mode" = run ]; then
     exec "$build/Vokarin/vokarin"
 fi
 
+# The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# fuzzers of the file readers (clang) for a short, fixed time each.
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DVOKARIN_WERROR="$werror" \
+    -DVOKARIN_SANITIZE=ON >/dev/null
+cmake --build "$root/build-asan"
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DVOKARIN_FUZZ=ON >/dev/null
+cmake --build "$root/build-fuzz" --target fuzz_lessonfile fuzz_settingsfile
+
 # The real sound and speech tests need a sound server: start a private one with a null sink
 # when none runs, and stop it again afterwards.
 if ! pulseaudio --check 2>/dev/null; then
@@ -53,5 +61,24 @@ fi
 export VOKARIN_REQUIRE_AUDIO=1 VOKARIN_REQUIRE_DISPLAY=1
 
 # Widget tests run offscreen; the start-up test needs a real X server.
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+status=0
+for dir in "$build" "$root/build-asan"; do
+    echo "== tests in $dir"
+    xvfb-run -a -s "-screen 0 1280x1024x24" \
+        ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 || status=1
+done
+for fuzzer in fuzz_lessonfile fuzz_settingsfile; do
+    echo "== $fuzzer"
+    corpus=$(mktemp -d)
+    if "$root/build-fuzz/fuzz/$fuzzer" -max_total_time=30 -print_final_stats=1 \
+        "$corpus" "$root/fuzz/corpus/${fuzzer#fuzz_}" >"$corpus.log" 2>&1; then
+        grep -E '^(Done|stat::number_of_executed_units)' "$corpus.log" || true
+    else
+        tail -n 60 "$corpus.log"
+        status=1
+    fi
+    rm -rf "$corpus" "$corpus.log"
+done
+exit "$status"

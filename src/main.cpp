@@ -1,5 +1,6 @@
 #include "mainwindow/frmmain.h"
 #include "module1.h"
+#include "platform/appicon.h"
 #include "platform/platform.h"
 #include "platform/qtcolourchooser.h"
 #include "platform/qtfiledialogs.h"
@@ -15,6 +16,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vokarin"));
+    QApplication::setWindowIcon(appIcon());
     installChineseTranslation(app);
 
     QtMessageBoxes messages;

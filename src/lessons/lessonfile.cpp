@@ -91,79 +91,79 @@ FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& less
     return FileResult::success();
 }
 
-// Splits lesson bytes into fields: a comma or a line end (CR, CR LF or a lone LF) ends one.
+// The whole text of a lesson. Quote, comma, CR and LF survive decoding as themselves: no
+// GBK or GB18030 sequence contains them, and the decoder never takes one into a broken
+// sequence.
+QString decodeAll(const LessonBytes& lesson) {
+    if (!hasNonAscii(lesson.data))
+        return QString::fromLatin1(lesson.data);
+    if (lesson.encoding == TextEncoding::Utf8)
+        return QString::fromUtf8(lesson.data);
+    // A stateless decode silently drops an unfinished character at the very end; one more
+    // line feed makes it show as U+FFFD instead.
+    QStringDecoder gbk(LessonCodec, QStringConverter::Flag::Stateless);
+    QString text = gbk(lesson.data + '\n');
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    return text;
+}
+
+// Splits lesson text into fields: a comma or a line end (CR, CR LF or a lone LF) ends one.
 class FieldReader final {
 public:
-    explicit FieldReader(const LessonBytes& lesson)
-        : p_(lesson.data.constData())
-        , end_(p_ + lesson.data.size())
-        , utf8_(lesson.encoding == TextEncoding::Utf8)
-        , gbk_(LessonCodec, QStringConverter::Flag::Stateless) {}
+    explicit FieldReader(QStringView text)
+        : p_(text.utf16())
+        , end_(p_ + text.size()) {}
 
-    // False when the file ends before a field begins.
-    bool next(QString& text) {
+    // False when the text ends before a field begins.
+    bool next(QString& field) {
         while (p_ < end_ && isBlank(*p_))
             ++p_;
         if (p_ == end_)
             return false;
-        if (*p_ == '"') {
+        if (*p_ == u'"') {
             // Quoted: everything up to the closing quote. A quote left open ends at the line
             // end, so one slip costs that field alone and not the rest of the file.
-            const char* begin = ++p_;
-            while (p_ < end_ && *p_ != '"' && !isLineEnd(*p_))
+            const char16_t* begin = ++p_;
+            while (p_ < end_ && *p_ != u'"' && !isLineEnd(*p_))
                 ++p_;
-            text = decode(begin, p_);
-            if (p_ < end_ && *p_ == '"') {
+            field = text(begin, p_);
+            if (p_ < end_ && *p_ == u'"') {
                 ++p_;
-                while (p_ < end_ && *p_ != ',' && !isLineEnd(*p_))
+                while (p_ < end_ && *p_ != u',' && !isLineEnd(*p_))
                     ++p_;
             }
         } else {
             // Unquoted: up to the next comma or line end, without the blanks before it.
-            const char* begin = p_;
-            while (p_ < end_ && *p_ != ',' && !isLineEnd(*p_))
+            const char16_t* begin = p_;
+            while (p_ < end_ && *p_ != u',' && !isLineEnd(*p_))
                 ++p_;
-            const char* last = p_;
+            const char16_t* last = p_;
             while (last > begin && isBlank(last[-1]))
                 --last;
-            text = decode(begin, last);
+            field = text(begin, last);
         }
         consumeSeparator();
         return true;
     }
 
 private:
-    static bool isBlank(char c) { return c == ' ' || c == '\t'; }
-    static bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+    static bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+    static bool isLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
+    static QString text(const char16_t* begin, const char16_t* end) {
+        return QString(reinterpret_cast<const QChar*>(begin), end - begin);
+    }
 
     void consumeSeparator() {
         if (p_ == end_)
             return;
-        const char c = *p_++;
-        if (c == '\r' && p_ < end_ && *p_ == '\n')
+        const char16_t c = *p_++;
+        if (c == u'\r' && p_ < end_ && *p_ == u'\n')
             ++p_;
     }
 
-    QString decode(const char* begin, const char* end) {
-        const QByteArrayView bytes(begin, end - begin);
-        if (!hasNonAscii(bytes))
-            return QString::fromLatin1(bytes);
-        if (utf8_)
-            return QString::fromUtf8(bytes);
-        // A stateless decode silently drops an unfinished character at the end. Decoding one
-        // ASCII byte more (the separator after the field, or a quote at the end of the file)
-        // makes it show as U+FFFD; that byte can never complete a character.
-        const QByteArray atEnd = end < end_ ? QByteArray() : bytes.toByteArray() + '"';
-        QString text =
-            gbk_.decode(end < end_ ? QByteArrayView(begin, end + 1) : QByteArrayView(atEnd));
-        text.chop(1);
-        return text;
-    }
-
-    const char* p_;
-    const char* const end_;
-    const bool utf8_;
-    QStringDecoder gbk_;
+    const char16_t* p_;
+    const char16_t* const end_;
 };
 
 FileResult fieldsRanOut(const QString& path, qint32 record) {
@@ -201,7 +201,8 @@ FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairRece
     LessonBytes lesson;
     if (FileResult r = prepare(bytes, path, lesson); !r.ok())
         return r;
-    FieldReader reader(lesson);
+    const QString text = decodeAll(lesson);
+    FieldReader reader(text);
     QString word, meaning;
     for (qint32 record = 1; record <= records; ++record) {
         if (!reader.next(word) || !reader.next(meaning))

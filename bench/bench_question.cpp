@@ -1,0 +1,81 @@
+// One question's turnaround, 判定 + 出题 + the layout pass, with fake speech and sound, at
+// three lesson sizes; and the memory a 100,000-pair lesson takes.
+#include "fakeplatform.h"
+#include "lessons/lessonfile.h"
+#include "mainwindow/frmmain.h"
+#include "module1.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+} // namespace
+
+class bench_Question final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void turnaround_data() {
+        QTest::addColumn<int>("words");
+        QTest::newRow("100") << 100;
+        QTest::newRow("10000") << 10000;
+        QTest::newRow("100000") << 100000;
+    }
+    void turnaround() {
+        QFETCH(int, words);
+        QTemporaryDir dir;
+        QList<WordPair> pairs;
+        for (int i = 0; i < words; ++i)
+            pairs.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
+        const QString path = dir.filePath("lesson.txt");
+        QVERIFY(writepairs(path, pairs).ok());
+
+        const long before = residentKiB();
+        Module1 module(dir.path());
+        FakePlatform fakes;
+        module.SpeechObject = &fakes.speech;
+        frmMain window(module, fakes.platform);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        module.SelectedFiles = {path};
+        module.SelectedFileCount = 1;
+        module.Settings.InitialUnfamiliarity = 1000; // never runs out during the measurement
+        window.engine().打开();
+        const long loaded = residentKiB();
+
+        QRandomGenerator generator(1);
+        QList<qint64> times;
+        for (int i = 0; i < 2000; ++i) {
+            for (int r = 0; r < 6; ++r)
+                fakes.random.values.push_back(generator.generateDouble());
+            QElapsedTimer timer;
+            timer.start();
+            window.engine().Label3_Click(window.engine().answerSlot());
+            times << timer.nsecsElapsed();
+            fakes.random.values.clear();
+        }
+        std::sort(times.begin(), times.end());
+        qInfo("%6d words: median %.3f ms, 90th %.3f ms; lesson resident %ld KiB (process %ld "
+              "KiB)",
+              words, times[times.size() / 2] / 1e6, times[times.size() * 9 / 10] / 1e6,
+              loaded - before, loaded);
+    }
+};
+
+QTEST_MAIN(bench_Question)
+#include "bench_question.moc"
