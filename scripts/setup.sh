@@ -61,14 +61,19 @@ fi
 export VOKARIN_REQUIRE_AUDIO=1 VOKARIN_REQUIRE_DISPLAY=1
 
 # Widget tests run offscreen; the start-up test needs a real X server.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+# Leak reports unwind fully, so that the suppressions for libraries below Qt can match them.
+# Both passes share one X server.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 status=0
-for dir in "$build" "$root/build-asan"; do
-    echo "== tests in $dir"
-    xvfb-run -a -s "-screen 0 1280x1024x24" \
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    status=0
+    for dir; do
+        echo "== tests in $dir"
         ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 || status=1
-done
+    done
+    exit "$status"' run-tests "$build" "$root/build-asan" || status=1
 for fuzzer in fuzz_lessonfile fuzz_settingsfile; do
     echo "== $fuzzer"
     corpus=$(mktemp -d)
