@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTimer>
@@ -23,6 +24,44 @@ QByteArray garbage(int size, quint32 seed) {
         b = char(generator.bounded(256));
     return bytes;
 }
+
+// A folder nobody may write into, made writable again when the test ends. Permissions do
+// not bind root, so for root the folder is also made immutable where the file system can.
+class ReadOnlyFolder {
+public:
+    ReadOnlyFolder() = default;
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    ~ReadOnlyFolder() {
+        if (path_.isEmpty())
+            return;
+        if (immutable_)
+            QProcess::execute("chattr", {"-i", path_});
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    bool make(const QString& path) {
+        path_ = path;
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        if (!writable())
+            return true;
+        immutable_ = QProcess::execute("chattr", {"+i", path}) == 0;
+        return !writable();
+    }
+
+private:
+    bool writable() const {
+        QFile probe(path_ + "/probe");
+        if (!probe.open(QIODevice::WriteOnly))
+            return false;
+        probe.remove();
+        return true;
+    }
+
+    QString path_;
+    bool immutable_ = false;
+};
 
 } // namespace
 
@@ -114,15 +153,30 @@ private slots:
     void folders_data() {
         QTest::addColumn<QString>("appFolder"); // "" a normal one, "file" below a plain file
         QTest::addColumn<bool>("lessonFolder");
-        QTest::newRow("no lesson folder") << "" << false;
-        QTest::newRow("application folder cannot be written") << "file" << false;
+        QTest::addColumn<bool>("readOnlyLessons"); // with an earlier notebook in it
+        QTest::newRow("no lesson folder") << "" << false << false;
+        QTest::newRow("read-only lesson folder") << "" << true << true;
+        QTest::newRow("application folder cannot be written") << "file" << false << false;
     }
     void folders() {
         QFETCH(QString, appFolder);
         QFETCH(bool, lessonFolder);
+        QFETCH(bool, readOnlyLessons);
         QTemporaryDir root;
         const QString app =
             appFolder.isEmpty() ? root.path() : putFile(root, "plain", "x") + "/app";
+        const QByteArray earlierNotebook = "\"old\",\"旧\"\r\n\"words\",\"词\"\r\n";
+        const QString lessons = root.filePath("lesson");
+        ReadOnlyFolder readOnly;
+        if (readOnlyLessons) {
+            QVERIFY(QDir(root.path()).mkdir("lesson"));
+            putFile(root, "lesson/scb.txt", earlierNotebook);
+            SettingsRecord noReview;
+            noReview.ReviewNotebookAtStart = VbFalse; // the earlier notebook stays put
+            putFile(root, "csh2.dat", encodeSettings(noReview));
+            if (!readOnly.make(lessons))
+                QSKIP("this file system lets this user write into any folder");
+        }
         Module1 module(app);
         FakePlatform fakes;
         module.SpeechObject = &fakes.speech;
@@ -161,6 +215,8 @@ private slots:
         }
         QCOMPARE(window.notebook().count(), 2);
         QVERIFY(fakes.messages.shown.filter("生词没能存进生词本").size() == 1);
+        if (readOnlyLessons)
+            QCOMPARE(fileBytes(lessons + "/scb.txt"), earlierNotebook);
         QVERIFY(window.findChild<QWidget*>("Form3"));
 
         // Settings cannot be saved either: said, and in effect all the same.
