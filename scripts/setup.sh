@@ -60,13 +60,12 @@ if ! pulseaudio --check 2>/dev/null; then
 fi
 export VOKARIN_REQUIRE_AUDIO=1 VOKARIN_REQUIRE_DISPLAY=1
 
-# Widget tests run offscreen; the start-up test needs a real X server.
 # Leak reports unwind fully, so that the suppressions for libraries below Qt can match them.
-# Both passes share one X server.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 status=0
+# Widget tests run offscreen; the start-up test needs a real X server, one for both passes.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     status=0
     for dir; do
