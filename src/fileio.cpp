@@ -1,9 +1,18 @@
 #include "fileio.h"
 
+#include <QCollator>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -11,65 +20,230 @@ FileResult failure(FileError kind, const QString& description) {
     return {kind, description};
 }
 
-// Sorts out why path cannot be opened, from what the file system says about it.
-FileResult openFailure(const QString& path, const QString& systemMessage, bool forWriting) {
+QString systemMessage(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Sorts out why path cannot be written, from what the file system says about it.
+FileResult writeFailure(const QString& path, const QString& reason) {
+    const QFileInfo info(path);
+    const QString shown = displayPath(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return failure(FileError::CannotOpen,
+                       QStringLiteral("无法写入“%1”：文件夹不存在").arg(shown));
+    if (!folder.isWritable() || (info.exists() && !info.isWritable()))
+        return failure(FileError::AccessRefused,
+                       QStringLiteral("无法写入“%1”：没有写入权限").arg(shown));
+    return failure(FileError::CannotOpen, QStringLiteral("无法写入“%1”（%2）").arg(shown, reason));
+}
+
+FileResult notAFile(const QString& path) {
+    return failure(
+        FileError::NotAFile,
+        QStringLiteral("“%1”不是普通文件（可能是管道或设备），不能读写").arg(displayPath(path)));
+}
+
+class Descriptor final {
+public:
+    explicit Descriptor(int fd)
+        : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// refuseLarger: a file above maxBytes is refused; otherwise its first maxBytes are read.
+FileResult readRegular(const QString& path, QByteArray& out, qint64 maxBytes, bool refuseLarger) {
+    out.clear();
     if (path.isEmpty())
         return failure(FileError::CannotOpen, QStringLiteral("没有指定文件名"));
-    const QFileInfo info(path);
-    const QString shown = QDir::toNativeSeparators(path);
-    if (info.isDir())
+    const QString shown = displayPath(path);
+    // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer.
+    const Descriptor fd(::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return failure(FileError::CannotOpen, QStringLiteral("找不到文件“%1”").arg(shown));
+        if (error == EACCES || error == EPERM)
+            return failure(FileError::AccessRefused,
+                           QStringLiteral("无法读取“%1”：没有读取权限").arg(shown));
+        return failure(FileError::CannotOpen,
+                       QStringLiteral("无法打开“%1”（%2）").arg(shown, systemMessage(error)));
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return failure(FileError::CannotOpen,
+                       QStringLiteral("无法打开“%1”（%2）").arg(shown, systemMessage(errno)));
+    if (S_ISDIR(info.st_mode))
         return failure(FileError::AccessRefused,
                        QStringLiteral("无法访问“%1”：这是一个文件夹，不是文件").arg(shown));
-    if (forWriting) {
-        const QFileInfo folder(info.absolutePath());
-        if (!folder.isDir())
+    if (!S_ISREG(info.st_mode))
+        return notAFile(path);
+    if (refuseLarger && info.st_size > maxBytes)
+        return failure(FileError::TooLarge,
+                       QStringLiteral("“%1”太大了（%2 MB），不是单词文件；单词文件不会超过 %3 MB")
+                           .arg(shown)
+                           .arg(info.st_size / (1024 * 1024))
+                           .arg(maxBytes / (1024 * 1024)));
+    const qint64 wanted = std::min<qint64>(info.st_size, maxBytes);
+    out.resize(wanted);
+    qint64 got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::read(fd.get(), out.data() + got, size_t(wanted - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            out.clear();
             return failure(FileError::CannotOpen,
-                           QStringLiteral("无法写入“%1”：文件夹不存在").arg(shown));
-        if (!folder.isWritable() || (info.exists() && !info.isWritable()))
-            return failure(FileError::AccessRefused,
-                           QStringLiteral("无法写入“%1”：没有写入权限").arg(shown));
-        return failure(FileError::CannotOpen,
-                       QStringLiteral("无法写入“%1”（%2）").arg(shown, systemMessage));
+                           QStringLiteral("读取“%1”时出错（%2）").arg(shown, systemMessage(error)));
+        }
+        if (n == 0)
+            break; // the file shrank while it was read
+        got += n;
     }
-    if (!info.exists())
-        return failure(FileError::CannotOpen, QStringLiteral("找不到文件“%1”").arg(shown));
-    if (!info.isReadable())
-        return failure(FileError::AccessRefused,
-                       QStringLiteral("无法读取“%1”：没有读取权限").arg(shown));
-    return failure(FileError::CannotOpen,
-                   QStringLiteral("无法打开“%1”（%2）").arg(shown, systemMessage));
+    out.truncate(got);
+    return FileResult::success();
+}
+
+bool isEscape(char16_t c) {
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+bool hasEscapes(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return isEscape(c.unicode()); });
 }
 
 } // namespace
 
-FileResult readFileBytes(const QString& path, QByteArray& out, qint64 maxBytes) {
-    out.clear();
-    if (path.isEmpty() || QFileInfo(path).isDir())
-        return openFailure(path, {}, false);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return openFailure(path, file.errorString(), false);
-    out = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
-    if (file.error() != QFileDevice::NoError) {
-        out.clear();
-        return failure(FileError::CannotOpen,
-                       QStringLiteral("读取“%1”时出错（%2）")
-                           .arg(QDir::toNativeSeparators(path), file.errorString()));
+FileResult readFileBytes(const QString& path, QByteArray& out) {
+    return readRegular(path, out, LargestReadBytes, true);
+}
+
+FileResult readFileHead(const QString& path, QByteArray& out, qint64 maxBytes) {
+    return readRegular(path, out, maxBytes, false);
+}
+
+FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    if (path.isEmpty())
+        return failure(FileError::CannotOpen, QStringLiteral("没有指定文件名"));
+    // Links are followed (a learner may keep a file in a synced folder), but nothing is ever
+    // written to, or put in place of, a pipe, a device or a folder.
+    const QFileInfo target(path);
+    if (target.isDir())
+        return failure(
+            FileError::AccessRefused,
+            QStringLiteral("无法访问“%1”：这是一个文件夹，不是文件").arg(displayPath(path)));
+    if (target.exists() && !target.isFile())
+        return notAFile(path);
+    // Unbuffered, so that a full disk fails the write() below and not, unseen, the commit.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return writeFailure(path, file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(
+            FileError::WriteFailed,
+            QStringLiteral("无法写入“%1”（%2），原文件未改动").arg(displayPath(path), reason));
     }
     return FileResult::success();
 }
 
-FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    if (path.isEmpty() || QFileInfo(path).isDir())
-        return openFailure(path, {}, true);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return openFailure(path, file.errorString(), true);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failure(FileError::WriteFailed, QStringLiteral("无法写入“%1”（%2），原文件未改动")
-                                                   .arg(QDir::toNativeSeparators(path), reason));
+QString pathFromNative(const QByteArray& native) {
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString whole = utf8(native);
+    if (!utf8.hasError())
+        return whole;
+    // Decode piece by piece: each byte that starts no valid UTF-8 sequence is kept as-is.
+    QString text;
+    const auto* p = reinterpret_cast<const unsigned char*>(native.constData());
+    const auto* const end = p + native.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            text += QChar(*p++);
+            continue;
+        }
+        const int length = *p >= 0xF0 ? 4 : *p >= 0xE0 ? 3 : *p >= 0xC2 ? 2 : 0;
+        if (length > 0 && end - p >= length) {
+            QStringDecoder one(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString decoded = one(QByteArrayView(reinterpret_cast<const char*>(p), length));
+            if (!one.hasError() && decoded.size() >= 1 &&
+                !decoded.contains(QChar::ReplacementCharacter)) {
+                text += decoded;
+                p += length;
+                continue;
+            }
+        }
+        text += QChar(char16_t(0xDC00 + *p++));
     }
-    return FileResult::success();
+    return text;
+}
+
+QByteArray nativePath(const QString& path) {
+    if (!hasEscapes(path))
+        return path.toUtf8();
+    QByteArray bytes;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !isEscape(path[i].unicode()))
+            continue;
+        bytes += QStringView(path).sliced(from, i - from).toUtf8();
+        if (i < path.size())
+            bytes += char(path[i].unicode() - 0xDC00);
+        from = i + 1;
+    }
+    return bytes;
+}
+
+QString displayPath(const QString& path) {
+    if (!hasEscapes(path))
+        return QDir::toNativeSeparators(path);
+    QStringList parts = path.split(u'/');
+    for (QString& part : parts) {
+        if (!hasEscapes(part))
+            continue;
+        QStringDecoder gb18030("GB18030");
+        part = gb18030(nativePath(part));
+    }
+    return QDir::toNativeSeparators(parts.join(u'/'));
+}
+
+QStringList folderEntries(const QString& folder, bool folders) {
+    QStringList paths;
+    DIR* dir = ::opendir(nativePath(folder).constData());
+    if (!dir)
+        return paths;
+    const QByteArray base = nativePath(folder);
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.')) // ".", ".." and hidden entries
+            continue;
+        const QByteArray full = base + (base.endsWith('/') ? "" : "/") + name;
+        struct stat info {};
+        if (::stat(full.constData(), &info) != 0)
+            continue;
+        if (folders ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode))
+            paths << pathFromNative(full);
+    }
+    ::closedir(dir);
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
+    keyed.reserve(paths.size());
+    for (const QString& path : paths)
+        keyed.emplace_back(collator.sortKey(displayPath(QFileInfo(path).fileName())), path);
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        paths[qsizetype(i)] = keyed[i].second;
+    return paths;
 }

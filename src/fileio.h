@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Why a file operation failed. Every file the program reads or writes reports through this.
@@ -11,6 +12,9 @@ enum class FileError {
     FieldsRanOut,  // a lesson file ended before the records it promised
     NotText,       // a lesson file holds bytes that no text file has
     WriteFailed,   // the data could not be written completely; the old file is untouched
+    NotAFile,      // a pipe, a device or a socket: never read from or written to
+    TooLarge,      // far larger than any file of words
+    FieldTooLong,  // a lesson line with a field no word can fill
 };
 
 struct FileResult final {
@@ -21,8 +25,27 @@ struct FileResult final {
     static FileResult success() { return {}; }
 };
 
-// Reads at most maxBytes (all when negative) from the start of path.
-FileResult readFileBytes(const QString& path, QByteArray& out, qint64 maxBytes = -1);
+// No lesson comes near this; anything larger is refused before it is read.
+inline constexpr qint64 LargestReadBytes = 64 * 1024 * 1024;
+
+// Reads the whole of path, a regular file (or a link to one) of at most LargestReadBytes.
+// Never blocks: pipes and devices are refused without being read.
+FileResult readFileBytes(const QString& path, QByteArray& out);
+
+// Reads at most maxBytes from the start of path, whatever the file's size.
+FileResult readFileHead(const QString& path, QByteArray& out, qint64 maxBytes);
 
 // Replaces path with bytes all at once: on any failure the previous file stays as it was.
+// A link is followed to the file it names; anything but a regular file is refused.
 FileResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// File names are bytes. A name that is not UTF-8 (GBK from a Chinese Windows machine, say)
+// keeps each byte that does not decode as one of U+DC80..U+DCFF, so that it opens again by
+// its real bytes; displayPath() shows such a name decoded as GB18030.
+QString pathFromNative(const QByteArray& native);
+QByteArray nativePath(const QString& path);
+QString displayPath(const QString& path);
+
+// The regular files (or the folders) in folder, hidden ones left out, as paths, by their
+// shown names, case ignored.
+QStringList folderEntries(const QString& folder, bool folders);

@@ -11,7 +11,9 @@ Module1::Module1(QString appFolder)
 FileResult Module1::LoadSettings() {
     SettingsPath = settingsPathFor(AppFolder);
     FileResult result;
-    if (!QFileInfo::exists(SettingsPath))
+    // An empty file is what an earlier write on a full disk may have left: as good as none.
+    const QFileInfo file(SettingsPath);
+    if (!file.exists() || (file.isFile() && file.size() == 0))
         result = csh(SettingsPath);
     const FileResult read = readSettingsFile(SettingsPath, Settings);
     if (result.ok())

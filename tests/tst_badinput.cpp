@@ -237,17 +237,19 @@ private slots:
         QTest::newRow("ChoiceCount 0") << "ChoiceCount" << 0 << 1;
         QTest::newRow("ChoiceCount 99") << "ChoiceCount" << 99 << 5;
         QTest::newRow("ChoiceCount negative") << "ChoiceCount" << -7 << 1;
-        QTest::newRow("ReadCount -5 stays") << "ReadCount" << -5 << -5;
-        QTest::newRow("ReadCount huge stays") << "ReadCount" << 2000000000 << 2000000000;
+        QTest::newRow("ReadCount -5") << "ReadCount" << -5 << 1;
+        QTest::newRow("ReadCount huge") << "ReadCount" << 2000000000 << 5;
+        QTest::newRow("ReadCount 4 stays") << "ReadCount" << 4 << 4;
         QTest::newRow("AutoBrowseSpeed 0 stays") << "AutoBrowseSpeed" << 0 << 0;
         QTest::newRow("AutoBrowseSpeed 999 stays") << "AutoBrowseSpeed" << 999 << 999;
         QTest::newRow("InitialUnfamiliarity 0") << "InitialUnfamiliarity" << 0 << 1;
-        QTest::newRow("InitialUnfamiliarity huge stays")
-            << "InitialUnfamiliarity" << 2147483647 << 2147483647;
-        QTest::newRow("WrongRepeatCount -3") << "WrongRepeatCount" << -3 << 0;
-        QTest::newRow("WrongRepeatCount huge stays")
-            << "WrongRepeatCount" << 2147483647 << 2147483647;
-        QTest::newRow("SpeechSpeed negative stays") << "SpeechSpeed" << -400 << -400;
+        QTest::newRow("InitialUnfamiliarity huge") << "InitialUnfamiliarity" << 2000000000 << 10;
+        QTest::newRow("InitialUnfamiliarity 10 stays") << "InitialUnfamiliarity" << 10 << 10;
+        QTest::newRow("WrongRepeatCount -3") << "WrongRepeatCount" << -3 << 1;
+        QTest::newRow("WrongRepeatCount millions") << "WrongRepeatCount" << 3000000 << 5;
+        QTest::newRow("SpeechSpeed negative") << "SpeechSpeed" << -400 << 80;
+        QTest::newRow("SpeechSpeed 1000") << "SpeechSpeed" << 1000 << 280;
+        QTest::newRow("SpeechSpeed 100 stays, off the steps") << "SpeechSpeed" << 100 << 100;
     }
     void absurdSettings() {
         QFETCH(QString, field);

@@ -183,7 +183,7 @@ private slots:
         QTest::newRow("reversed: silent") << VbFalse << VbFalse << 2 << "苹果" << 0;
         QTest::newRow("reversed, listening") << VbFalse << VbTrue << 3 << "" << 3;
         QTest::newRow("listening: only heard") << VbTrue << VbTrue << 1 << "" << 1;
-        QTest::newRow("read count 0") << VbTrue << VbFalse << 0 << "apple" << 0;
+        QTest::newRow("read count 0 is read as 1") << VbTrue << VbFalse << 0 << "apple" << 1;
     }
     void whatIsSpoken() {
         QFETCH(qint16, direction);

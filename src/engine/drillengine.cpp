@@ -33,7 +33,7 @@ quint32 colourValue(const QString& text) {
 }
 
 QString shownPath(const QString& path) {
-    return QDir::toNativeSeparators(path);
+    return displayPath(path);
 }
 
 } // namespace

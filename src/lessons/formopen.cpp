@@ -1,5 +1,6 @@
 #include "lessons/formopen.h"
 
+#include "fileio.h"
 #include "mainwindow/twips.h"
 #include "module1.h"
 
@@ -102,17 +103,22 @@ void Formopen::Form_Load() {
 
 void Formopen::showFolder(const QString& path) {
     folder_ = QDir::cleanPath(path);
+    const auto nameOf = [](const QString& full) { return displayPath(QFileInfo(full).fileName()); };
     File1->clear();
-    File1->addItems(
-        QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware));
+    for (const QString& file : folderEntries(folder_, false)) {
+        auto* item = new QListWidgetItem(nameOf(file), File1);
+        item->setData(Qt::UserRole, file);
+    }
 
     // The folder tree: the drive, each folder down to this one, then this one's folders.
     Dir1->clear();
     QStringList chain;
-    for (QDir up(folder_);;) {
-        chain.prepend(up.absolutePath());
-        if (QDir::cleanPath(up.absolutePath()) == QDir::cleanPath(drive_) || !up.cdUp())
+    for (QString up = folder_;;) {
+        chain.prepend(up);
+        const qsizetype slash = up.lastIndexOf(u'/');
+        if (up == QDir::cleanPath(drive_) || slash < 0 || up == u"/")
             break;
+        up = slash == 0 ? QStringLiteral("/") : up.left(slash);
     }
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -124,12 +130,11 @@ void Formopen::showFolder(const QString& path) {
     int depth = 0;
     QListWidgetItem* current = nullptr;
     for (const QString& folder : chain) {
-        const QString name = depth == 0 ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
-        current = add(open, name, folder, depth++);
+        current = add(open, depth == 0 ? displayPath(folder) : nameOf(folder), folder, depth);
+        ++depth;
     }
-    for (const QString& sub : QDir(folder_).entryList(
-             QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware))
-        add(closed, sub, QDir(folder_).filePath(sub), depth);
+    for (const QString& sub : folderEntries(folder_, true))
+        add(closed, nameOf(sub), sub, depth);
     Dir1->setCurrentItem(current);
     Dir1->scrollToItem(current);
 }
@@ -160,7 +165,7 @@ void Formopen::Command1_Click() {
     QStringList chosen;
     for (int row = 0; row < File1->count(); ++row)
         if (File1->item(row)->isSelected())
-            chosen << QDir(folder_).filePath(File1->item(row)->text());
+            chosen << File1->item(row)->data(Qt::UserRole).toString();
     if (!chosen.isEmpty()) {
         module_.SelectedFiles = chosen;
         module_.SelectedFileCount = qint32(chosen.size());

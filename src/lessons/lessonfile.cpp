@@ -60,6 +60,41 @@ bool isValidUtf8(QByteArrayView bytes) {
     return true;
 }
 
+// Whether a UTF-8 sequence starting at p (valid, at least two bytes before end) is a Han
+// ideograph: U+3400..U+9FFF, U+F900..U+FAFF or U+20000..U+2FFFF.
+bool startsHan(const unsigned char* p) {
+    return (p[0] == 0xE3 && p[1] >= 0x90) || (p[0] >= 0xE4 && p[0] <= 0xE9) ||
+           (p[0] == 0xEF && p[1] >= 0xA4 && p[1] <= 0xAB) ||
+           (p[0] == 0xF0 && p[1] >= 0xA0 && p[1] <= 0xAF);
+}
+
+// Many short GBK words are valid UTF-8 as well (猫 is C3 A8, "è"), but read that way they
+// give accented letters and Cyrillic, almost never Chinese. A real UTF-8 lesson has Chinese
+// on nearly every line. So valid UTF-8 is read as UTF-8 only when at least half of its
+// lines with non-ASCII bytes hold a Han ideograph read as UTF-8.
+bool utf8IsLikelier(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    qint64 lines = 0, chinese = 0;
+    bool nonAscii = false, han = false;
+    auto endLine = [&] {
+        lines += nonAscii;
+        chinese += han;
+        nonAscii = han = false;
+    };
+    for (; p < end; ++p) {
+        if (*p == '\r' || *p == '\n') {
+            endLine();
+        } else if (*p >= 0x80) {
+            nonAscii = true;
+            if (*p >= 0xE0 && end - p >= 2 && startsHan(p))
+                han = true;
+        }
+    }
+    endLine();
+    return chinese > 0 && 2 * chinese >= lines;
+}
+
 // Control characters other than tab and the line ends never occur in a text file; a file
 // with them is not a lesson, whatever else it holds.
 bool looksLikeText(QByteArrayView bytes) {
@@ -82,12 +117,12 @@ FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& less
         const QString text = utf16(QByteArrayView(raw).sliced(2));
         lesson = {text.toUtf8(), TextEncoding::Utf8};
     } else {
-        const bool utf8 = hasNonAscii(raw) && isValidUtf8(raw);
+        const bool utf8 = hasNonAscii(raw) && isValidUtf8(raw) && utf8IsLikelier(raw);
         lesson = {raw, utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
     }
     if (!looksLikeText(lesson.data))
-        return {FileError::NotText, QStringLiteral("“%1”不是单词文件：里面有文字以外的内容")
-                                        .arg(QDir::toNativeSeparators(path))};
+        return {FileError::NotText,
+                QStringLiteral("“%1”不是单词文件：里面有文字以外的内容").arg(displayPath(path))};
     return FileResult::success();
 }
 
@@ -169,8 +204,16 @@ private:
 FileResult fieldsRanOut(const QString& path, qint32 record) {
     return {FileError::FieldsRanOut,
             QStringLiteral("“%1”的内容不完整：读第 %2 个单词时文件已经结束（文件末尾可能有空行）")
-                .arg(QDir::toNativeSeparators(path))
+                .arg(displayPath(path))
                 .arg(record)};
+}
+
+FileResult fieldTooLong(const QString& path, qint32 record) {
+    return {FileError::FieldTooLong,
+            QStringLiteral("“%1”第 %2 行的单词或汉语超过 %3 个字，不像是单词，无法学习")
+                .arg(displayPath(path))
+                .arg(record)
+                .arg(LongestField)};
 }
 
 } // namespace
@@ -207,6 +250,8 @@ FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairRece
     for (qint32 record = 1; record <= records; ++record) {
         if (!reader.next(word) || !reader.next(meaning))
             return fieldsRanOut(path, record);
+        if (word.size() > LongestField || meaning.size() > LongestField)
+            return fieldTooLong(path, record);
         if (!receive(word, meaning))
             break;
     }

@@ -14,6 +14,9 @@ struct WordPair final {
     bool operator==(const WordPair&) const = default;
 };
 
+// No word or meaning is this long; a field that is longer refuses its file.
+inline constexpr qsizetype LongestField = 1000;
+
 // Receives each pair as soon as it is read; returning false stops the read.
 using PairReceiver = std::function<bool(const QString& word, const QString& meaning)>;
 

@@ -203,8 +203,11 @@ void frmMain::createToolBar() {
 }
 
 void frmMain::Form_Load() {
-    // Without a writable folder the program still runs, on the defaults in memory.
-    (void)module_.LoadSettings();
+    // Without a usable settings file the program still runs, on the defaults in memory, and
+    // the learner knows that changes will not be kept.
+    if (const FileResult loaded = module_.LoadSettings(); !loaded.ok())
+        platform_.messages.ok(QStringLiteral("设置文件有问题，这次使用默认设置：") +
+                              loaded.description);
     const SettingsRecord& s = module_.Settings;
 
     for (int i = 1; i <= 5; ++i) {

@@ -42,6 +42,17 @@ constexpr TextField ColourFields[] = {
     {18, &SettingsRecord::WrongColor},      {19, &SettingsRecord::AnswerColor},
 };
 
+// What the settings dialog's steppers can reach.
+struct SteppedRange {
+    qint32 SettingsRecord::*member;
+    qint32 lowest, highest;
+};
+constexpr SteppedRange SteppedRanges[] = {
+    {&SettingsRecord::SpeechSpeed, 80, 280},   {&SettingsRecord::ReadCount, 1, 5},
+    {&SettingsRecord::ChoiceCount, 1, 5},      {&SettingsRecord::InitialUnfamiliarity, 1, 10},
+    {&SettingsRecord::WrongRepeatCount, 1, 5},
+};
+
 template <typename T> void put(QByteArray& image, qsizetype offset, T value) {
     qToLittleEndian(value, image.data() + offset);
 }
@@ -108,12 +119,11 @@ SettingsRecord decodeSettings(QByteArrayView bytes) {
         if (colourFromText(text))
             settings.*f.member = text;
     }
-    // Only what would break the drill is mended: there are five choice places, a lesson with
-    // coefficients of 0 never ends, and a negative repeat count would make wrong answers
-    // count as right ones. Everything else stays as the file holds it.
-    settings.ChoiceCount = std::clamp(settings.ChoiceCount, 1, 5);
-    settings.InitialUnfamiliarity = qMax(settings.InitialUnfamiliarity, 1);
-    settings.WrongRepeatCount = qMax(settings.WrongRepeatCount, 0);
+    // The counts the dialog steps through are brought into the range its steppers allow, to
+    // the nearer end; a value inside stays as stored. A damaged file can then neither start a
+    // lesson that never ends nor a word that can never be learned.
+    for (const auto& range : SteppedRanges)
+        settings.*range.member = std::clamp(settings.*range.member, range.lowest, range.highest);
     return settings;
 }
 
@@ -123,7 +133,7 @@ FileResult csh(const QString& path) {
 
 FileResult readSettingsFile(const QString& path, SettingsRecord& settings) {
     QByteArray bytes;
-    const FileResult result = readFileBytes(path, bytes, SettingsFileLength);
+    const FileResult result = readFileHead(path, bytes, SettingsFileLength);
     settings = decodeSettings(bytes);
     return result;
 }
@@ -131,7 +141,7 @@ FileResult readSettingsFile(const QString& path, SettingsRecord& settings) {
 FileResult writeSettingsFile(const QString& path, const SettingsRecord& settings) {
     QByteArray existing;
     if (QFileInfo::exists(path))
-        (void)readFileBytes(path, existing, SettingsFileLength);
+        (void)readFileHead(path, existing, SettingsFileLength);
     QByteArray image = encodeSettings(settings);
     const qsizetype offset = recordOffset(ChoiceModeRecord);
     QByteArray kept = existing.mid(offset, SettingsRecordLength);

@@ -21,15 +21,15 @@ QString settingsPathFor(const QString& appFolder);
 QByteArray encodeSettings(const SettingsRecord& settings);
 
 // Reads a file image. A field that lies beyond the end of a short file, a text whose length
-// does not fit its record, or a colour in neither text form keeps its default. The number of
-// choices is kept within 1 to 5, the initial coefficient at 1 or more and the wrong-word
-// repeats at 0 or more.
+// does not fit its record, or a colour in neither text form keeps its default. The five
+// counts the settings dialog steps through are brought into the dialog's ranges: speed 80 to
+// 280, readings 1 to 5, choices 1 to 5, initial coefficient 1 to 10, repeats 1 to 5.
 SettingsRecord decodeSettings(QByteArrayView bytes);
 
 // Writes the file of defaults.
 FileResult csh(const QString& path);
 
-// Reads path; fields that cannot be read keep their defaults.
+// Reads the first 2432 bytes of path; fields that cannot be read keep their defaults.
 FileResult readSettingsFile(const QString& path, SettingsRecord& settings);
 
 // Writes every record but the typing/choosing mode (record 7), whose bytes stay as the file
