@@ -8,6 +8,7 @@
 #include "platform/qtsound.h"
 #include "platform/qtspeech.h"
 #include "platform/qttranslation.h"
+#include "platform/singleinstance.h"
 #include "platform/systemclock.h"
 #include "platform/systemrandom.h"
 
@@ -31,7 +32,23 @@ int main(int argc, char* argv[]) {
     Module1 module(QCoreApplication::applicationDirPath());
     module.SpeechObject = &speech;
 
+    SingleInstance instance(module.AppFolder);
+    switch (instance.claim(messages)) {
+    case SingleInstance::Start::OtherRaised:
+    case SingleInstance::Start::OtherSilent:
+        return 0;
+    case SingleInstance::Start::First:
+    case SingleInstance::Start::Unlocked:
+        break;
+    }
+
     frmMain window(module, platform);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     window.show();
     return QApplication::exec();
 }

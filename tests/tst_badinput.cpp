@@ -220,7 +220,7 @@ private slots:
 
         // Settings cannot be saved either: said, and in effect all the same.
         QTest::keyClick(&window, Qt::Key_C);
-        auto* settings = window.findChild<Form2*>("Form2");
+        auto* settings = topLevel<Form2>("Form2");
         QVERIFY(settings);
         settings->findChild<QPushButton*>("Command1")->click(); // speed up
         settings->cmdApply_Click();
@@ -288,7 +288,7 @@ private slots:
         h.window->Timer1_Timer();
         QTest::keyClick(h.window.get(), Qt::Key_R);
         QTest::keyClick(h.window.get(), Qt::Key_C);
-        auto* dialog = h.window->findChild<Form2*>("Form2");
+        auto* dialog = topLevel<Form2>("Form2");
         QVERIFY(dialog);
         QVERIFY(!dialog->findChild<QComboBox*>("Combo1")->currentText().isEmpty());
         dialog->cmdApply_Click();

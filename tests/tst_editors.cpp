@@ -19,7 +19,7 @@ struct Editor {
         : h(harness) {
         h.window->show();
         QTest::keyClick(h.window.get(), Qt::Key_F);
-        form = h.window->findChild<Form1*>("Form1");
+        form = topLevel<Form1>("Form1");
         if (!form)
             qFatal("the editor did not open");
         form->activateWindow();
@@ -60,7 +60,7 @@ struct Settings {
     explicit Settings(Harness& harness)
         : h(harness) {
         QTest::keyClick(h.window.get(), Qt::Key_C);
-        form = h.window->findChild<Form2*>("Form2");
+        form = topLevel<Form2>("Form2");
         if (!form)
             qFatal("the settings dialog did not open");
     }
@@ -529,8 +529,8 @@ private slots:
         h.answerRight();
         h.fakes.messages.answers.push_back(MessageBoxes::Answer::No);
         h.window->findChild<QPushButton*>("Command1_2")->click();
-        QTRY_VERIFY(!h.window->findChild<Form1*>("Form1"));
-        QVERIFY(!h.window->findChild<Form2*>("Form2"));
+        QTRY_VERIFY(!topLevel<Form1>("Form1"));
+        QVERIFY(!topLevel<Form2>("Form2"));
         QVERIFY(!h.window->isVisible());
     }
 };

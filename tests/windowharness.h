@@ -8,6 +8,7 @@
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -15,6 +16,15 @@
 #include <memory>
 
 namespace {
+
+// A window of its own (the editor, the settings dialog), found by its name.
+template <typename T> T* topLevel(const char* name) {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String(name))
+            if (T* window = qobject_cast<T*>(widget))
+                return window;
+    return nullptr;
+}
 
 // A main window on a temporary application folder, with fake services behind it.
 struct Harness {

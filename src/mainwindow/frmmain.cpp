@@ -452,7 +452,7 @@ void frmMain::closeEverything() {
 
 void frmMain::showEditor() {
     if (!editor_)
-        editor_ = new Form1(module_, platform_, this);
+        editor_ = new Form1(module_, platform_); // outlives a closed main window
     bringForward(editor_);
 }
 
@@ -478,11 +478,25 @@ void frmMain::setAutoBrowseInterval(int milliseconds) {
     Timer1->setInterval(milliseconds);
 }
 
-// Words collected since the notebook was last written are not lost when the window closes.
+// Closing the main window closes it alone: the editor and the settings dialog stay open
+// (typed words are not lost) and the program ends with its last window. The chooser and the
+// end-of-lesson dialog only serve the drill, so they go with it; so does the auto-browse
+// clock, which would otherwise drill on in a hidden window. Words collected since the
+// notebook was last written are kept.
 void frmMain::closeEvent(QCloseEvent* event) {
     if (notebook_.unsaved() > 0 && notebook_.count() > 1)
         engine_.savescb();
+    for (QWidget* window : {static_cast<QWidget*>(chooser_), static_cast<QWidget*>(endOfLesson_)})
+        if (window)
+            window->close();
+    Timer1->stop();
     QWidget::closeEvent(event);
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    if (!Timer1->isActive())
+        Timer1->start(autoBrowseInterval(module_.Settings));
+    QWidget::showEvent(event);
 }
 
 void frmMain::Timer1_Timer() {

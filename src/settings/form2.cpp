@@ -94,7 +94,7 @@ QString colourText(const QLabel* swatch) {
 } // namespace
 
 Form2::Form2(Module1& module, const Platform& platform, frmMain& main)
-    : QDialog(&main, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
+    : QDialog(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint)
     , module_(module)
     , platform_(platform)
