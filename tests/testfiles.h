@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 // Writes bytes to name inside dir and returns the full path.
 inline QString putFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
@@ -23,3 +25,27 @@ inline QByteArray fileBytes(const QString& path) {
         return "<missing>";
     return file.readAll();
 }
+
+// While it lives, no file this process writes can grow beyond bytes: a write past the cap
+// fails (EFBIG) as on a full disk, for root too. The cap is lifted again at the end.
+class FileSizeCap final {
+public:
+    explicit FileSizeCap(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit capped = saved_;
+        capped.rlim_cur = bytes;
+        if (setrlimit(RLIMIT_FSIZE, &capped) != 0)
+            qFatal("cannot cap the file size");
+    }
+    FileSizeCap(const FileSizeCap&) = delete;
+    FileSizeCap& operator=(const FileSizeCap&) = delete;
+    ~FileSizeCap() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};

@@ -4,8 +4,6 @@
 #include <QElapsedTimer>
 #include <QStringEncoder>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 
 using Pairs = QList<WordPair>;
 Q_DECLARE_METATYPE(FileError)
@@ -133,6 +131,20 @@ private slots:
                                          << Pairs{{"apple", "苹果"}} << ok;
         QTest::newRow("UTF-8 without mark") << QByteArray("\"apple\",\"苹果\"\r\n\"pear\",\"梨\"")
                                             << 2 << Pairs{{"apple", "苹果"}, {"pear", "梨"}} << ok;
+        // Short GBK words whose bytes are valid UTF-8 too: 猫 C3A8 would read "è", 写 D0B4 "д".
+        QTest::newRow("GBK that is also valid UTF-8")
+            << "\"cat\",\"" + QByteArray::fromHex("C3A8") + "\"\r\n\"write\",\"" +
+                   QByteArray::fromHex("D0B4") + "\"\r\n\"school\",\"" +
+                   QByteArray::fromHex("D1A7D0A3") + "\""
+            << 3 << Pairs{{"cat", "猫"}, {"write", "写"}, {"school", "学校"}} << ok;
+        QTest::newRow("UTF-8 with accents and phonetics")
+            << QByteArray("\"café\",\"咖啡馆\"\r\n\"pronunciation [prəˌnʌnsiˈeɪʃn]\",\"发音\"") << 2
+            << Pairs{{"café", "咖啡馆"}, {"pronunciation [prəˌnʌnsiˈeɪʃn]", "发音"}} << ok;
+        QTest::newRow("field of 1000 characters") << "\"" + QByteArray(1000, 'w') + "\",\"m\"" << 1
+                                                  << Pairs{{QString(1000, u'w'), "m"}} << ok;
+        QTest::newRow("meaning of 1001 characters on the second line")
+            << "a,b\r\nc," + QByteArray(1001, 'm') << 2 << Pairs{{"a", "b"}}
+            << FileError::FieldTooLong;
         QTest::newRow("UTF-16 little-endian")
             << utf16("\"apple\",\"苹果\"\r\n\"red\",\"红色的,红\"\r\n", true) << 2
             << Pairs{{"apple", "苹果"}, {"red", "红色的,红"}} << ok;
@@ -218,6 +230,9 @@ private slots:
         QTest::newRow("beyond GBK")
             << Pairs{{"euro", "€"}, {"smile", "😀"}, {"café", "咖啡馆"}, {"rare", "𠀀"}};
         QTest::newRow("single and empty") << Pairs{{"a", ""}, {"", "b"}};
+        // Every one of these is valid UTF-8 in GBK; the program's own notebook must come back.
+        QTest::newRow("GBK words that are valid UTF-8")
+            << Pairs{{"snow", "雪"}, {"water", "水"}, {"small", "小"}, {"hospital", "医院"}};
     }
     void roundTrip() {
         QFETCH(Pairs, pairs);
@@ -250,18 +265,11 @@ private slots:
         for (int i = 0; i < 2000; ++i)
             many.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思")});
 
-        // Cap the size of any file this process writes, so the write fails midway even for
-        // root, for whom permissions are no obstacle.
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit capped = saved;
-        capped.rlim_cur = 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &capped), 0);
-        const FileResult result = writepairs(path, many);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-
+        FileResult result;
+        {
+            const FileSizeCap cap(1024);
+            result = writepairs(path, many);
+        }
         QCOMPARE(result.kind, FileError::WriteFailed);
         QVERIFY(!result.description.isEmpty());
         QCOMPARE(fileBytes(path), old);

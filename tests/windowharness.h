@@ -73,6 +73,27 @@ struct Harness {
         engine().Label3_Click(wrong);
     }
 
+    // One answer: wrong when the word asked is to be missed and not yet in the notebook.
+    void answerOnce(const QStringList& wordsToMiss) {
+        const QString word = engine().row(engine().currentWord()).fileWord;
+        const auto& entries = window->notebook().entries();
+        const bool collected =
+            std::any_of(entries.cbegin(), entries.cend(),
+                        [&](const WordPair& entry) { return entry.word == word; });
+        if (wordsToMiss.contains(word) && !collected)
+            answerWrong();
+        else
+            answerRight();
+    }
+    // Misses the given words until they are collected, and learns the file to its end.
+    void missThenLearn(const QStringList& wordsToMiss) {
+        for (int guard = 0; engine().questionOpen(); ++guard) {
+            if (guard > 1000)
+                qFatal("the lesson never ends: %s", qPrintable(status()));
+            answerOnce(wordsToMiss);
+        }
+    }
+
     template <typename T = QLabel> T* find(const QString& name) const {
         T* control = window->findChild<T*>(name);
         if (!control)
