@@ -1,4 +1,6 @@
 // Starts the built program in a fresh application folder on a real X server.
+#include "fakeplatform.h"
+#include "platform/singleinstance.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 
@@ -8,14 +10,60 @@
 
 namespace {
 
-bool windowShown(const QString& title) {
+// How many windows of this title the X server shows.
+int windowsShown(const QString& title) {
     QProcess info;
     info.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
     if (!info.waitForFinished(5000))
-        return false;
-    return QString::fromLocal8Bit(info.readAllStandardOutput())
-        .contains(QStringLiteral("\"%1\"").arg(title));
+        return 0;
+    return int(QString::fromLocal8Bit(info.readAllStandardOutput())
+                   .count(QStringLiteral("\"%1\"").arg(title)));
 }
+
+bool windowShown(const QString& title) {
+    return windowsShown(title) > 0;
+}
+
+void needDisplay() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        if (!qEnvironmentVariableIsEmpty("VOKARIN_REQUIRE_DISPLAY"))
+            QFAIL("no X server, though the test command should have started one");
+        QSKIP("no X server");
+    }
+}
+
+// The built program, copied into a fresh application folder and started there.
+struct Program {
+    explicit Program(const QString& folder) {
+        path = QDir(folder).filePath("vokarin");
+        if (!QFileInfo::exists(path) && !QFile::copy(QStringLiteral(VOKARIN_EXECUTABLE), path))
+            qFatal("cannot copy the program");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
+        process.start(path, {});
+        process.waitForStarted();
+    }
+    ~Program() {
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+    }
+    // Waits until the program shows its window; false when it ends first or never shows it.
+    bool waitForWindow() {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 15000 && process.state() == QProcess::Running) {
+            if (windowShown(QStringLiteral("Vokarin2.0")))
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    QString path;
+    QProcess process;
+};
 
 } // namespace
 
@@ -24,37 +72,56 @@ class tst_Startup final : public QObject {
 
 private slots:
     void firstStartShowsWindowAndWritesSettings() {
-        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-            if (!qEnvironmentVariableIsEmpty("VOKARIN_REQUIRE_DISPLAY"))
-                QFAIL("no X server, though the test command should have started one");
-            QSKIP("no X server");
-        }
+        needDisplay();
         QTemporaryDir dir;
-        const QString program = dir.filePath("vokarin");
-        QVERIFY(QFile::copy(QStringLiteral(VOKARIN_EXECUTABLE), program));
-        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
-
-        QProcess vokarin;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        vokarin.setProcessEnvironment(env);
-        vokarin.start(program, {});
-        QVERIFY(vokarin.waitForStarted());
-
-        QElapsedTimer timer;
-        timer.start();
-        bool shown = false;
-        while (!shown && timer.elapsed() < 15000 && vokarin.state() == QProcess::Running) {
-            QTest::qWait(100);
-            shown = windowShown(QStringLiteral("Vokarin2.0"));
-        }
-        const bool stillRunning = vokarin.state() == QProcess::Running;
-        vokarin.terminate();
-        if (!vokarin.waitForFinished(5000))
-            vokarin.kill();
-        QVERIFY2(stillRunning, vokarin.readAllStandardError().constData());
-        QVERIFY(shown);
+        Program vokarin(dir.path());
+        QVERIFY2(vokarin.waitForWindow(), vokarin.process.readAllStandardError().constData());
         QCOMPARE(fileBytes(dir.filePath("csh2.dat")), encodeSettings({}));
+    }
+
+    // A second start in the same folder brings the first forward and ends; the first goes on
+    // alone, with one window.
+    void secondStartInTheSameFolderEnds() {
+        needDisplay();
+        QTemporaryDir dir;
+        Program first(dir.path());
+        QVERIFY(first.waitForWindow());
+        const QByteArray settings = fileBytes(dir.filePath("csh2.dat"));
+        Program second(dir.path());
+        QVERIFY(second.process.waitForFinished(15000));
+        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process.exitCode(), 0);
+        QCOMPARE(first.process.state(), QProcess::Running);
+        QCOMPARE(windowsShown(QStringLiteral("Vokarin2.0")), 1);
+        QCOMPARE(fileBytes(dir.filePath("csh2.dat")), settings);
+    }
+
+    // Where the lock cannot be claimed or the first cannot be reached.
+    void claimingTheFolder_data() {
+        QTest::addColumn<QString>("folder"); // "held": the lock is held and nobody answers
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("free folder") << "free" << int(SingleInstance::Start::First) << false;
+        QTest::newRow("held, no answer")
+            << "held" << int(SingleInstance::Start::OtherSilent) << true;
+        QTest::newRow("folder cannot be written")
+            << "missing" << int(SingleInstance::Start::Unlocked) << false;
+    }
+    void claimingTheFolder() {
+        QFETCH(QString, folder);
+        QFETCH(int, start);
+        QFETCH(bool, told);
+        QTemporaryDir dir;
+        const QString app = folder == "missing" ? dir.filePath("gone") : dir.path();
+        QLockFile other(QDir(dir.path()).filePath("vokarin.lock"));
+        if (folder == "held")
+            QVERIFY(other.tryLock(0));
+        FakeMessageBoxes messages;
+        SingleInstance instance(app);
+        QCOMPARE(int(instance.claim(messages)), start);
+        QCOMPARE(messages.shown.size(), int(told));
+        if (told)
+            QVERIFY(messages.shown[0].contains("已经在这个文件夹里运行"));
     }
 };
 
