@@ -235,6 +235,46 @@ private slots:
         QCOMPARE(endButton(h, 0)->nextInFocusChain(), endButton(h, 1));
     }
 
+    // In typing mode a lesson started again shows the typing box with the focus, whichever
+    // way it is started again.
+    void typingBoxAfterRepeat_data() {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("once more, one file") << 1 << "button";
+        QTest::newRow("once more, two files") << 2 << "button";
+        QTest::newRow("key R after the end") << 1 << "R";
+    }
+    void typingBoxAfterRepeat() {
+        QFETCH(int, files);
+        QFETCH(QString, how);
+        Harness h(settingsWith([](SettingsRecord& s) {
+            s.InitialUnfamiliarity = 1;
+            s.ChoiceMode = VbFalse;
+        }));
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        QStringList paths;
+        for (int i = 0; i < files; ++i)
+            paths << h.lesson(QStringLiteral("f%1.txt").arg(i), {{"a", "甲"}, {"b", "乙"}});
+        h.study(paths);
+        while (h.engine().questionOpen())
+            h.engine().answerTyped(h.rightAnswer());
+        QVERIFY(!h.typingBox()->isVisible());
+        if (how == "button") {
+            endButton(h, 0)->click();
+        } else {
+            endDialog(h)->close();
+            QTest::keyClick(h.window.get(), Qt::Key_R);
+        }
+        QVERIFY(h.engine().questionOpen());
+        QVERIFY(h.typingBox()->isVisible());
+        QTRY_VERIFY(h.typingBox()->hasFocus());
+        const QString status = h.status();
+        h.typingBox()->setText(h.rightAnswer());
+        QTest::keyClick(h.typingBox(), Qt::Key_Return);
+        QVERIFY(h.status() != status); // judged: one word fewer to go
+    }
+
     void buttons_data() {
         QTest::addColumn<int>("files");
         QTest::addColumn<int>("button");

@@ -157,6 +157,51 @@ private slots:
         QCOMPARE(states.last(), QStringLiteral("Ready"));
     }
 
+    // A new word while the last is still being read: each reading of the new word is heard
+    // in full, none cut short by the late end of the interrupted one.
+    void newWordMidReadingIsReadInFull() {
+        REQUIRE_AUDIO();
+        QtSpeech speech;
+        speech.open({}, {});
+        QVERIFY(speech.engine());
+        QElapsedTimer clock;
+        clock.start();
+        QList<std::pair<QString, qint64>> seen; // state, when
+        QObject::connect(speech.engine(), &QTextToSpeech::stateChanged,
+                         [&](QTextToSpeech::State s) {
+                             seen.append({s == QTextToSpeech::Speaking ? "Speaking"
+                                          : s == QTextToSpeech::Ready  ? "Ready"
+                                                                       : "Other",
+                                          clock.elapsed()});
+                         });
+        const auto readingsAfter = [&](qsizetype from) {
+            QList<qint64> lengths;
+            for (qsizetype i = from; i + 1 < seen.size(); ++i)
+                if (seen[i].first == "Speaking" && seen[i + 1].first == "Ready")
+                    lengths << seen[i + 1].second - seen[i].second;
+            return lengths;
+        };
+
+        speech.speak("elephant", 144); // one reading alone, to know its length
+        QTRY_VERIFY_WITH_TIMEOUT(readingsAfter(0).size() == 1, 15000);
+        const qint64 one = readingsAfter(0)[0];
+
+        for (int i = 0; i < 3; ++i)
+            speech.speak("hippopotamus", 144);
+        QTRY_VERIFY_WITH_TIMEOUT(seen.last().first == "Speaking", 15000);
+        QTest::qWait(50); // well inside the first reading
+        const qsizetype change = seen.size();
+        for (int i = 0; i < 3; ++i)
+            speech.speak("elephant", 144);
+        QTRY_VERIFY_WITH_TIMEOUT(readingsAfter(change).size() >= 3, 20000);
+        QTest::qWait(300); // a fourth would show up here
+        const QList<qint64> lengths = readingsAfter(change);
+        QCOMPARE(lengths.size(), 3);
+        for (const qint64 length : lengths)
+            QVERIFY2(length * 2 > one,
+                     qPrintable(QStringLiteral("%1 ms of a %2 ms reading").arg(length).arg(one)));
+    }
+
     void disabledIsSilent() {
         REQUIRE_AUDIO();
         QtSpeech speech;

@@ -108,12 +108,16 @@ void DrillEngine::打开() {
     platform_.random.reseed();
     if (module_.CurrentFileIndex == 0)
         module_.PracticeStart = platform_.clock.now();
-    if (s.ChoiceMode == VbFalse) {
+    showTypingBoxWhenTyping();
+    view_.clscreen();
+    出题();
+}
+
+void DrillEngine::showTypingBoxWhenTyping() {
+    if (module_.Settings.ChoiceMode == VbFalse) {
         view_.setTypingBoxVisible(true);
         view_.focusTypingBox();
     }
-    view_.clscreen();
-    出题();
 }
 
 void DrillEngine::重复() {
@@ -129,6 +133,8 @@ void DrillEngine::重复() {
     if (s.TranslationDirection == VbFalse)
         eczh();
     restartTable();
+    // After the end of a run the box is hidden; a repeat in typing mode needs it back.
+    showTypingBoxWhenTyping();
     view_.clscreen();
     出题();
 }

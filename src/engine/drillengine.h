@@ -73,6 +73,7 @@ public:
 private:
     WordRow& current() { return rows_[CurrentWord - 1]; }
     void restartTable();
+    void showTypingBoxWhenTyping();
     void markLearned(qint32 number);
     qint32 pickRow();
     int distractorFor(const QStringList& placed);

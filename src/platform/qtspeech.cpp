@@ -27,11 +27,16 @@ void QtSpeech::open(const QString&, const QString&) {
     if (!engine_)
         return;
     engine_->setRate(rate_);
+    // Every utterance ends in one Ready, including one cut short by stop(), and that Ready
+    // may arrive after the next say(). Only the Ready of the latest utterance lets the next
+    // reading start; a late one from an earlier utterance is ignored.
     connect(engine_, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State state) {
-        if (state == QTextToSpeech::Ready || state == QTextToSpeech::Error) {
-            busy_ = false;
-            if (state == QTextToSpeech::Error)
-                queue_.clear();
+        if (state == QTextToSpeech::Error) {
+            queue_.clear();
+            finished_ = issued_;
+        } else if (state == QTextToSpeech::Ready) {
+            if (finished_ < issued_)
+                ++finished_;
             sayNext();
         }
     });
@@ -54,24 +59,26 @@ void QtSpeech::setEnabled(bool enabled) {
 void QtSpeech::speak(const QString& text, qint32) {
     if (!enabled_ || !engine_)
         return;
-    // Repeats of one word follow each other; a different word interrupts what is left, so
-    // the learner never hears the previous question after the new one is shown.
+    // Repeats of one word follow each other; a different word stops what is left, so the
+    // learner never hears the previous question after the new one is shown.
     if (text != current_) {
-        queue_.clear();
         current_ = text;
-        busy_ = false;
-        engine_->say(text);
-        busy_ = true;
+        queue_ = {text};
+        engine_->stop();
+        say(queue_.takeFirst());
         return;
     }
     queue_.append(text);
-    if (!busy_)
-        sayNext();
+    sayNext();
 }
 
 void QtSpeech::sayNext() {
-    if (busy_ || queue_.isEmpty() || !enabled_)
+    if (finished_ < issued_ || queue_.isEmpty() || !enabled_)
         return;
-    busy_ = true;
-    engine_->say(queue_.takeFirst());
+    say(queue_.takeFirst());
+}
+
+void QtSpeech::say(const QString& text) {
+    ++issued_;
+    engine_->say(text);
 }

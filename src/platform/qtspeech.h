@@ -25,11 +25,14 @@ public:
 
 private:
     void sayNext();
+    void say(const QString& text);
 
     QTextToSpeech* engine_ = nullptr;
     double rate_ = 0;
     bool enabled_ = true;
-    bool busy_ = false;
+    // Utterances handed to the engine, and those whose end the engine has reported.
+    quint64 issued_ = 0;
+    quint64 finished_ = 0;
     QString current_;
     QStringList queue_;
 };
