@@ -250,6 +250,8 @@ private slots:
         QTest::newRow("SpeechSpeed negative") << "SpeechSpeed" << -400 << 80;
         QTest::newRow("SpeechSpeed 1000") << "SpeechSpeed" << 1000 << 280;
         QTest::newRow("SpeechSpeed 100 stays, off the steps") << "SpeechSpeed" << 100 << 100;
+        QTest::newRow("ListeningMode 5 is true") << "ListeningMode" << 5 << -1;
+        QTest::newRow("ListeningMode 0 stays false") << "ListeningMode" << 0 << 0;
     }
     void absurdSettings() {
         QFETCH(QString, field);
@@ -269,6 +271,8 @@ private slots:
             s.WrongRepeatCount = stored;
         if (field == "SpeechSpeed")
             s.SpeechSpeed = stored;
+        if (field == "ListeningMode")
+            s.ListeningMode = qint16(stored);
         Harness h(s);
         const SettingsRecord& m = h.module.Settings;
         const int value = field == "ChoiceCount"            ? m.ChoiceCount
@@ -276,6 +280,7 @@ private slots:
                           : field == "AutoBrowseSpeed"      ? m.AutoBrowseSpeed
                           : field == "InitialUnfamiliarity" ? m.InitialUnfamiliarity
                           : field == "WrongRepeatCount"     ? m.WrongRepeatCount
+                          : field == "ListeningMode"        ? m.ListeningMode
                                                             : m.SpeechSpeed;
         QCOMPARE(value, read);
         QVERIFY(h.window->findChild<QTimer*>("Timer1")->interval() >= 1000);

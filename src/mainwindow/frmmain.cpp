@@ -236,6 +236,8 @@ void frmMain::Form_Load() {
     if (s.ReviewNotebookAtStart != VbFalse && QFileInfo::exists(module_.notebookPath())) {
         setCaption(QStringLiteral(" Vokarin2.0: 正在复习上次的生词 "));
         engine_.reviewNotebook(module_.notebookPath());
+        if (!engine_.questionOpen()) // a notebook that cannot be studied: nothing to review
+            setCaption(QStringLiteral("Vokarin2.0"));
     }
 }
 

@@ -122,6 +122,11 @@ SettingsRecord decodeSettings(QByteArrayView bytes) {
     // The counts the dialog steps through are brought into the range its steppers allow, to
     // the nearer end; a value inside stays as stored. A damaged file can then neither start a
     // lesson that never ends nor a word that can never be learned.
+    // A boolean holds -1 or 0. Anything else counts as true wherever it is read, so it is
+    // made -1, and the settings dialog shows what the drill does.
+    for (const auto& f : ShortFields)
+        if (f.member != &SettingsRecord::AutoBrowseSpeed && settings.*f.member != VbFalse)
+            settings.*f.member = VbTrue;
     for (const auto& range : SteppedRanges)
         settings.*range.member = std::clamp(settings.*range.member, range.lowest, range.highest);
     return settings;

@@ -23,7 +23,8 @@ QByteArray encodeSettings(const SettingsRecord& settings);
 // Reads a file image. A field that lies beyond the end of a short file, a text whose length
 // does not fit its record, or a colour in neither text form keeps its default. The five
 // counts the settings dialog steps through are brought into the dialog's ranges: speed 80 to
-// 280, readings 1 to 5, choices 1 to 5, initial coefficient 1 to 10, repeats 1 to 5.
+// 280, readings 1 to 5, choices 1 to 5, initial coefficient 1 to 10, repeats 1 to 5. A
+// boolean other than 0 reads as -1, as everything that uses it takes it.
 SettingsRecord decodeSettings(QByteArrayView bytes);
 
 // Writes the file of defaults.
