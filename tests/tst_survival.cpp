@@ -302,7 +302,7 @@ private slots:
         QVERIFY(schoolBytes.startsWith("\"apple\""));
 
         QTest::keyClick(h.window.get(), Qt::Key_O);
-        auto* chooser = h.window->findChild<Formopen*>("Formopen");
+        QPointer<Formopen> chooser = h.window->findChild<Formopen*>("Formopen");
         QVERIFY(chooser);
         auto* files = chooser->findChild<QListWidget*>("File1");
         auto* folders = chooser->findChild<QListWidget*>("Dir1");
@@ -322,11 +322,15 @@ private slots:
         QVERIFY2(h.window->windowTitle().endsWith("单词.txt"), qPrintable(h.window->windowTitle()));
 
         // The folder opens too, and its file loads.
+        QTRY_VERIFY(!chooser);
         QTest::keyClick(h.window.get(), Qt::Key_O);
         chooser = h.window->findChild<Formopen*>("Formopen");
         folders = chooser->findChild<QListWidget*>("Dir1");
         folders->setCurrentRow(int(shown(folders).indexOf("课程")));
         QTest::keyClick(folders, Qt::Key_Return);
+        QTest::qWait(0);
+        QVERIFY(chooser); // Enter opened the folder and left the chooser open
+        QVERIFY(chooser->isVisible());
         files = chooser->findChild<QListWidget*>("File1");
         QCOMPARE(shown(files), QStringList{"第一.txt"});
         files->item(0)->setSelected(true);

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -84,6 +85,7 @@ Formopen::Formopen(Module1& module, std::function<void()> open, QWidget* parent)
     connect(File1, &QListWidget::itemDoubleClicked, this, &Formopen::Command1_Click);
     connect(Drive1, &QComboBox::activated, this, &Formopen::Drive1_Change);
     connect(Dir1, &QListWidget::itemActivated, this, &Formopen::Dir1_Change);
+    Dir1->installEventFilter(this);
 
     Form_Load();
 }
@@ -137,6 +139,19 @@ void Formopen::showFolder(const QString& path) {
         add(closed, nameOf(sub), sub, depth);
     Dir1->setCurrentItem(current);
     Dir1->scrollToItem(current);
+}
+
+// Enter in the folder tree opens the folder; it must not also reach the default button,
+// which would close the chooser with nothing chosen.
+bool Formopen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Dir1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Dir1_Change();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Formopen::Drive1_Change() {

@@ -26,6 +26,9 @@ public:
     void Command1_Click();
     void Command3_Click();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Form_Load();
     void Drive1_Change();

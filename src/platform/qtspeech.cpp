@@ -1,6 +1,10 @@
 #include "platform/qtspeech.h"
 
+#include <QLoggingCategory>
 #include <QTextToSpeech>
+
+// QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engine reports.
+Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
 
 QtSpeech::QtSpeech(QObject* parent)
     : QObject(parent) {}
@@ -27,14 +31,15 @@ void QtSpeech::open(const QString&, const QString&) {
     if (!engine_)
         return;
     engine_->setRate(rate_);
-    // Every utterance ends in one Ready, including one cut short by stop(), and that Ready
-    // may arrive after the next say(). Only the Ready of the latest utterance lets the next
-    // reading start; a late one from an earlier utterance is ignored.
+    // Every utterance ends in one Ready, including one cut short by a new word, and that
+    // Ready may arrive after the next say(). Only the Ready of the latest utterance lets the
+    // next reading start; a late one from an earlier utterance is ignored.
     connect(engine_, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State state) {
-        if (state == QTextToSpeech::Error) {
-            queue_.clear();
-            finished_ = issued_;
-        } else if (state == QTextToSpeech::Ready) {
+        qCDebug(lcSpeech) << current_ << state << "issued" << issued_ << "finished" << finished_
+                          << "queued" << queue_.size();
+        // flite fails some words outright: Error, then Ready. That Ready ends the failed
+        // reading like any other, and the readings left go on.
+        if (state == QTextToSpeech::Ready) {
             if (finished_ < issued_)
                 ++finished_;
             sayNext();
@@ -63,9 +68,10 @@ void QtSpeech::speak(const QString& text, qint32) {
     // learner never hears the previous question after the new one is shown.
     if (text != current_) {
         current_ = text;
-        queue_ = {text};
-        engine_->stop();
-        say(queue_.takeFirst());
+        queue_.clear();
+        if (engine_->state() == QTextToSpeech::Speaking)
+            engine_->stop();
+        say(text);
         return;
     }
     queue_.append(text);
