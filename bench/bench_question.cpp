@@ -2,7 +2,7 @@
 // three lesson sizes; and the memory a 100,000-pair lesson takes.
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
-#include "mainwindow/frmmain.h"
+#include "windows/mainwindow.h"
 #include "module1.h"
 
 #include <QElapsedTimer>

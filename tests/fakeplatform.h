@@ -1,13 +1,13 @@
 #pragma once
 
-#include "platform/clock.h"
-#include "platform/colourchooser.h"
-#include "platform/filedialogs.h"
-#include "platform/messageboxes.h"
-#include "platform/platform.h"
-#include "platform/random.h"
-#include "platform/sound.h"
-#include "platform/speech.h"
+#include "services/clock.h"
+#include "services/colourchooser.h"
+#include "services/filedialogs.h"
+#include "services/messageboxes.h"
+#include "services/platform.h"
+#include "services/random.h"
+#include "services/sound.h"
+#include "services/speech.h"
 
 #include <QList>
 #include <QStringList>

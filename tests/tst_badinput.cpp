@@ -1,7 +1,7 @@
 // Whatever a learner's disk holds, the program neither crashes nor hangs nor loses a file,
 // and says what is wrong.
-#include "lessons/formopen.h"
-#include "settings/form2.h"
+#include "windows/lessonchooser.h"
+#include "windows/settingsdialog.h"
 #include "windowharness.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // The lesson chooser, opened from a real main window.
-#include "lessons/formopen.h"
+#include "windows/lessonchooser.h"
 #include "windowharness.h"
 
 #include <QComboBox>

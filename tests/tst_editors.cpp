@@ -1,6 +1,6 @@
 // The word-file editor and the settings dialog, opened from a real main window.
-#include "lessons/form1.h"
-#include "settings/form2.h"
+#include "windows/wordfileeditor.h"
+#include "windows/settingsdialog.h"
 #include "windowharness.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The end of a run: the new-word notebook, practice minutes, auto-browse and "太棒了！".
-#include "mainwindow/form3.h"
-#include "mainwindow/notebook.h"
-#include "mainwindow/practicetime.h"
+#include "windows/endoflessondialog.h"
+#include "drill/notebook.h"
+#include "drill/practicetime.h"
 #include "windowharness.h"
 
 #include <QPushButton>

@@ -1,8 +1,8 @@
 // The Qt implementations of the services, against a real sound server and speech engine.
-#include "platform/qtmessageboxes.h"
-#include "platform/qtsound.h"
-#include "platform/qtspeech.h"
-#include "platform/qttranslation.h"
+#include "services/qtmessageboxes.h"
+#include "services/qtsound.h"
+#include "services/qtspeech.h"
+#include "services/qttranslation.h"
 #include "testfiles.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 // Starts the built program in a fresh application folder on a real X server.
 #include "fakeplatform.h"
-#include "platform/singleinstance.h"
+#include "services/singleinstance.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 

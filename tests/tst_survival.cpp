@@ -1,8 +1,8 @@
 // A learner's files survive whatever the disk does: writes that fail, pipes and devices where
 // files belong, settings full of garbage, names from another system, a closed main window.
-#include "lessons/form1.h"
-#include "lessons/formopen.h"
-#include "settings/form2.h"
+#include "windows/wordfileeditor.h"
+#include "windows/lessonchooser.h"
+#include "windows/settingsdialog.h"
 #include "windowharness.h"
 
 #include <QLineEdit>

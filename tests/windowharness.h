@@ -2,8 +2,8 @@
 
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
-#include "mainwindow/frmmain.h"
-#include "mainwindow/twips.h"
+#include "windows/mainwindow.h"
+#include "windows/twips.h"
 #include "module1.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"

@@ -1,5 +1,5 @@
 // Writes the application icon as a PNG for the desktop entry.
-#include "platform/appicon.h"
+#include "services/appicon.h"
 
 #include <QGuiApplication>
 #include <cstdio>

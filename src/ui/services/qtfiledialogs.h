@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/filedialogs.h"
+#include "services/filedialogs.h"
 
 class QtFileDialogs final : public FileDialogs {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sound.h"
+#include "services/sound.h"
 
 #include <QObject>
 

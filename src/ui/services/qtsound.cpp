@@ -1,4 +1,4 @@
-#include "platform/qtsound.h"
+#include "services/qtsound.h"
 
 #include <QApplication>
 #include <QAudioDevice>

@@ -1,4 +1,4 @@
-#include "platform/qtspeech.h"
+#include "services/qtspeech.h"
 
 #include <QLoggingCategory>
 #include <QTextToSpeech>

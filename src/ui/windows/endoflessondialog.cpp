@@ -1,10 +1,10 @@
-#include "mainwindow/form3.h"
+#include "windows/endoflessondialog.h"
 
-#include "mainwindow/frmmain.h"
-#include "mainwindow/twips.h"
+#include "windows/mainwindow.h"
+#include "windows/twips.h"
 #include "module1.h"
-#include "platform/messageboxes.h"
-#include "platform/platform.h"
+#include "services/messageboxes.h"
+#include "services/platform.h"
 
 #include <QPushButton>
 #include <QScreen>

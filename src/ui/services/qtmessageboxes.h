@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/messageboxes.h"
+#include "services/messageboxes.h"
 
 class QtMessageBoxes final : public MessageBoxes {
 public:

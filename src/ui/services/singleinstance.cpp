@@ -1,6 +1,6 @@
-#include "platform/singleinstance.h"
+#include "services/singleinstance.h"
 
-#include "platform/messageboxes.h"
+#include "services/messageboxes.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/qtmessageboxes.h"
+#include "services/qtmessageboxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

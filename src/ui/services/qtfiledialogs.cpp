@@ -1,4 +1,4 @@
-#include "platform/qtfiledialogs.h"
+#include "services/qtfiledialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "lessons/form1.h"
+#include "windows/wordfileeditor.h"
 
 #include "lessons/lessonfile.h"
-#include "mainwindow/twips.h"
+#include "windows/twips.h"
 #include "module1.h"
-#include "platform/filedialogs.h"
-#include "platform/messageboxes.h"
-#include "platform/platform.h"
+#include "services/filedialogs.h"
+#include "services/messageboxes.h"
+#include "services/platform.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/drillengine.h"
-#include "engine/mainview.h"
-#include "mainwindow/notebook.h"
+#include "drill/drillengine.h"
+#include "drill/mainview.h"
+#include "drill/notebook.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "platform/qtcolourchooser.h"
+#include "services/qtcolourchooser.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,12 +1,12 @@
-#include "settings/form2.h"
+#include "windows/settingsdialog.h"
 
-#include "mainwindow/frmmain.h"
-#include "mainwindow/twips.h"
+#include "windows/mainwindow.h"
+#include "windows/twips.h"
 #include "module1.h"
-#include "platform/colourchooser.h"
-#include "platform/messageboxes.h"
-#include "platform/platform.h"
-#include "platform/qtcolourchooser.h"
+#include "services/colourchooser.h"
+#include "services/messageboxes.h"
+#include "services/platform.h"
+#include "services/qtcolourchooser.h"
 #include "settings/settingsfile.h"
 
 #include <QCheckBox>

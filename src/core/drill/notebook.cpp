@@ -1,4 +1,4 @@
-#include "mainwindow/notebook.h"
+#include "drill/notebook.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/speech.h"
+#include "services/speech.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/random.h"
+#include "services/random.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "platform/appicon.h"
+#include "services/appicon.h"
 
 #include <QFont>
 #include <QPainter>

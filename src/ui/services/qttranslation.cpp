@@ -1,4 +1,4 @@
-#include "platform/qttranslation.h"
+#include "services/qttranslation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

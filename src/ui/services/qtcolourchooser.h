@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/colourchooser.h"
+#include "services/colourchooser.h"
 
 #include <QColor>
 

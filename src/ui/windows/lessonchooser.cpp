@@ -1,7 +1,7 @@
-#include "lessons/formopen.h"
+#include "windows/lessonchooser.h"
 
 #include "fileio.h"
-#include "mainwindow/twips.h"
+#include "windows/twips.h"
 #include "module1.h"
 
 #include <QComboBox>
