@@ -2,8 +2,8 @@
 // three lesson sizes; and the memory a 100,000-pair lesson takes.
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
-#include "windows/mainwindow.h"
 #include "module1.h"
+#include "windows/mainwindow.h"
 
 #include <QElapsedTimer>
 #include <QFile>

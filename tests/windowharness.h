@@ -2,11 +2,11 @@
 
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
-#include "windows/mainwindow.h"
-#include "windows/twips.h"
 #include "module1.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
+#include "windows/mainwindow.h"
+#include "windows/twips.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -114,8 +114,12 @@ struct Harness {
     }
     void resizeOuter(int width, int height) {
         const QSize extra = frameExtra();
-        window->resize(width - extra.width(), height - extra.height());
-        QTest::qWait(20);
+        const QSize before = window->size();
+        const QSize wanted(width - extra.width(), height - extra.height());
+        window->resize(wanted);
+        // The layout pass may snap a small window back, so any change of size will do.
+        (void)QTest::qWaitFor([&] { return window->size() == wanted || window->size() != before; });
+        QCoreApplication::processEvents();
     }
     float W() const { return toTwips(window->frameGeometry().width()); }
     float H() const { return toTwips(window->frameGeometry().height()); }

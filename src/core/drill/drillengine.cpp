@@ -1,9 +1,8 @@
 #include "drill/drillengine.h"
 
 #include "drill/mainview.h"
-#include "lessons/lessonfile.h"
-#include "drill/notebook.h"
 #include "drill/practicetime.h"
+#include "lessons/lessonfile.h"
 #include "module1.h"
 #include "services/clock.h"
 #include "services/messageboxes.h"
@@ -14,6 +13,7 @@
 #include "settings/settingsfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <algorithm>
 #include <limits>
@@ -38,12 +38,157 @@ QString shownPath(const QString& path) {
 
 } // namespace
 
-DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& view,
-                         Notebook& notebook)
+DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& view)
     : module_(module)
     , platform_(platform)
-    , view_(view)
-    , notebook_(notebook) {}
+    , view_(view) {}
+
+void DrillEngine::showQuestion(const QString& text) {
+    shownQuestion_ = text;
+    view_.setQuestion(text);
+}
+
+void DrillEngine::showChoice(int position, const QString& text) {
+    shownChoices_[position] = text;
+    view_.setChoice(position, text);
+}
+
+void DrillEngine::clearChoices() {
+    shownChoices_ = {};
+    view_.clearChoices();
+}
+
+void DrillEngine::clearScreen() {
+    shownQuestion_.clear();
+    shownChoices_ = {};
+    view_.clscreen();
+}
+
+void DrillEngine::setCaption(const QString& text) {
+    caption_ = text;
+    view_.setCaption(text);
+}
+
+void DrillEngine::startUp() {
+    // The words missed last time come first, when there are any.
+    if (module_.Settings.ReviewNotebookAtStart == VbFalse ||
+        !QFileInfo::exists(module_.notebookPath()))
+        return;
+    setCaption(QStringLiteral(" Vokarin2.0: 正在复习上次的生词 "));
+    reviewNotebook(module_.notebookPath());
+    if (!questionOpen_) // a notebook that cannot be studied: nothing to review
+        setCaption(QStringLiteral("Vokarin2.0"));
+}
+
+void DrillEngine::dispatch(Command command, int position) {
+    switch (command) {
+    case Command::OpenEditor:
+        view_.showEditor();
+        break;
+    case Command::OpenSettings:
+        view_.showSettings();
+        break;
+    case Command::ChooseLessons:
+        ReviewingNotebook = false;
+        选择();
+        break;
+    case Command::Repeat:
+        重复();
+        break;
+    case Command::SwitchAnswerMode:
+        changechild();
+        break;
+    case Command::ReadAloud:
+        朗读();
+        break;
+    case Command::Help:
+        帮助();
+        break;
+    case Command::PressNumber:
+        if (questionShown())
+            Label2_Click(position);
+        break;
+    case Command::PressSpace:
+        if (questionShown() && module_.Settings.ChoiceCount == 1)
+            Label3_Click(1);
+        break;
+    case Command::ClickNumber:
+        Label2_Click(position);
+        break;
+    case Command::ClickChoice:
+        Label3_Click(position);
+        break;
+    }
+}
+
+void DrillEngine::autoBrowseTick() {
+    if (!questionShown() || module_.Settings.AutoBrowse == VbFalse)
+        return;
+    module_.Settings.ChoiceCount = 1;
+    Label3_Click(1);
+}
+
+void DrillEngine::mainWindowClosing() {
+    if (notebook_.unsaved() > 0 && notebook_.count() > 1)
+        savescb();
+}
+
+void DrillEngine::repeatSelection() {
+    if (module_.SelectedFileCount == 1) {
+        重复();
+    } else {
+        module_.CurrentFileIndex = 0;
+        打开();
+    }
+}
+
+void DrillEngine::onceMore() {
+    repeatSelection();
+}
+
+void DrillEngine::otherLessons() {
+    module_.CurrentFileIndex = 0;
+    选择();
+}
+
+void DrillEngine::applySettings(const SettingsRecord& draft, qint16 directionOnOpen) {
+    SettingsRecord& s = module_.Settings;
+    s.SpeechSpeed = draft.SpeechSpeed;
+    s.ReadCount = draft.ReadCount;
+    s.ChoiceCount = draft.ChoiceCount;
+    s.InitialUnfamiliarity = draft.InitialUnfamiliarity;
+    s.WrongRepeatCount = draft.WrongRepeatCount;
+
+    s.TranslationDirection = draft.TranslationDirection;
+    // Every Apply restarts the lesson while the direction differs from the one at opening.
+    if (s.TranslationDirection != directionOnOpen)
+        重复();
+
+    s.ListeningMode = draft.ListeningMode;
+    s.ReviewNotebookAtStart = draft.ReviewNotebookAtStart;
+    if (draft.AutoBrowse != VbFalse) {
+        s.AutoBrowse = VbTrue;
+        s.ChoiceCount = 1;
+        s.AutoBrowseSpeed = draft.AutoBrowseSpeed;
+        view_.setAutoBrowseInterval(autoBrowseInterval(s));
+    } else {
+        s.AutoBrowse = VbFalse;
+    }
+    s.AutoBrowseSpeed = draft.AutoBrowseSpeed;
+
+    s.WindowBackColor = draft.WindowBackColor;
+    s.QuestionColor1 = draft.QuestionColor1;
+    s.QuestionColor2 = draft.QuestionColor2;
+    s.QuestionColor3 = draft.QuestionColor3;
+    s.QuestionColor4 = draft.QuestionColor4;
+    s.HoverColor = draft.HoverColor;
+    s.WrongColor = draft.WrongColor;
+    s.AnswerColor = draft.AnswerColor;
+    view_.applyColours();
+
+    if (const FileResult saved = module_.SaveSettings(); !saved.ok())
+        platform_.messages.ok(QStringLiteral("设置没能保存：") + saved.description);
+}
 
 void DrillEngine::reviewNotebook(const QString& path) {
     CurrentFilePath = path;
@@ -55,10 +200,10 @@ void DrillEngine::打开() {
     const SettingsRecord& s = module_.Settings;
     const bool reviewing = ReviewingNotebook;
     const QString previousPath = CurrentFilePath;
-    const QString previousCaption = view_.caption();
+    const QString previousCaption = caption_;
     if (!reviewing) {
         CurrentFilePath = module_.SelectedFiles.value(module_.CurrentFileIndex);
-        view_.setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(CurrentFilePath));
+        setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(CurrentFilePath));
     }
     const QString path = CurrentFilePath;
 
@@ -69,7 +214,7 @@ void DrillEngine::打开() {
             platform_.messages.ok(message);
         if (!reviewing) {
             CurrentFilePath = previousPath;
-            view_.setCaption(previousCaption);
+            setCaption(previousCaption);
         }
     };
 
@@ -109,7 +254,7 @@ void DrillEngine::打开() {
     if (module_.CurrentFileIndex == 0)
         module_.PracticeStart = platform_.clock.now();
     showTypingBoxWhenTyping();
-    view_.clscreen();
+    clearScreen();
     出题();
 }
 
@@ -135,7 +280,7 @@ void DrillEngine::重复() {
     restartTable();
     // After the end of a run the box is hidden; a repeat in typing mode needs it back.
     showTypingBoxWhenTyping();
-    view_.clscreen();
+    clearScreen();
     出题();
 }
 
@@ -172,7 +317,7 @@ void DrillEngine::出题() {
                                             : c <= 6 ? s.QuestionColor3
                                                      : s.QuestionColor4));
     if (s.ListeningMode == VbFalse)
-        view_.setQuestion(current().question);
+        showQuestion(current().question);
     if (Speech* speech = module_.SpeechObject)
         speech->setSpeed(s.SpeechSpeed);
     朗读();
@@ -198,7 +343,7 @@ void DrillEngine::placeChoices() {
     // A lesson with fewer different answers than choices shows each of them once.
     const int n = qMin(qBound(1, module_.Settings.ChoiceCount, 5), distinctAnswers_);
     AnswerSlot = platform_.random.upTo(n);
-    view_.setChoice(AnswerSlot, current().answer);
+    showChoice(AnswerSlot, current().answer);
     QStringList placed{current().answer};
     for (int i = 1; i <= n; ++i) {
         view_.setNumber(i, QString::number(i));
@@ -207,7 +352,7 @@ void DrillEngine::placeChoices() {
         const int d = distractorFor(placed);
         if (d == 0)
             break;
-        view_.setChoice(i, rows_[d - 1].answer);
+        showChoice(i, rows_[d - 1].answer);
         placed << rows_[d - 1].answer;
     }
 }
@@ -271,7 +416,7 @@ void DrillEngine::判定() {
     if (row.unfamiliarity <= 0)
         markLearned(CurrentWord);
     if (RemainingCount > 0) {
-        view_.clscreen();
+        clearScreen();
         出题();
         return;
     }
@@ -280,7 +425,7 @@ void DrillEngine::判定() {
 
 void DrillEngine::fileFinished() {
     questionOpen_ = false;
-    view_.clscreen();
+    clearScreen();
     view_.setTypingBoxVisible(false);
     if (ReviewingNotebook) {
         ReviewingNotebook = false;
@@ -329,7 +474,7 @@ void DrillEngine::帮助() {
 
 void DrillEngine::changechild() {
     SettingsRecord& s = module_.Settings;
-    if (view_.question().isEmpty()) {
+    if (!questionShown()) {
         platform_.messages.ok(QStringLiteral("文件未选择或正在练听力！"));
         return;
     }
@@ -337,7 +482,7 @@ void DrillEngine::changechild() {
         s.ChoiceMode = VbFalse;
         view_.setTypingBoxVisible(true);
         view_.focusTypingBox();
-        view_.clearChoices();
+        clearChoices();
     } else {
         s.ChoiceMode = VbTrue;
         view_.setTypingBoxVisible(false);
@@ -358,9 +503,9 @@ void DrillEngine::Label2_Click(int position) {
 void DrillEngine::Label3_Click(int position) {
     if (!questionOpen_ || position < 1 || position > 5)
         return;
-    GivenAnswer = view_.choice(position);
+    GivenAnswer = shownChoices_[position];
     if (module_.Settings.AutoBrowse != VbFalse && AnswerSlot >= 1 && AnswerSlot <= 5)
-        GivenAnswer = view_.choice(AnswerSlot);
+        GivenAnswer = shownChoices_[AnswerSlot];
     ClickedSlot = position;
     判定();
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "drill/command.h"
+#include "drill/notebook.h"
+#include "settings/settingsrecord.h"
+
 #include <QList>
 #include <QString>
+#include <array>
 
 class MainView;
-class Notebook;
 struct Module1;
 struct Platform;
 
@@ -17,11 +21,30 @@ struct WordRow final {
     qint32 unfamiliarity; // right answers still needed; 0 means learned
 };
 
-// The drill: the word table of the current lesson file, and asking, judging and revealing.
-// It reaches the window only through MainView and the outside world through the services.
+// The drill: the word table of the current lesson file, asking, judging and revealing, the
+// notebook, and the flow of a run around them. It reaches the window only through MainView,
+// which only shows things, and the outside world through the services.
 class DrillEngine final {
 public:
-    DrillEngine(Module1& module, const Platform& platform, MainView& view, Notebook& notebook);
+    DrillEngine(Module1& module, const Platform& platform, MainView& view);
+
+    // What the window does once it stands: the notebook review, when asked for and there is
+    // a notebook.
+    void startUp();
+    // Carries out a command of the learner's; position is the choice for the number and
+    // click commands.
+    void dispatch(Command command, int position = 0);
+    // The auto-browse tick: accepts the word shown and moves on.
+    void autoBrowseTick();
+    // The main window closes: words collected since the notebook was last written are kept.
+    void mainWindowClosing();
+    // The end-of-lesson dialog's "once more": the selection again from its first file.
+    void onceMore();
+    // The end-of-lesson dialog's "other lessons".
+    void otherLessons();
+    // The settings dialog's Apply: takes the draft into effect and saves it. The lesson
+    // starts again while the direction differs from the one the dialog opened with.
+    void applySettings(const SettingsRecord& draft, qint16 directionOnOpen);
 
     // Loads the current lesson file (the selection's entry, or the notebook under review)
     // and asks its first question. A file that cannot be studied leaves everything as it was.
@@ -55,12 +78,11 @@ public:
     // Works out the minutes practised on the selection just finished.
     void jstime();
 
-    // Studies the notebook at start-up.
-    void reviewNotebook(const QString& path);
-    void setReviewingNotebook(bool reviewing) { ReviewingNotebook = reviewing; }
-
     // True from a question until the file's last word is learned.
     bool questionOpen() const { return questionOpen_; }
+    // True while a question's text is on screen (never in listening practice).
+    bool questionShown() const { return !shownQuestion_.isEmpty(); }
+    const Notebook& notebook() const { return notebook_; }
 
     qint32 wordCount() const { return WordCount; }
     qint32 remainingCount() const { return RemainingCount; }
@@ -72,6 +94,16 @@ public:
 
 private:
     WordRow& current() { return rows_[CurrentWord - 1]; }
+    // What goes to the view goes through these, so the engine knows what is on screen
+    // without reading it back.
+    void showQuestion(const QString& text);
+    void showChoice(int position, const QString& text);
+    void clearChoices();
+    void clearScreen();
+    void setCaption(const QString& text);
+    void repeatSelection();
+    void reviewNotebook(const QString& path);
+
     void restartTable();
     void showTypingBoxWhenTyping();
     void markLearned(qint32 number);
@@ -84,7 +116,7 @@ private:
     Module1& module_;
     const Platform& platform_;
     MainView& view_;
-    Notebook& notebook_;
+    Notebook notebook_;
 
     QList<WordRow> rows_;
     qint32 WordCount = 0;
@@ -97,6 +129,9 @@ private:
     bool ReviewingNotebook = false;
 
     bool questionOpen_ = false;
+    QString shownQuestion_;
+    std::array<QString, 6> shownChoices_;            // 1 to 5
+    QString caption_ = QStringLiteral("Vokarin2.0"); // the window's caption as it opens
     QList<qint32> unlearned_; // numbers of the rows not yet learned, ascending
     int distinctAnswers_ = 0; // how many different answer texts the table holds
 };

@@ -3,18 +3,16 @@
 #include <QString>
 #include <QtGlobal>
 
-// What the drill needs of the main window. Choice positions run from 1 to 5; colours are
-// 0x00BBGGRR values.
+// How the drill shows things in the main window. It only shows: the engine keeps what is on
+// screen itself. Choice positions run from 1 to 5; colours are 0x00BBGGRR values.
 class MainView {
 public:
     virtual ~MainView() = default;
 
-    virtual QString question() const = 0;
     virtual void setQuestion(const QString& text) = 0;
     virtual void setQuestionColour(quint32 colour) = 0;
 
     virtual void setNumber(int position, const QString& text) = 0;
-    virtual QString choice(int position) const = 0;
     virtual void setChoice(int position, const QString& text) = 0;
     virtual void setChoiceBackColour(int position, quint32 colour) = 0;
     // Empties every number and choice and gives them the window's colour again.
@@ -25,7 +23,6 @@ public:
     // Lays the question and the choices out for the window's size.
     virtual void Form_Resize() = 0;
 
-    virtual QString caption() const = 0;
     virtual void setCaption(const QString& text) = 0;
     virtual void setStatusText(const QString& text) = 0;
 
@@ -35,6 +32,13 @@ public:
 
     // Keeps the window above all others, without moving or resizing it.
     virtual void bringToTop() = 0;
+    // The window colour on the window, its question and its choices, and the first question
+    // colour on the question, as the settings now have them.
+    virtual void applyColours() = 0;
+    virtual void setAutoBrowseInterval(int milliseconds) = 0;
+
     virtual void showLessonChooser() = 0;
     virtual void showEndOfLessonDialog() = 0;
+    virtual void showEditor() = 0;
+    virtual void showSettings() = 0;
 };

@@ -4,7 +4,6 @@
 #include <array>
 
 class QPushButton;
-class frmMain;
 struct Module1;
 struct Platform;
 
@@ -14,15 +13,18 @@ class Form3 final : public QDialog {
     Q_OBJECT
 
 public:
-    Form3(Module1& module, const Platform& platform, frmMain& main);
+    Form3(Module1& module, const Platform& platform, QWidget* parent = nullptr);
 
     void Command1_Click(int index);
 
-private:
-    void repeatSelection();
+signals:
+    void onceMoreChosen();
+    void otherLessonsChosen();
+    // "不练了！" and No to the reminder: every window closes.
+    void stopChosen();
 
+private:
     Module1& module_;
     const Platform& platform_;
-    frmMain& main_;
     std::array<QPushButton*, 3> Command1{};
 };

@@ -1,8 +1,8 @@
 #include "windows/lessonchooser.h"
 
 #include "fileio.h"
-#include "windows/twips.h"
 #include "module1.h"
+#include "windows/windowscaffold.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,10 +14,6 @@
 #include <QStyle>
 
 namespace {
-
-void placeTwips(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
-}
 
 // The roots of the mounted volumes that can be browsed, standing in for drive letters.
 QStringList volumeRoots(const QString& mustHave) {
@@ -35,15 +31,11 @@ QStringList volumeRoots(const QString& mustHave) {
 } // namespace
 
 Formopen::Formopen(Module1& module, std::function<void()> open, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint |
-                          Qt::WindowTitleHint)
+    : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , open_(std::move(open)) {
-    setObjectName(QStringLiteral("Formopen"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("打开学习文件"));
-    setModal(false);
-    setFixedSize(toPixels(7455), toPixels(3345));
+    setUpSecondaryWindow(this, QStringLiteral("Formopen"), QStringLiteral("打开学习文件"), 7455,
+                         3345);
 
     Label1 = new QLabel(QStringLiteral("选择您要学习的文件："), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -1,22 +1,21 @@
 #include "windows/mainwindow.h"
 
-#include "windows/wordfileeditor.h"
-#include "windows/lessonchooser.h"
-#include "windows/endoflessondialog.h"
-#include "windows/layoutmath.h"
-#include "windows/twips.h"
 #include "module1.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
-#include "services/qtcolourchooser.h"
 #include "services/speech.h"
-#include "windows/settingsdialog.h"
 #include "settings/settingsfile.h"
+#include "windows/colours.h"
+#include "windows/endoflessondialog.h"
+#include "windows/layoutmath.h"
+#include "windows/lessonchooser.h"
+#include "windows/settingsdialog.h"
+#include "windows/twips.h"
+#include "windows/wordfileeditor.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,6 +27,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
+#include <optional>
 
 namespace {
 
@@ -48,14 +48,49 @@ struct ToolButton {
     const char16_t* key;
     const char* icon;
     const char16_t* tip;
+    Command command;
 };
 
 constexpr ToolButton ToolButtons[] = {
-    {u"new", "new", u"单词文件管理器(F)"}, {u"打开", "open", u"打开单词文件(O)"},
-    {u"重复", "repeat", u"重复本课(R)"},   {u"modechange", "modechange", u"答题型式转换(T)"},
-    {u"朗读", "speak", u"朗读(S)"},        {u"帮助", "help", u"帮助(H)"},
-    {u"设置", "settings", u"设置(C)"},
+    {u"new", "new", u"单词文件管理器(F)", Command::OpenEditor},
+    {u"打开", "open", u"打开单词文件(O)", Command::ChooseLessons},
+    {u"重复", "repeat", u"重复本课(R)", Command::Repeat},
+    {u"modechange", "modechange", u"答题型式转换(T)", Command::SwitchAnswerMode},
+    {u"朗读", "speak", u"朗读(S)", Command::ReadAloud},
+    {u"帮助", "help", u"帮助(H)", Command::Help},
+    {u"设置", "settings", u"设置(C)", Command::OpenSettings},
 };
+
+// The keys of the main window; 13 is Enter. Letters in either case.
+std::optional<Command> commandForKey(char16_t key) {
+    switch (QChar::toUpper(char32_t(key))) {
+    case u' ':
+        return Command::PressSpace;
+    case u'1':
+    case u'2':
+    case u'3':
+    case u'4':
+    case u'5':
+        return Command::PressNumber;
+    case u'F':
+        return Command::OpenEditor;
+    case u'C':
+        return Command::OpenSettings;
+    case u'O':
+        return Command::ChooseLessons;
+    case u'T':
+        return Command::SwitchAnswerMode;
+    case u'R':
+        return Command::Repeat;
+    case u'S':
+        return Command::ReadAloud;
+    case u'H':
+    case 13:
+        return Command::Help;
+    default:
+        return std::nullopt;
+    }
+}
 
 QFont fontOf(const QStringList& families, double points) {
     QFont font;
@@ -74,10 +109,6 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) 
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
     widget->setPalette(palette);
-}
-
-QColor colourOf(const QString& text) {
-    return toQColor(colourFromText(text).value_or(0));
 }
 
 void moveTwips(QWidget* widget, float left, float top) {
@@ -121,7 +152,7 @@ frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
     : QWidget(parent)
     , module_(module)
     , platform_(platform)
-    , engine_(module, platform, *this, notebook_) {
+    , engine_(module, platform, *this) {
     setObjectName(QStringLiteral("frmMain"));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -232,13 +263,7 @@ void frmMain::Form_Load() {
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
-    // The words missed last time come first, when there are any.
-    if (s.ReviewNotebookAtStart != VbFalse && QFileInfo::exists(module_.notebookPath())) {
-        setCaption(QStringLiteral(" Vokarin2.0: 正在复习上次的生词 "));
-        engine_.reviewNotebook(module_.notebookPath());
-        if (!engine_.questionOpen()) // a notebook that cannot be studied: nothing to review
-            setCaption(QStringLiteral("Vokarin2.0"));
-    }
+    engine_.startUp();
 }
 
 void frmMain::clscreen() {
@@ -360,10 +385,6 @@ void frmMain::Form_Resize() {
 
 // --- What the drill sees of the window ---
 
-QString frmMain::question() const {
-    return Label1->text();
-}
-
 void frmMain::setQuestion(const QString& text) {
     Label1->setText(text);
 }
@@ -374,10 +395,6 @@ void frmMain::setQuestionColour(quint32 colour) {
 
 void frmMain::setNumber(int position, const QString& text) {
     Label2[position]->setText(text);
-}
-
-QString frmMain::choice(int position) const {
-    return Label3[position]->text();
 }
 
 void frmMain::setChoice(int position, const QString& text) {
@@ -396,10 +413,6 @@ void frmMain::clearChoices() {
         setColour(Label2[i], QPalette::Window, back);
         setColour(Label3[i], QPalette::Window, back);
     }
-}
-
-QString frmMain::caption() const {
-    return windowTitle();
 }
 
 void frmMain::setCaption(const QString& text) {
@@ -440,7 +453,12 @@ void frmMain::showLessonChooser() {
 
 void frmMain::showEndOfLessonDialog() {
     delete endOfLesson_;
-    endOfLesson_ = new Form3(module_, platform_, *this);
+    endOfLesson_ = new Form3(module_, platform_, this);
+    connect(endOfLesson_, &Form3::onceMoreChosen, this,
+            [this] { guarded([&] { engine_.onceMore(); }); });
+    connect(endOfLesson_, &Form3::otherLessonsChosen, this,
+            [this] { guarded([&] { engine_.otherLessons(); }); });
+    connect(endOfLesson_, &Form3::stopChosen, this, &frmMain::closeEverything);
     endOfLesson_->show();
 }
 
@@ -459,8 +477,13 @@ void frmMain::showEditor() {
 }
 
 void frmMain::showSettings() {
-    if (!settings_)
-        settings_ = new Form2(module_, platform_, *this);
+    if (!settings_) {
+        settings_ = new Form2(module_, platform_); // outlives a closed main window
+        connect(settings_, &Form2::applied, this,
+                [this](const SettingsRecord& draft, qint16 directionOnOpen) {
+                    guarded([&] { engine_.applySettings(draft, directionOnOpen); });
+                });
+    }
     bringForward(settings_);
 }
 
@@ -486,8 +509,7 @@ void frmMain::setAutoBrowseInterval(int milliseconds) {
 // clock, which would otherwise drill on in a hidden window. Words collected since the
 // notebook was last written are kept.
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (notebook_.unsaved() > 0 && notebook_.count() > 1)
-        engine_.savescb();
+    engine_.mainWindowClosing();
     for (QWidget* window : {static_cast<QWidget*>(chooser_), static_cast<QWidget*>(endOfLesson_)})
         if (window)
             window->close();
@@ -502,86 +524,21 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::Timer1_Timer() {
-    if (Label1->text().isEmpty() || module_.Settings.AutoBrowse == VbFalse)
-        return;
-    module_.Settings.ChoiceCount = 1;
-    guarded([&] { engine_.Label3_Click(1); });
+    guarded([&] { engine_.autoBrowseTick(); });
 }
 
 // --- Commands ---
 
 void frmMain::tbToolBar_ButtonClick(const QAction* button) {
     const QString key = button->data().toString();
-    guarded([&] {
-        if (key == u"new") {
-            showEditor();
-        } else if (key == u"设置") {
-            showSettings();
-        } else if (key == u"打开") {
-            engine_.setReviewingNotebook(false);
-            engine_.选择();
-        } else if (key == u"重复") {
-            engine_.重复();
-        } else if (key == u"modechange") {
-            engine_.changechild();
-        } else if (key == u"朗读") {
-            engine_.朗读();
-        } else if (key == u"帮助") {
-            engine_.帮助();
-        }
-    });
+    for (const ToolButton& tool : ToolButtons)
+        if (key == QStringView(tool.key))
+            guarded([&] { engine_.dispatch(tool.command); });
 }
 
 void frmMain::Form_KeyPress(char16_t key) {
-    const bool questionShown = !Label1->text().isEmpty();
-    guarded([&] {
-        switch (key) {
-        case u' ':
-            if (questionShown && module_.Settings.ChoiceCount == 1)
-                engine_.Label3_Click(1);
-            break;
-        case u'1':
-        case u'2':
-        case u'3':
-        case u'4':
-        case u'5':
-            if (questionShown)
-                engine_.Label2_Click(key - u'0');
-            break;
-        case u'F':
-        case u'f':
-            showEditor();
-            break;
-        case u'C':
-        case u'c':
-            showSettings();
-            break;
-        case u'O':
-        case u'o':
-            engine_.setReviewingNotebook(false);
-            engine_.选择();
-            break;
-        case u'T':
-        case u't':
-            engine_.changechild();
-            break;
-        case u'R':
-        case u'r':
-            engine_.重复();
-            break;
-        case u'S':
-        case u's':
-            engine_.朗读();
-            break;
-        case u'H':
-        case u'h':
-        case 13:
-            engine_.帮助();
-            break;
-        default:
-            break;
-        }
-    });
+    if (const std::optional<Command> command = commandForKey(key))
+        guarded([&] { engine_.dispatch(*command, key - u'0'); });
 }
 
 void frmMain::Text1_KeyPress(char16_t key) {
@@ -593,7 +550,7 @@ void frmMain::Text1_KeyPress(char16_t key) {
 }
 
 void frmMain::Label3_MouseMove(int position) {
-    if (Label1->text().isEmpty() || Text1->isVisible())
+    if (!engine_.questionShown() || Text1->isVisible())
         return;
     const QColor wrong = colourOf(module_.Settings.WrongColor);
     const QColor hover = colourOf(module_.Settings.HoverColor);
@@ -669,10 +626,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         pressedLabel_ = nullptr;
         if (click)
             guarded([&] {
-                if (isChoice)
-                    engine_.Label3_Click(position);
-                else
-                    engine_.Label2_Click(position);
+                engine_.dispatch(isChoice ? Command::ClickChoice : Command::ClickNumber, position);
             });
         return true;
     }

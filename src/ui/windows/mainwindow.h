@@ -2,7 +2,6 @@
 
 #include "drill/drillengine.h"
 #include "drill/mainview.h"
-#include "drill/notebook.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -33,38 +32,33 @@ public:
     ~frmMain() override;
 
     DrillEngine& engine() { return engine_; }
-    const Notebook& notebook() const { return notebook_; }
+    const Notebook& notebook() const { return engine_.notebook(); }
 
     // Closes the secondary windows and then this one, which ends the program.
     void closeEverything();
-    // The word-file editor and the settings dialog; showing an open one raises it.
-    void showEditor();
-    void showSettings();
-    // After the settings dialog's Apply: the window colour on the window, its question and its
-    // choices, and the first question colour on the question.
-    void applyColours();
-    void setAutoBrowseInterval(int milliseconds);
 
     // MainView
-    QString question() const override;
     void setQuestion(const QString& text) override;
     void setQuestionColour(quint32 colour) override;
     void setNumber(int position, const QString& text) override;
-    QString choice(int position) const override;
     void setChoice(int position, const QString& text) override;
     void setChoiceBackColour(int position, quint32 colour) override;
     void clearChoices() override;
     void clscreen() override;
     void Form_Resize() override;
-    QString caption() const override;
     void setCaption(const QString& text) override;
     void setStatusText(const QString& text) override;
     void setTypingBoxVisible(bool visible) override;
     void focusTypingBox() override;
     void setTypingText(const QString& text) override;
     void bringToTop() override;
+    void applyColours() override;
+    void setAutoBrowseInterval(int milliseconds) override;
     void showLessonChooser() override;
     void showEndOfLessonDialog() override;
+    // The word-file editor and the settings dialog; showing an open one raises it.
+    void showEditor() override;
+    void showSettings() override;
 
     QColor backColor() const;
     QString statusText() const;
@@ -97,7 +91,6 @@ private:
 
     Module1& module_;
     const Platform& platform_;
-    Notebook notebook_;
     DrillEngine engine_;
 
     QLabel* Label1 = nullptr;

@@ -1,13 +1,12 @@
 #include "windows/settingsdialog.h"
 
-#include "windows/mainwindow.h"
-#include "windows/twips.h"
 #include "module1.h"
 #include "services/colourchooser.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
-#include "services/qtcolourchooser.h"
 #include "settings/settingsfile.h"
+#include "windows/colours.h"
+#include "windows/windowscaffold.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,14 +15,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
-#include <cmath>
 
 namespace {
-
-void placeTwips(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
-}
 
 template <typename T> T* named(T* widget, const QString& name) {
     widget->setObjectName(name);
@@ -45,22 +38,6 @@ QLabel* valueLabel(QWidget* parent, const char* name, int left, int width) {
     label->setFont(font);
     placeTwips(label, left, 240, width, 300);
     return label;
-}
-
-// The number at the start of a caption, as the steppers and Apply read it.
-double leadingNumber(const QString& text) {
-    bool ok = false;
-    for (qsizetype length = text.size(); length > 0; --length) {
-        const double value = text.left(length).toDouble(&ok);
-        if (ok)
-            return value;
-    }
-    return 0;
-}
-
-// Whole numbers are rounded half to even.
-qint32 wholeNumber(double value) {
-    return qint32(std::nearbyint(value));
 }
 
 QString number(double value) {
@@ -88,22 +65,16 @@ QLabel* swatch(QWidget* parent, const QString& name, const char16_t* caption, in
 }
 
 QString colourText(const QLabel* swatch) {
-    return colourToText(fromQColor(swatchColour(swatch)));
+    return colourText(swatchColour(swatch));
 }
 
 } // namespace
 
-Form2::Form2(Module1& module, const Platform& platform, frmMain& main)
-    : QDialog(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                         Qt::WindowCloseButtonHint)
+Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
+    : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
-    , platform_(platform)
-    , main_(main) {
-    setObjectName(QStringLiteral("Form2"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setWindowTitle(QStringLiteral("设置"));
-    setFixedSize(toPixels(10740), toPixels(3135));
+    , platform_(platform) {
+    setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740, 3135);
 
     // The five steppers: "-" at 240, the value, "+" further right.
     struct Row {
@@ -133,11 +104,11 @@ Form2::Form2(Module1& module, const Platform& platform, frmMain& main)
         placeTwips(Command[plus], row.plusLeft, 240, 300, 300);
     }
     const Stepper steppers[] = {
-        {Label1, 6, 3, u"不能再快了!", u"不能再慢了!"},
-        {Label3, 4, 2, u"不能再多了!", u"不能再少了!"},
-        {Label4, 4, 2, u"不能再多了!", u"不能再少了!"},
-        {Label2, 9, 2, u"不能再多了!", u"不能再少了!"},
-        {Label5, 4, 2, u"不能再多了!", u"不能再少了!"},
+        {Label1, &SettingsRecord::SpeechSpeed, 40, 6, 3, u"不能再快了!", u"不能再慢了!"},
+        {Label3, &SettingsRecord::ReadCount, 1, 4, 2, u"不能再多了!", u"不能再少了!"},
+        {Label4, &SettingsRecord::ChoiceCount, 1, 4, 2, u"不能再多了!", u"不能再少了!"},
+        {Label2, &SettingsRecord::InitialUnfamiliarity, 1, 9, 2, u"不能再多了!", u"不能再少了!"},
+        {Label5, &SettingsRecord::WrongRepeatCount, 1, 4, 2, u"不能再多了!", u"不能再少了!"},
     };
     for (int i = 0; i < 5; ++i) {
         const Stepper stepper = steppers[i];
@@ -199,11 +170,9 @@ Form2::Form2(Module1& module, const Platform& platform, frmMain& main)
 }
 
 void Form2::Form_Load() {
-    if (const QScreen* screen = main_.screen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
-    const SettingsRecord& s = module_.Settings;
+    centreOnScreen(this);
+    draft_ = module_.Settings;
+    const SettingsRecord& s = draft_;
     Label1->setText(number(s.SpeechSpeed / 40.0));
     Label3->setText(number(s.ReadCount));
     Label4->setText(number(s.ChoiceCount));
@@ -219,8 +188,8 @@ void Form2::Form_Load() {
     const bool listed = s.AutoBrowseSpeed >= 1 && s.AutoBrowseSpeed <= 5;
     Combo1->setCurrentIndex(listed ? s.AutoBrowseSpeed - 1 : 2);
 
-    auto colour = [](const QString& text) { return toQColor(colourFromText(text).value_or(0)); };
-    setSwatchColour(Label6, main_.backColor());
+    const auto colour = colourOf;
+    setSwatchColour(Label6, colour(s.WindowBackColor));
     setSwatchColour(Label7[0], colour(s.QuestionColor1));
     setSwatchColour(Label7[1], colour(s.QuestionColor2));
     setSwatchColour(Label7[2], colour(s.QuestionColor3));
@@ -231,12 +200,14 @@ void Form2::Form_Load() {
 }
 
 void Form2::step(const Stepper& stepper, int by) {
-    const double value = leadingNumber(stepper.value->text());
+    qint32& field = draft_.*stepper.field;
+    const double value = field / double(stepper.unit);
     if (by > 0 && value > stepper.highest)
         return platform_.messages.ok(QString::fromUtf16(stepper.tooHigh));
     if (by < 0 && value < stepper.lowest)
         return platform_.messages.ok(QString::fromUtf16(stepper.tooLow));
-    stepper.value->setText(number(value + by));
+    field += by * stepper.unit;
+    stepper.value->setText(number(field / double(stepper.unit)));
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
@@ -256,43 +227,21 @@ void Form2::chooseColour(QLabel* swatch) {
 }
 
 void Form2::cmdApply_Click() {
-    SettingsRecord& s = module_.Settings;
-    s.SpeechSpeed = wholeNumber(leadingNumber(Label1->text()) * 40);
-    s.ReadCount = wholeNumber(leadingNumber(Label3->text()));
-    s.ChoiceCount = wholeNumber(leadingNumber(Label4->text()));
-    s.InitialUnfamiliarity = wholeNumber(leadingNumber(Label2->text()));
-    s.WrongRepeatCount = wholeNumber(leadingNumber(Label5->text()));
-
-    s.TranslationDirection = Option1[0]->isChecked() ? VbTrue : VbFalse;
-    // Every Apply restarts the lesson while the direction differs from the one at opening.
-    if (s.TranslationDirection != DirectionOnOpen)
-        main_.engine().重复();
-
-    s.ListeningMode = Option2[0]->isChecked() ? VbTrue : VbFalse;
-    s.ReviewNotebookAtStart = Check1->isChecked() ? VbTrue : VbFalse;
-    const qint16 speed = qint16(Combo1->currentText().toInt());
-    if (Check2->isChecked()) {
-        s.AutoBrowse = VbTrue;
-        s.ChoiceCount = 1;
-        s.AutoBrowseSpeed = speed;
-        main_.setAutoBrowseInterval(autoBrowseInterval(s));
-    } else {
-        s.AutoBrowse = VbFalse;
-    }
-    s.AutoBrowseSpeed = speed;
-
-    s.WindowBackColor = colourText(Label6);
-    s.QuestionColor1 = colourText(Label7[0]);
-    s.QuestionColor2 = colourText(Label7[1]);
-    s.QuestionColor3 = colourText(Label7[2]);
-    s.QuestionColor4 = colourText(Label7[3]);
-    s.HoverColor = colourText(Label8);
-    s.WrongColor = colourText(Label9);
-    s.AnswerColor = colourText(Label10);
-    main_.applyColours();
-
-    if (const FileResult saved = module_.SaveSettings(); !saved.ok())
-        platform_.messages.ok(QStringLiteral("设置没能保存：") + saved.description);
+    SettingsRecord& d = draft_;
+    d.TranslationDirection = Option1[0]->isChecked() ? VbTrue : VbFalse;
+    d.ListeningMode = Option2[0]->isChecked() ? VbTrue : VbFalse;
+    d.ReviewNotebookAtStart = Check1->isChecked() ? VbTrue : VbFalse;
+    d.AutoBrowse = Check2->isChecked() ? VbTrue : VbFalse;
+    d.AutoBrowseSpeed = qint16(Combo1->currentText().toInt());
+    d.WindowBackColor = colourText(Label6);
+    d.QuestionColor1 = colourText(Label7[0]);
+    d.QuestionColor2 = colourText(Label7[1]);
+    d.QuestionColor3 = colourText(Label7[2]);
+    d.QuestionColor4 = colourText(Label7[3]);
+    d.HoverColor = colourText(Label8);
+    d.WrongColor = colourText(Label9);
+    d.AnswerColor = colourText(Label10);
+    emit applied(d, DirectionOnOpen);
 }
 
 void Form2::cmdOK_Click() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settingsrecord.h"
+
 #include <QDialog>
 #include <array>
 
@@ -8,20 +10,24 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class frmMain;
 struct Module1;
 struct Platform;
 
-// "设置": every preference but the answer mode, with steppers, options and colour swatches.
-// Apply takes them into effect at once and saves them; OK is Apply and close.
+// "设置": every preference but the answer mode, with steppers, options and colour swatches,
+// edited in a draft of the settings. Apply hands the draft on, to be taken into effect at once
+// and saved; OK is Apply and close.
 class Form2 final : public QDialog {
     Q_OBJECT
 
 public:
-    Form2(Module1& module, const Platform& platform, frmMain& main);
+    Form2(Module1& module, const Platform& platform, QWidget* parent = nullptr);
 
     void cmdApply_Click();
     void cmdOK_Click();
+
+signals:
+    // directionOnOpen: the translation direction when the dialog opened.
+    void applied(const SettingsRecord& draft, qint16 directionOnOpen);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -29,7 +35,9 @@ protected:
 private:
     struct Stepper {
         QLabel* value;
-        double highest; // "+" refuses above this
+        qint32 SettingsRecord::*field;
+        int unit;       // the label shows the field divided by this
+        double highest; // "+" refuses above this, in the label's units
         double lowest;  // "-" refuses below this
         const char16_t* tooHigh;
         const char16_t* tooLow;
@@ -40,7 +48,7 @@ private:
 
     Module1& module_;
     const Platform& platform_;
-    frmMain& main_;
+    SettingsRecord draft_;
     qint16 DirectionOnOpen = -1;
 
     QLabel* Label1 = nullptr;               // speed / 40

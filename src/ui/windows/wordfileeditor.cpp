@@ -1,11 +1,11 @@
 #include "windows/wordfileeditor.h"
 
 #include "lessons/lessonfile.h"
-#include "windows/twips.h"
 #include "module1.h"
 #include "services/filedialogs.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
+#include "windows/windowscaffold.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,7 +24,7 @@ constexpr int MostPairs = 32767;
 template <typename T>
 T* place(T* widget, const QString& name, int left, int top, int width, int height) {
     widget->setObjectName(name);
-    widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+    placeTwips(widget, left, top, width, height);
     return widget;
 }
 
@@ -36,15 +36,11 @@ bool fitsLessonFormat(const QString& text) {
 } // namespace
 
 Form1::Form1(Module1& module, const Platform& platform, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint)
+    : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , platform_(platform) {
-    setObjectName(QStringLiteral("Form1"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setWindowTitle(QStringLiteral("单词文件管理器"));
-    setFixedSize(toPixels(6945), toPixels(5670));
+    setUpSecondaryWindow(this, QStringLiteral("Form1"), QStringLiteral("单词文件管理器"), 6945,
+                         5670);
 
     Label1 = place(new QLabel(QStringLiteral("请在此处输入单词："), this), "Label1", 360, 480, 1695,
                    375);
