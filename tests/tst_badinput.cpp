@@ -10,19 +10,9 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
-using Pairs = QList<WordPair>;
-
 namespace {
 
 const Pairs Fruit = {{"apple", "苹果"}, {"pear", "梨"}, {"plum", "李子"}};
-
-QByteArray garbage(int size, quint32 seed) {
-    QByteArray bytes(size, '\0');
-    QRandomGenerator generator(seed);
-    for (char& b : bytes)
-        b = char(generator.bounded(256));
-    return bytes;
-}
 
 // A folder nobody may write into, made writable again when the test ends. Permissions do
 // not bind root, so for root the folder is also made immutable where the file system can.

@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QStorageInfo>
 
-using Pairs = QList<WordPair>;
-
 namespace {
 
 const Pairs Two = {{"a", "甲"}, {"b", "乙"}};
@@ -82,11 +80,12 @@ private slots:
         h.lesson("b.txt", Two);
         h.lesson("A.txt", Two);
         h.lesson("scb.txt", Two);
+        h.lesson("Z.txt", Two); // by name, case ignored: not before b.txt
         putFile(h.dir, "lesson/.hidden.txt", "x");
         QDir(h.module.lessonFolder()).mkdir("more");
         Chooser c(h);
         QCOMPARE(c.form->folder(), h.module.lessonFolder());
-        QCOMPARE(c.listed(), QStringList({"A.txt", "b.txt", "scb.txt"}));
+        QCOMPARE(c.listed(), QStringList({"A.txt", "b.txt", "scb.txt", "Z.txt"}));
         QCOMPARE(c.folders()->currentItem()->data(Qt::UserRole).toString(),
                  h.module.lessonFolder());
         QCOMPARE(c.folders()->item(c.folders()->count() - 1)->text().trimmed(),

@@ -4,8 +4,6 @@
 #include <QAction>
 #include <QToolBar>
 
-using Pairs = QList<WordPair>;
-
 namespace {
 
 const Pairs Fruit = {{"apple", "苹果"}, {"pear", "梨"}, {"peach", "桃子"}, {"plum", "李子"}};

@@ -5,17 +5,9 @@
 #include <QToolBar>
 #include <algorithm>
 
-using Pairs = QList<WordPair>;
-
 namespace {
 
 const Pairs Fruit = {{"apple", "苹果"}, {"pear", "梨"}, {"peach", "桃子"}};
-
-SettingsRecord settingsWith(const std::function<void(SettingsRecord&)>& change) {
-    SettingsRecord s;
-    change(s);
-    return s;
-}
 
 QString statusLine(int total, int remaining, int coefficient) {
     return QStringLiteral("共计 %1      剩余 %2       生疏系数  %3")
@@ -64,43 +56,6 @@ private slots:
         QCOMPARE(statusLine(20, 18, 3), "共计 20      剩余 18       生疏系数  3");
     }
 
-    void coefficientArithmetic_data() {
-        QTest::addColumn<int>("initial");
-        QTest::addColumn<int>("repeat");
-        QTest::addColumn<QString>("answers"); // R right, W wrong, all on the first row
-        QTest::addColumn<int>("coefficient");
-        QTest::addColumn<int>("remaining");
-        QTest::addColumn<int>("alarms");
-        QTest::newRow("right at first sight is learned") << 1 << 2 << "R" << 0 << 2 << 0;
-        QTest::newRow("one wrong: 1 + 2 + 1") << 1 << 2 << "W" << 4 << 3 << 1;
-        QTest::newRow("two wrong: 7") << 1 << 2 << "WW" << 7 << 3 << 2;
-        QTest::newRow("wrong then right") << 3 << 2 << "WR" << 5 << 3 << 1;
-        QTest::newRow("right lowers by one") << 3 << 1 << "R" << 2 << 3 << 0;
-        QTest::newRow("zero start still needs one right") << 0 << 2 << "R" << 0 << 2 << 0;
-    }
-    void coefficientArithmetic() {
-        QFETCH(int, initial);
-        QFETCH(int, repeat);
-        QFETCH(QString, answers);
-        QFETCH(int, coefficient);
-        QFETCH(int, remaining);
-        QFETCH(int, alarms);
-        Harness h(settingsWith([&](SettingsRecord& s) {
-            s.InitialUnfamiliarity = initial;
-            s.WrongRepeatCount = repeat;
-        }));
-        h.study({h.lesson("fruit.txt", Fruit)}); // random 0: always row 1 while unlearned
-        for (const QChar a : answers) {
-            QCOMPARE(h.engine().currentWord(), 1);
-            a == u'R' ? h.answerRight() : h.answerWrong();
-        }
-        QCOMPARE(h.engine().row(1).unfamiliarity, coefficient);
-        QCOMPARE(h.engine().remainingCount(), remaining);
-        QCOMPARE(h.fakes.sound.played.size(), alarms);
-        if (alarms > 0)
-            QCOMPARE(h.fakes.sound.played.first(), h.dir.filePath("ERROR.wav"));
-    }
-
     void wrongAnswerMarksTheChoiceAndKeepsTheQuestion() {
         Harness h;
         h.study({h.lesson("fruit.txt", Fruit)});
@@ -131,37 +86,6 @@ private slots:
         QCOMPARE(h.label("Label1")->palette().color(QPalette::WindowText), colour);
     }
 
-    void choicesAreAlwaysDistinct_data() {
-        QTest::addColumn<Pairs>("pairs");
-        QTest::addColumn<int>("choices");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("two rows share a meaning")
-            << Pairs{{"a", "X"}, {"b", "X"}, {"c", "Y"}, {"d", "Z"}, {"e", "W"}} << 4 << 4;
-        QTest::newRow("fewer different meanings than choices")
-            << Pairs{{"a", "X"}, {"b", "X"}, {"c", "Y"}} << 3 << 2;
-        QTest::newRow("all the same meaning") << Pairs{{"a", "X"}, {"b", "X"}} << 2 << 1;
-    }
-    void choicesAreAlwaysDistinct() {
-        QFETCH(Pairs, pairs);
-        QFETCH(int, choices);
-        QFETCH(int, shown);
-        Harness h(settingsWith([&](SettingsRecord& s) { s.ChoiceCount = choices; }));
-        h.study({h.lesson("same.txt", pairs)});
-        // Real randomness: many questions, none with a text shown twice.
-        QRandomGenerator generator(42);
-        for (int question = 0; question < 200; ++question) {
-            const QStringList texts = shownChoices(h);
-            QCOMPARE(texts.size(), shown);
-            QCOMPARE(QSet<QString>(texts.begin(), texts.end()).size(), texts.size());
-            QVERIFY(texts.contains(h.rightAnswer()));
-            QCOMPARE(h.choice(h.engine().answerSlot())->text(), h.rightAnswer());
-            h.fakes.random.values = {generator.generateDouble(), generator.generateDouble(),
-                                     generator.generateDouble(), generator.generateDouble(),
-                                     generator.generateDouble(), generator.generateDouble()};
-            h.engine().重复();
-        }
-    }
-
     void shortFileLowersChoiceCountUntilChooserOpens() {
         Harness h(settingsWith([](SettingsRecord& s) { s.ChoiceCount = 4; }));
         h.study({h.lesson("two.txt", {{"a", "甲"}, {"b", "乙"}})});
@@ -170,39 +94,6 @@ private slots:
         QTest::keyClick(h.window.get(), Qt::Key_O);
         QCOMPARE(h.module.Settings.ChoiceCount, 4);
         QVERIFY(h.window->findChild<QWidget*>("Formopen"));
-    }
-
-    void whatIsSpoken_data() {
-        QTest::addColumn<qint16>("direction");
-        QTest::addColumn<qint16>("listening");
-        QTest::addColumn<int>("reads");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("spoken");
-        QTest::newRow("normal, read twice") << VbTrue << VbFalse << 2 << "apple" << 2;
-        QTest::newRow("reversed: silent") << VbFalse << VbFalse << 2 << "苹果" << 0;
-        QTest::newRow("reversed, listening") << VbFalse << VbTrue << 3 << "" << 3;
-        QTest::newRow("listening: only heard") << VbTrue << VbTrue << 1 << "" << 1;
-        QTest::newRow("read count 0 is read as 1") << VbTrue << VbFalse << 0 << "apple" << 1;
-    }
-    void whatIsSpoken() {
-        QFETCH(qint16, direction);
-        QFETCH(qint16, listening);
-        QFETCH(int, reads);
-        QFETCH(QString, shown);
-        QFETCH(int, spoken);
-        Harness h(settingsWith([&](SettingsRecord& s) {
-            s.TranslationDirection = direction;
-            s.ListeningMode = listening;
-            s.ReadCount = reads;
-        }));
-        h.study({h.lesson("fruit.txt", Fruit)});
-        QCOMPARE(h.question(), shown);
-        // The word of the file is spoken, whichever way round the drill goes.
-        QCOMPARE(h.fakes.speech.calls.count("speak apple 144"), spoken);
-        QCOMPARE(h.fakes.speech.calls.filter("speak").size(), spoken);
-        QCOMPARE(h.engine().row(1).fileWord, QStringLiteral("apple"));
-        QCOMPARE(h.choice(h.engine().answerSlot())->text(),
-                 direction == VbTrue ? QStringLiteral("苹果") : QStringLiteral("apple"));
     }
 
     void listeningIsAnsweredByClicks() {

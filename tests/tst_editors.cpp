@@ -10,8 +10,6 @@
 #include <QRadioButton>
 #include <QTimer>
 
-using Pairs = QList<WordPair>;
-
 namespace {
 
 struct Editor {

@@ -1,21 +1,12 @@
 // The end of a run: the new-word notebook, practice minutes, auto-browse and "太棒了！".
 #include "drill/notebook.h"
-#include "drill/practicetime.h"
 #include "windowharness.h"
 #include "windows/endoflessondialog.h"
 
 #include <QPushButton>
 #include <QTimer>
 
-using Pairs = QList<WordPair>;
-
 namespace {
-
-SettingsRecord settingsWith(const std::function<void(SettingsRecord&)>& change) {
-    SettingsRecord s;
-    change(s);
-    return s;
-}
 
 Form3* endDialog(const Harness& h) {
     return h.window->findChild<Form3*>("Form3");
@@ -31,34 +22,6 @@ class tst_EndOfRun final : public QObject {
     Q_OBJECT
 
 private slots:
-    void notebookThreshold_data() {
-        QTest::addColumn<int>("initial");
-        QTest::addColumn<int>("repeat");
-        QTest::addColumn<int>("wrongs");
-        QTest::addColumn<int>("collected");
-        QTest::newRow("4 is not above 2 x 2") << 1 << 2 << 1 << 0;
-        QTest::newRow("7 is") << 1 << 2 << 2 << 1;
-        QTest::newRow("6 at once") << 3 << 2 << 1 << 1;
-        QTest::newRow("a repeated miss is kept once") << 3 << 2 << 3 << 1;
-        QTest::newRow("repeat 0: any miss") << 1 << 0 << 1 << 1;
-    }
-    void notebookThreshold() {
-        QFETCH(int, initial);
-        QFETCH(int, repeat);
-        QFETCH(int, wrongs);
-        QFETCH(int, collected);
-        Harness h(settingsWith([&](SettingsRecord& s) {
-            s.InitialUnfamiliarity = initial;
-            s.WrongRepeatCount = repeat;
-        }));
-        h.study({h.lesson("a.txt", {{"apple", "苹果"}, {"pear", "梨"}})});
-        for (int i = 0; i < wrongs; ++i)
-            h.answerWrong();
-        QCOMPARE(h.window->notebook().count(), collected);
-        if (collected)
-            QCOMPARE(h.window->notebook().entries().first(), (WordPair{"apple", "苹果"}));
-    }
-
     void notebookKeepsTheFirstOfEachWord() {
         Notebook notebook;
         QVERIFY(notebook.add("bank", "银行"));
@@ -153,26 +116,6 @@ private slots:
         QVERIFY(h.engine().questionOpen()); // the lesson is not finished
         h.window->close();
         QCOMPARE(QFileInfo::exists(h.module.notebookPath()), written);
-    }
-
-    void practiceMinutes_data() {
-        QTest::addColumn<QTime>("start");
-        QTest::addColumn<QTime>("end");
-        QTest::addColumn<int>("minutes");
-        QTest::newRow("both borrows") << QTime(9, 58, 40) << QTime(10, 1, 10) << 2;
-        QTest::newRow("seconds borrow") << QTime(10, 0, 50) << QTime(10, 5, 10) << 4;
-        QTest::newRow("under a minute") << QTime(10, 0, 0) << QTime(10, 0, 59) << 0;
-        QTest::newRow("same second") << QTime(8, 0, 0) << QTime(8, 0, 0) << 0;
-        QTest::newRow("hours") << QTime(8, 15, 0) << QTime(10, 20, 30) << 125;
-        QTest::newRow("past midnight") << QTime(23, 59, 0) << QTime(0, 1, 30) << 2;
-        QTest::newRow("two hours over midnight") << QTime(23, 0, 0) << QTime(1, 0, 0) << 120;
-        QTest::newRow("seconds short over midnight") << QTime(23, 59, 50) << QTime(0, 0, 10) << 0;
-    }
-    void practiceMinutes() {
-        QFETCH(QTime, start);
-        QFETCH(QTime, end);
-        QFETCH(int, minutes);
-        QCOMPARE(::practiceMinutes(start, end), minutes);
     }
 
     void autoBrowseTicks_data() {

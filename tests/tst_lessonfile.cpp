@@ -4,7 +4,6 @@
 #include <QStringEncoder>
 #include <QTest>
 
-using Pairs = QList<WordPair>;
 Q_DECLARE_METATYPE(FileError)
 
 char* toString(const WordPair& p) {

@@ -68,27 +68,6 @@ private slots:
         QCOMPARE(h.window->size(), QSize(toPixels(5910), toPixels(5490)));
     }
 
-    void autoBrowseInterval_data() {
-        QTest::addColumn<int>("speed");
-        QTest::addColumn<int>("reads");
-        QTest::addColumn<int>("interval");
-        QTest::newRow("defaults") << 3 << 1 << 3000;
-        QTest::newRow("slowest the dialog allows") << 5 << 5 << 25000;
-        QTest::newRow("past the 16-bit product") << 33 << 1 << 33000;
-        QTest::newRow("zero speed keeps a second") << 0 << 1 << 1000;
-        QTest::newRow("negative read count") << 2 << -5 << 1000;
-        QTest::newRow("beyond int") << 32767 << 32767 << std::numeric_limits<int>::max();
-    }
-    void autoBrowseInterval() {
-        QFETCH(int, speed);
-        QFETCH(int, reads);
-        QFETCH(int, interval);
-        SettingsRecord s;
-        s.AutoBrowseSpeed = qint16(speed);
-        s.ReadCount = reads;
-        QCOMPARE(::autoBrowseInterval(s), interval);
-    }
-
     void toolbar() {
         Harness h;
         auto* bar = h.find<QToolBar>("tbToolBar");

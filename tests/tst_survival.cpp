@@ -14,8 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using Pairs = QList<WordPair>;
-
 namespace {
 
 const Pairs Fruit = {{"apple", "苹果"}, {"pear", "梨"}, {"plum", "李子"}};
@@ -258,10 +256,7 @@ private slots:
     }
     void garbageSettings() {
         QFETCH(quint32, seed);
-        QByteArray bytes(SettingsFileLength, '\0');
-        QRandomGenerator random(seed);
-        for (char& b : bytes)
-            b = char(random.bounded(256));
+        const QByteArray bytes = garbage(SettingsFileLength, seed);
         Harness h(nullptr, false);
         const QString path = putFile(h.dir, "csh2.dat", bytes);
         h.start();

@@ -1,13 +1,36 @@
 #pragma once
 
+#include "lessons/lessonfile.h"
+#include "settings/settingsrecord.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+
+using Pairs = QList<WordPair>;
+
+// The default settings with one change made.
+inline SettingsRecord settingsWith(const std::function<void(SettingsRecord&)>& change) {
+    SettingsRecord s;
+    change(s);
+    return s;
+}
+
+// size random bytes, the same for the same seed.
+inline QByteArray garbage(int size, quint32 seed) {
+    QByteArray bytes(size, '\0');
+    QRandomGenerator generator(seed);
+    for (char& b : bytes)
+        b = char(generator.bounded(256));
+    return bytes;
+}
 
 // Writes bytes to name inside dir and returns the full path.
 inline QString putFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
