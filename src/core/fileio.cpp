@@ -235,12 +235,14 @@ QStringList folderEntries(const QString& folder, bool folders) {
             paths << pathFromNative(full);
     }
     ::closedir(dir);
+    // Case folded before collation: in the C locale the collator would not ignore case.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::vector<std::pair<QCollatorSortKey, QString>> keyed;
     keyed.reserve(paths.size());
     for (const QString& path : paths)
-        keyed.emplace_back(collator.sortKey(displayPath(QFileInfo(path).fileName())), path);
+        keyed.emplace_back(collator.sortKey(displayPath(QFileInfo(path).fileName()).toCaseFolded()),
+                           path);
     std::sort(keyed.begin(), keyed.end(),
               [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
     for (size_t i = 0; i < keyed.size(); ++i)
