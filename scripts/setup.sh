@@ -15,7 +15,7 @@ build="$root/build"
 
 # Everything the build, the program and the tests need from Debian or Ubuntu.
 packages=(
-    cmake g++ ninja-build clang libclang-rt-dev
+    cmake g++ ninja-build clang libclang-rt-dev clang-format
     qt6-base-dev qt6-multimedia-dev qt6-speech-dev qt6-declarative-dev libxkbcommon-dev
     qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n
     fonts-wqy-microhei
@@ -41,6 +41,16 @@ cmake --build "$build"
 
 if [ "$mode" = run ]; then
     exec "$build/Vokarin/vokarin"
+fi
+
+# Every C++ file as clang-format would leave it.
+unformatted=()
+while IFS= read -r -d '' file; do
+    clang-format --dry-run --Werror "$root/$file" >/dev/null 2>&1 || unformatted+=("$file")
+done < <(git -C "$root" ls-files -z -- '*.cpp' '*.h')
+if ((${#unformatted[@]})); then
+    echo "Not formatted (run clang-format -i on them): ${unformatted[*]}" >&2
+    exit 1
 fi
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer, and the
