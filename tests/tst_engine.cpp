@@ -22,16 +22,10 @@ struct Drill {
         module.SpeechObject = &fakes.speech;
     }
     QString lesson(const QString& name, const Pairs& pairs) {
-        QDir().mkpath(module.lessonFolder());
-        const QString path = QDir(module.lessonFolder()).filePath(name);
-        if (!writepairs(path, pairs).ok())
-            qFatal("cannot write lesson %s", qPrintable(path));
-        return path;
+        return writeLesson(module, name, pairs);
     }
     void study(const QStringList& paths) {
-        module.SelectedFiles = paths;
-        module.SelectedFileCount = qint32(paths.size());
-        module.CurrentFileIndex = 0;
+        chooseFiles(module, paths);
         engine.打开();
     }
     void answerRight() { engine.Label3_Click(engine.answerSlot()); }

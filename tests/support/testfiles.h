@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lessons/lessonfile.h"
+#include "module1.h"
 #include "settings/settingsrecord.h"
 
 #include <QByteArray>
@@ -40,6 +41,22 @@ inline QString putFile(const QTemporaryDir& dir, const QString& name, const QByt
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write test file %s", qPrintable(path));
     return path;
+}
+
+// Writes a lesson file into the lesson folder of module and returns its path.
+inline QString writeLesson(const Module1& module, const QString& name, const Pairs& pairs) {
+    QDir().mkpath(module.lessonFolder());
+    const QString path = QDir(module.lessonFolder()).filePath(name);
+    if (!writepairs(path, pairs).ok())
+        qFatal("cannot write lesson %s", qPrintable(path));
+    return path;
+}
+
+// Fills the selection as the chooser would, from its first file.
+inline void chooseFiles(Module1& module, const QStringList& paths) {
+    module.SelectedFiles = paths;
+    module.SelectedFileCount = qint32(paths.size());
+    module.CurrentFileIndex = 0;
 }
 
 inline QByteArray fileBytes(const QString& path) {

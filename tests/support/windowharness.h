@@ -43,19 +43,13 @@ struct Harness {
     }
 
     // Writes a lesson file into the lesson folder and returns its path.
-    QString lesson(const QString& name, const QList<WordPair>& pairs) {
-        QDir().mkpath(module.lessonFolder());
-        const QString path = QDir(module.lessonFolder()).filePath(name);
-        if (!writepairs(path, pairs).ok())
-            qFatal("cannot write lesson %s", qPrintable(path));
-        return path;
+    QString lesson(const QString& name, const Pairs& pairs) {
+        return writeLesson(module, name, pairs);
     }
 
     // Chooses the files as the chooser would and starts studying the first.
     void study(const QStringList& paths) {
-        module.SelectedFiles = paths;
-        module.SelectedFileCount = qint32(paths.size());
-        module.CurrentFileIndex = 0;
+        chooseFiles(module, paths);
         engine().打开();
     }
 
