@@ -14,7 +14,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -27,6 +26,7 @@ constexpr qint32 MostReadings = 100;
 // Distractors are drawn at random like the question; after this many misses the draw picks
 // among the rows that can still serve, so it always ends.
 constexpr int DistractorDraws = 64;
+constexpr int MostChoices = 5;
 
 quint32 colourValue(const QString& text) {
     return colourFromText(text).value_or(0);
@@ -218,9 +218,11 @@ void DrillEngine::打开() {
         }
     };
 
-    qint32 lines = 0;
-    if (const FileResult counted = countlines(path, lines); !counted.ok())
-        return fail(counted.description);
+    // One read and one check of the file, then counted and split.
+    LessonText lesson;
+    if (const FileResult loaded = lesson.read(path); !loaded.ok())
+        return fail(loaded.description);
+    const qint32 lines = lesson.countLines();
     if (lines < 2)
         return fail(reviewing ? QString()
                               : shownPath(path) + QStringLiteral("单词少于2个,无法学习"));
@@ -230,7 +232,7 @@ void DrillEngine::打开() {
     const qint32 start = qMax(1, s.InitialUnfamiliarity);
     qint32 emptyRecord = 0;
     const FileResult read =
-        readpairs(path, lines, [&](const QString& word, const QString& meaning) {
+        lesson.readPairs(lines, [&](const QString& word, const QString& meaning) {
             if (word.isEmpty() || meaning.isEmpty()) {
                 emptyRecord = qint32(table.size()) + 1;
                 return false;
@@ -293,10 +295,14 @@ void DrillEngine::restartTable() {
     RemainingCount = WordCount;
     unlearned_.resize(WordCount);
     std::iota(unlearned_.begin(), unlearned_.end(), 1);
-    QSet<QString> answers;
-    answers.reserve(WordCount);
-    for (const WordRow& row : rows_)
-        answers.insert(row.answer);
+    // No more than five choices are ever shown, so five different answers are enough to know.
+    QStringList answers;
+    for (const WordRow& row : rows_) {
+        if (!answers.contains(row.answer))
+            answers << row.answer;
+        if (answers.size() == MostChoices)
+            break;
+    }
     distinctAnswers_ = int(answers.size());
     view_.setStatusText(QStringLiteral("共计 %1").arg(WordCount));
 }

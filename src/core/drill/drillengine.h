@@ -133,5 +133,5 @@ private:
     std::array<QString, 6> shownChoices_;            // 1 to 5
     QString caption_ = QStringLiteral("Vokarin2.0"); // the window's caption as it opens
     QList<qint32> unlearned_; // numbers of the rows not yet learned, ascending
-    int distinctAnswers_ = 0; // how many different answer texts the table holds
+    int distinctAnswers_ = 0; // different answer texts in the table, counted up to five
 };

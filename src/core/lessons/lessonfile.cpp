@@ -218,13 +218,25 @@ FileResult fieldTooLong(const QString& path, qint32 record) {
 
 } // namespace
 
-FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& path) {
-    lines = 0;
-    LessonBytes lesson;
-    if (FileResult r = prepare(bytes, path, lesson); !r.ok())
+FileResult LessonText::read(const QString& path) {
+    QByteArray bytes;
+    if (FileResult r = readFileBytes(path, bytes); !r.ok())
         return r;
-    const char* p = lesson.data.constData();
-    const char* const end = p + lesson.data.size();
+    return take(bytes, path);
+}
+
+FileResult LessonText::take(const QByteArray& bytes, const QString& path) {
+    path_ = path;
+    LessonBytes lesson;
+    const FileResult r = prepare(bytes, path, lesson);
+    data_ = r.ok() ? lesson.data : QByteArray();
+    utf8_ = lesson.encoding == TextEncoding::Utf8;
+    return r;
+}
+
+qint32 LessonText::countLines() const {
+    const char* p = data_.constData();
+    const char* const end = p + data_.size();
     qint64 count = 0;
     while (p < end) {
         ++count;
@@ -235,42 +247,51 @@ FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& p
         if (p < end && *p == '\n')
             ++p;
     }
-    lines = qint32(qMin<qint64>(count, std::numeric_limits<qint32>::max()));
-    return FileResult::success();
+    return qint32(qMin<qint64>(count, std::numeric_limits<qint32>::max()));
 }
 
-FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairReceiver& receive,
-                         const QString& path) {
-    LessonBytes lesson;
-    if (FileResult r = prepare(bytes, path, lesson); !r.ok())
-        return r;
-    const QString text = decodeAll(lesson);
+FileResult LessonText::readPairs(qint32 records, const PairReceiver& receive) const {
+    const QString text = decodeAll({data_, utf8_ ? TextEncoding::Utf8 : TextEncoding::Gbk});
     FieldReader reader(text);
     QString word, meaning;
     for (qint32 record = 1; record <= records; ++record) {
         if (!reader.next(word) || !reader.next(meaning))
-            return fieldsRanOut(path, record);
+            return fieldsRanOut(path_, record);
         if (word.size() > LongestField || meaning.size() > LongestField)
-            return fieldTooLong(path, record);
+            return fieldTooLong(path_, record);
         if (!receive(word, meaning))
             break;
     }
     return FileResult::success();
 }
 
-FileResult countlines(const QString& path, qint32& lines) {
-    lines = 0;
-    QByteArray bytes;
-    if (FileResult r = readFileBytes(path, bytes); !r.ok())
+FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& path) {
+    LessonText lesson;
+    const FileResult r = lesson.take(bytes, path);
+    lines = r.ok() ? lesson.countLines() : 0;
+    return r;
+}
+
+FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairReceiver& receive,
+                         const QString& path) {
+    LessonText lesson;
+    if (FileResult r = lesson.take(bytes, path); !r.ok())
         return r;
-    return countLinesIn(bytes, lines, path);
+    return lesson.readPairs(records, receive);
+}
+
+FileResult countlines(const QString& path, qint32& lines) {
+    LessonText lesson;
+    const FileResult r = lesson.read(path);
+    lines = r.ok() ? lesson.countLines() : 0;
+    return r;
 }
 
 FileResult readpairs(const QString& path, qint32 records, const PairReceiver& receive) {
-    QByteArray bytes;
-    if (FileResult r = readFileBytes(path, bytes); !r.ok())
+    LessonText lesson;
+    if (FileResult r = lesson.read(path); !r.ok())
         return r;
-    return readPairsFrom(bytes, records, receive, path);
+    return lesson.readPairs(records, receive);
 }
 
 FileResult writepairs(const QString& path, const QList<WordPair>& pairs) {

@@ -35,6 +35,23 @@ FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& p
 FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairReceiver& receive,
                          const QString& path = {});
 
+// A lesson file read and checked once, then counted and split as often as needed.
+class LessonText final {
+public:
+    FileResult read(const QString& path);
+    // The bytes of a file already in memory; path only names the file in messages.
+    FileResult take(const QByteArray& bytes, const QString& path = {});
+    // Lines as countlines counts them.
+    qint32 countLines() const;
+    // Pairs as readpairs reads them.
+    FileResult readPairs(qint32 records, const PairReceiver& receive) const;
+
+private:
+    QByteArray data_; // GBK or UTF-8, without a byte-order mark
+    bool utf8_ = false;
+    QString path_;
+};
+
 // Writes the pairs as GBK (GB18030 for characters beyond GBK). Replaces the file as a whole,
 // or leaves the old one untouched on failure.
 FileResult writepairs(const QString& path, const QList<WordPair>& pairs);

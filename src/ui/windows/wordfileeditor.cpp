@@ -169,12 +169,13 @@ void Form1::Command3_Click() {
     if (!path)
         return;
     lastFile_ = *path;
-    qint32 lines = 0;
-    if (const FileResult counted = countlines(*path, lines); !counted.ok())
-        return platform_.messages.ok(counted.description);
+    LessonText lesson;
+    if (const FileResult loaded = lesson.read(*path); !loaded.ok())
+        return platform_.messages.ok(loaded.description);
+    const qint32 lines = lesson.countLines();
     if (lines < 2)
         return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
-    const FileResult read = readpairs(*path, lines, [this](const QString& w, const QString& m) {
+    const FileResult read = lesson.readPairs(lines, [this](const QString& w, const QString& m) {
         if (List1[0]->count() >= MostPairs)
             return false;
         appendPair(w, m);
