@@ -1,5 +1,5 @@
-// Loading a 100,000-pair GBK lesson: counting the lines and reading every pair, as the study
-// loader does, from the file on disk.
+// Loading a 100,000-pair GBK lesson as the study loader does: one read and check of the file
+// on disk, then counting the lines and reading every pair.
 #include "lessons/lessonfile.h"
 
 #include <QElapsedTimer>
@@ -26,13 +26,17 @@ private slots:
         QBENCHMARK {
             QElapsedTimer timer;
             timer.start();
-            qint32 lines = 0;
-            QVERIFY(countlines(path_, lines).ok());
+            LessonText lesson;
+            QVERIFY(lesson.read(path_).ok());
+            const qint32 lines = lesson.countLines();
             int read = 0;
-            QVERIFY(readpairs(path_, lines, [&](const QString&, const QString&) {
-                        ++read;
-                        return true;
-                    }).ok());
+            QVERIFY(lesson
+                        .readPairs(lines,
+                                   [&](const QString&, const QString&) {
+                                       ++read;
+                                       return true;
+                                   })
+                        .ok());
             QCOMPARE(read, 100000);
             best = qMin(best, timer.nsecsElapsed());
         }

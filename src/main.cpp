@@ -17,7 +17,6 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vokarin"));
-    QApplication::setWindowIcon(appIcon());
     installChineseTranslation(app);
 
     QtMessageBoxes messages;
@@ -43,6 +42,9 @@ int main(int argc, char* argv[]) {
     }
 
     frmMain window(module, platform);
+    // Drawing the icon's sizes takes its fonts a while: it comes just after the first paint.
+    QObject::connect(&window, &frmMain::startingUp, &app,
+                     [] { QApplication::setWindowIcon(appIcon()); });
     QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
         window.show();

@@ -256,6 +256,19 @@ private slots:
         QCOMPARE(h.engine().row(1).unfamiliarity, 2);
     }
 
+    // The window shows first, empty; the review's first question follows its first paint.
+    void reviewFollowsTheFirstPaint() {
+        Harness h(nullptr, false);
+        h.lesson("scb.txt", {{"a", "甲"}, {"b", "乙"}});
+        h.module.SpeechObject = &h.fakes.speech;
+        h.window = std::make_unique<frmMain>(h.module, h.fakes.platform);
+        QVERIFY(h.question().isEmpty());
+        QVERIFY(h.fakes.speech.calls.filter("speak").isEmpty());
+        h.window->show();
+        QTRY_COMPARE(h.question(), QStringLiteral("a"));
+        QVERIFY(h.engine().reviewingNotebook());
+    }
+
     void notebookReviewAtStart() {
         Harness h(nullptr, false);
         h.lesson("scb.txt", {{"a", "甲"}, {"b", "乙"}});

@@ -228,10 +228,17 @@ QStringList folderEntries(const QString& folder, bool folders) {
         if (name.startsWith('.')) // ".", ".." and hidden entries
             continue;
         const QByteArray full = base + (base.endsWith('/') ? "" : "/") + name;
-        struct stat info {};
-        if (::stat(full.constData(), &info) != 0)
-            continue;
-        if (folders ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode))
+        // The entry's type comes with it; only links (and file systems that do not say)
+        // need a look at what they are.
+        bool isFolder = entry->d_type == DT_DIR, isFile = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::stat(full.constData(), &info) != 0)
+                continue;
+            isFolder = S_ISDIR(info.st_mode);
+            isFile = S_ISREG(info.st_mode);
+        }
+        if (folders ? isFolder : isFile)
             paths << pathFromNative(full);
     }
     ::closedir(dir);

@@ -40,6 +40,7 @@ struct Harness {
     void start() {
         module.SpeechObject = &fakes.speech;
         window = std::make_unique<frmMain>(module, fakes.platform);
+        window->startUp(); // as the first paint would
     }
 
     // Writes a lesson file into the lesson folder and returns its path.

@@ -9,12 +9,26 @@ Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
 QtSpeech::QtSpeech(QObject* parent)
     : QObject(parent) {}
 
+// Building the engine takes tens of milliseconds, so it waits until it is first needed, when
+// the window is already on screen.
 void QtSpeech::open(const QString&, const QString&) {
-    if (engine_)
-        return;
-    auto usable = [this](QTextToSpeech* candidate) {
+    opened_ = true;
+}
+
+QTextToSpeech* QtSpeech::engine() {
+    if (opened_ && !tried_)
+        build();
+    return engine_;
+}
+
+// The first engine that works: the default one, then each other one, none of them twice.
+void QtSpeech::build() {
+    tried_ = true;
+    QString failed;
+    auto usable = [&](QTextToSpeech* candidate) {
         if (candidate->state() != QTextToSpeech::Error)
             return true;
+        failed = candidate->engine();
         delete candidate;
         return false;
     };
@@ -22,6 +36,8 @@ void QtSpeech::open(const QString&, const QString&) {
         engine_ = candidate;
     } else {
         for (const QString& name : QTextToSpeech::availableEngines()) {
+            if (name == failed)
+                continue;
             if (candidate = new QTextToSpeech(name, this); usable(candidate)) {
                 engine_ = candidate;
                 break;
@@ -55,14 +71,14 @@ void QtSpeech::setSpeed(qint32 wordsPerMinute) {
 
 void QtSpeech::setEnabled(bool enabled) {
     enabled_ = enabled;
-    if (!enabled && engine_) {
+    if (!enabled && engine_) { // an engine not built yet has nothing to stop
         queue_.clear();
         engine_->stop();
     }
 }
 
 void QtSpeech::speak(const QString& text, qint32) {
-    if (!enabled_ || !engine_)
+    if (!enabled_ || !engine())
         return;
     // Repeats of one word follow each other; a different word stops what is left, so the
     // learner never hears the previous question after the new one is shown.

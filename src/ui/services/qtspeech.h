@@ -13,21 +13,24 @@ class QtSpeech final : public QObject, public Speech {
 public:
     explicit QtSpeech(QObject* parent = nullptr);
 
-    // Picks the first engine that works: the default one, then the others. With none the
-    // program is simply silent.
+    // Picks the first engine that works, the default one, then the others, when it is first
+    // needed. With none the program is simply silent.
     void open(const QString& siteName, const QString& appName) override;
     void setSpeed(qint32 wordsPerMinute) override;
     void setEnabled(bool enabled) override;
     void speak(const QString& text, qint32 flags) override;
 
-    // The engine in use, or null when none works.
-    QTextToSpeech* engine() const { return engine_; }
+    // The engine in use, built now if it was not yet; null when none works.
+    QTextToSpeech* engine();
 
 private:
+    void build();
     void sayNext();
     void say(const QString& text);
 
     QTextToSpeech* engine_ = nullptr;
+    bool opened_ = false;
+    bool tried_ = false;
     double rate_ = 0;
     bool enabled_ = true;
     // Utterances handed to the engine, and those whose end the engine has reported.

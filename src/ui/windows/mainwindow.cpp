@@ -262,8 +262,21 @@ void frmMain::Form_Load() {
     resize(toPixels(StartWidthTwips), toPixels(StartHeightTwips));
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
+}
 
-    engine_.startUp();
+// The notebook review starts once the window is on screen, so that the window shows at once.
+void frmMain::startUp() {
+    if (startedUp_)
+        return;
+    startedUp_ = true;
+    emit startingUp();
+    guarded([&] { engine_.startUp(); });
+}
+
+void frmMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!startedUp_)
+        QMetaObject::invokeMethod(this, &frmMain::startUp, Qt::QueuedConnection);
 }
 
 void frmMain::clscreen() {

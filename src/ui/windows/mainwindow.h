@@ -36,6 +36,8 @@ public:
 
     // Closes the secondary windows and then this one, which ends the program.
     void closeEverything();
+    // What follows the first paint: the notebook review when there is one. Once only.
+    void startUp();
 
     // MainView
     void setQuestion(const QString& text) override;
@@ -72,6 +74,10 @@ public:
     // The auto-browse tick: accepts the word shown and moves on.
     void Timer1_Timer();
 
+signals:
+    // The window has been painted once and the start-up work follows.
+    void startingUp();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -79,6 +85,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void createControls();
@@ -108,4 +115,5 @@ private:
     QPointer<Form1> editor_;
     QPointer<Form2> settings_;
     QObject* pressedLabel_ = nullptr;
+    bool startedUp_ = false;
 };
