@@ -227,17 +227,17 @@ void DrillEngine::打开() {
         return fail(reviewing ? QString()
                               : shownPath(path) + QStringLiteral("单词少于2个,无法学习"));
 
-    QList<WordRow> table;
+    WordTable table;
     table.reserve(qMin(lines, 1 << 20));
     const qint32 start = qMax(1, s.InitialUnfamiliarity);
     qint32 emptyRecord = 0;
     const FileResult read =
         lesson.readPairs(lines, [&](const QString& word, const QString& meaning) {
             if (word.isEmpty() || meaning.isEmpty()) {
-                emptyRecord = qint32(table.size()) + 1;
+                emptyRecord = table.size() + 1;
                 return false;
             }
-            table.append({word, meaning, word, meaning, start});
+            table.append(word, meaning, start);
             return true;
         });
     if (emptyRecord > 0) {
@@ -247,8 +247,10 @@ void DrillEngine::打开() {
     if (!read.ok())
         return fail(read.description);
 
-    rows_ = std::move(table);
-    WordCount = qint32(rows_.size());
+    table.squeeze();
+    table_ = std::move(table);
+    reversed_ = false;
+    WordCount = table_.size();
     if (s.TranslationDirection == VbFalse)
         eczh();
     restartTable();
@@ -272,11 +274,8 @@ void DrillEngine::重复() {
         return;
     const SettingsRecord& s = module_.Settings;
     const qint32 start = qMax(1, s.InitialUnfamiliarity);
-    for (WordRow& row : rows_) {
-        row.question = row.fileWord;
-        row.answer = row.fileMeaning;
-        row.unfamiliarity = start;
-    }
+    table_.setEveryUnfamiliarity(start);
+    reversed_ = false;
     if (s.TranslationDirection == VbFalse)
         eczh();
     restartTable();
@@ -287,8 +286,21 @@ void DrillEngine::重复() {
 }
 
 void DrillEngine::eczh() {
-    for (WordRow& row : rows_)
-        std::swap(row.question, row.answer);
+    reversed_ = !reversed_;
+}
+
+QStringView DrillEngine::questionOf(qint32 number) const {
+    return reversed_ ? table_.meaning(number) : table_.word(number);
+}
+
+QStringView DrillEngine::answerOf(qint32 number) const {
+    return reversed_ ? table_.word(number) : table_.meaning(number);
+}
+
+WordRow DrillEngine::row(qint32 number) const {
+    return {questionOf(number).toString(), answerOf(number).toString(),
+            table_.word(number).toString(), table_.meaning(number).toString(),
+            table_.unfamiliarity(number)};
 }
 
 void DrillEngine::restartTable() {
@@ -297,12 +309,9 @@ void DrillEngine::restartTable() {
     std::iota(unlearned_.begin(), unlearned_.end(), 1);
     // No more than five choices are ever shown, so five different answers are enough to know.
     QStringList answers;
-    for (const WordRow& row : rows_) {
-        if (!answers.contains(row.answer))
-            answers << row.answer;
-        if (answers.size() == MostChoices)
-            break;
-    }
+    for (qint32 number = 1; number <= WordCount && answers.size() < MostChoices; ++number)
+        if (!answers.contains(answerOf(number)))
+            answers << answerOf(number).toString();
     distinctAnswers_ = int(answers.size());
     view_.setStatusText(QStringLiteral("共计 %1").arg(WordCount));
 }
@@ -316,14 +325,14 @@ void DrillEngine::出题() {
     questionOpen_ = true;
     showStatus();
 
-    const qint32 c = current().unfamiliarity;
+    const qint32 c = table_.unfamiliarity(CurrentWord);
     if (c >= 1)
         view_.setQuestionColour(colourValue(c <= 2   ? s.QuestionColor1
                                             : c <= 4 ? s.QuestionColor2
                                             : c <= 6 ? s.QuestionColor3
                                                      : s.QuestionColor4));
     if (s.ListeningMode == VbFalse)
-        showQuestion(current().question);
+        showQuestion(questionOf(CurrentWord).toString());
     if (Speech* speech = module_.SpeechObject)
         speech->setSpeed(s.SpeechSpeed);
     朗读();
@@ -349,8 +358,9 @@ void DrillEngine::placeChoices() {
     // A lesson with fewer different answers than choices shows each of them once.
     const int n = qMin(qBound(1, module_.Settings.ChoiceCount, 5), distinctAnswers_);
     AnswerSlot = platform_.random.upTo(n);
-    showChoice(AnswerSlot, current().answer);
-    QStringList placed{current().answer};
+    const QString answer = answerOf(CurrentWord).toString();
+    showChoice(AnswerSlot, answer);
+    QStringList placed{answer};
     for (int i = 1; i <= n; ++i) {
         view_.setNumber(i, QString::number(i));
         if (i == AnswerSlot)
@@ -358,14 +368,14 @@ void DrillEngine::placeChoices() {
         const int d = distractorFor(placed);
         if (d == 0)
             break;
-        showChoice(i, rows_[d - 1].answer);
-        placed << rows_[d - 1].answer;
+        placed << answerOf(d).toString();
+        showChoice(i, placed.last());
     }
 }
 
 // A row other than the question whose answer is not shown yet; 0 when there is none.
 int DrillEngine::distractorFor(const QStringList& placed) {
-    auto usable = [&](int d) { return d != CurrentWord && !placed.contains(rows_[d - 1].answer); };
+    auto usable = [&](int d) { return d != CurrentWord && !placed.contains(answerOf(d)); };
     for (int attempt = 0; attempt < DistractorDraws; ++attempt) {
         const int d = qBound(1, platform_.random.upTo(WordCount), WordCount);
         if (usable(d))
@@ -385,7 +395,7 @@ void DrillEngine::showStatus() {
     const QString six(6, u' ');
     view_.setStatusText(QStringLiteral("共计 %1").arg(WordCount) + six +
                         QStringLiteral("剩余 %1").arg(RemainingCount) + six +
-                        QStringLiteral(" 生疏系数  %1").arg(current().unfamiliarity));
+                        QStringLiteral(" 生疏系数  %1").arg(table_.unfamiliarity(CurrentWord)));
 }
 
 void DrillEngine::朗读() {
@@ -399,27 +409,28 @@ void DrillEngine::朗读() {
     if (CurrentWord < 1 || CurrentWord > WordCount)
         return;
     for (qint32 i = 0; i < qMin(s.ReadCount, MostReadings); ++i)
-        speech->speak(current().fileWord, SpeakFlags);
+        speech->speak(table_.word(CurrentWord).toString(), SpeakFlags);
 }
 
 void DrillEngine::判定() {
     if (!questionOpen_)
         return;
     const SettingsRecord& s = module_.Settings;
-    WordRow& row = current();
-    if (GivenAnswer != row.answer) {
-        const qint64 raised = qint64(row.unfamiliarity) + s.WrongRepeatCount + 1;
-        row.unfamiliarity = qint32(std::clamp<qint64>(raised, std::numeric_limits<qint32>::min(),
-                                                      std::numeric_limits<qint32>::max()));
-        if (row.unfamiliarity > qint64(2) * s.WrongRepeatCount && !ReviewingNotebook)
+    const qint32 c = table_.unfamiliarity(CurrentWord);
+    if (GivenAnswer != answerOf(CurrentWord)) {
+        const qint64 raised = qint64(c) + s.WrongRepeatCount + 1;
+        const qint32 wrong = qint32(std::clamp<qint64>(raised, std::numeric_limits<qint32>::min(),
+                                                       std::numeric_limits<qint32>::max()));
+        table_.setUnfamiliarity(CurrentWord, wrong);
+        if (wrong > qint64(2) * s.WrongRepeatCount && !ReviewingNotebook)
             joinscb();
         platform_.sound.play(QDir(module_.AppFolder).filePath(QStringLiteral("ERROR.wav")));
         if (s.ChoiceMode != VbFalse && ClickedSlot >= 1 && ClickedSlot <= 5)
             view_.setChoiceBackColour(ClickedSlot, colourValue(s.WrongColor));
         return;
     }
-    row.unfamiliarity -= 1;
-    if (row.unfamiliarity <= 0)
+    table_.setUnfamiliarity(CurrentWord, c - 1);
+    if (c - 1 <= 0)
         markLearned(CurrentWord);
     if (RemainingCount > 0) {
         clearScreen();
@@ -451,7 +462,7 @@ void DrillEngine::fileFinished() {
 }
 
 void DrillEngine::joinscb() {
-    notebook_.add(current().fileWord, current().fileMeaning);
+    notebook_.add(table_.word(CurrentWord).toString(), table_.meaning(CurrentWord).toString());
 }
 
 void DrillEngine::savescb() {
@@ -474,7 +485,7 @@ void DrillEngine::帮助() {
             view_.setChoiceBackColour(AnswerSlot, colourValue(s.AnswerColor));
         朗读();
     } else {
-        view_.setTypingText(current().answer);
+        view_.setTypingText(answerOf(CurrentWord).toString());
     }
 }
 

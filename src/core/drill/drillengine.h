@@ -2,6 +2,7 @@
 
 #include "drill/command.h"
 #include "drill/notebook.h"
+#include "drill/wordtable.h"
 #include "settings/settingsrecord.h"
 
 #include <QList>
@@ -12,7 +13,7 @@ class MainView;
 struct Module1;
 struct Platform;
 
-// One line of the lesson being studied.
+// One line of the lesson being studied, as the drill sees it.
 struct WordRow final {
     QString question;     // shown: the word, or the meaning in the reversed direction
     QString answer;       // to be given: the meaning, or the word
@@ -90,10 +91,12 @@ public:
     qint32 answerSlot() const { return AnswerSlot; }
     bool reviewingNotebook() const { return ReviewingNotebook; }
     QString currentFilePath() const { return CurrentFilePath; }
-    const WordRow& row(qint32 number) const { return rows_[number - 1]; }
+    WordRow row(qint32 number) const;
 
 private:
-    WordRow& current() { return rows_[CurrentWord - 1]; }
+    // The two sides of a row, the direction applied.
+    QStringView questionOf(qint32 number) const;
+    QStringView answerOf(qint32 number) const;
     // What goes to the view goes through these, so the engine knows what is on screen
     // without reading it back.
     void showQuestion(const QString& text);
@@ -118,7 +121,8 @@ private:
     MainView& view_;
     Notebook notebook_;
 
-    QList<WordRow> rows_;
+    WordTable table_;
+    bool reversed_ = false; // question and answer swapped, as eczh leaves them
     qint32 WordCount = 0;
     qint32 RemainingCount = 0;
     qint32 CurrentWord = 0;
