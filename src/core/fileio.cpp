@@ -217,42 +217,47 @@ QString displayPath(const QString& path) {
     return QDir::toNativeSeparators(parts.join(u'/'));
 }
 
-QStringList folderEntries(const QString& folder, bool folders) {
-    QStringList paths;
-    DIR* dir = ::opendir(nativePath(folder).constData());
-    if (!dir)
-        return paths;
+QList<FolderEntry> folderEntries(const QString& folder, bool folders) {
+    QList<FolderEntry> entries;
     const QByteArray base = nativePath(folder);
+    DIR* dir = ::opendir(base.constData());
+    if (!dir)
+        return entries;
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name.startsWith('.')) // ".", ".." and hidden entries
             continue;
-        const QByteArray full = base + (base.endsWith('/') ? "" : "/") + name;
         // The entry's type comes with it; only links (and file systems that do not say)
         // need a look at what they are.
         bool isFolder = entry->d_type == DT_DIR, isFile = entry->d_type == DT_REG;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            const QByteArray full = base + (base.endsWith('/') ? "" : "/") + name;
             struct stat info {};
             if (::stat(full.constData(), &info) != 0)
                 continue;
             isFolder = S_ISDIR(info.st_mode);
             isFile = S_ISREG(info.st_mode);
         }
-        if (folders ? isFolder : isFile)
-            paths << pathFromNative(full);
+        if (folders ? isFolder : isFile) {
+            const QString own = pathFromNative(name);
+            entries.append({prefix + own, displayPath(own)});
+        }
     }
     ::closedir(dir);
-    // Case folded before collation: in the C locale the collator would not ignore case.
+    // Sort keys made once per name, case folded first: in the C locale the collator would
+    // not ignore case.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
-    keyed.reserve(paths.size());
-    for (const QString& path : paths)
-        keyed.emplace_back(collator.sortKey(displayPath(QFileInfo(path).fileName()).toCaseFolded()),
-                           path);
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
+    keyed.reserve(size_t(entries.size()));
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        keyed.emplace_back(collator.sortKey(entries[i].name.toCaseFolded()), i);
     std::sort(keyed.begin(), keyed.end(),
               [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
-    for (size_t i = 0; i < keyed.size(); ++i)
-        paths[qsizetype(i)] = keyed[i].second;
-    return paths;
+    QList<FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto& [key, i] : keyed)
+        sorted.append(std::move(entries[i]));
+    return sorted;
 }

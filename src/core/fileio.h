@@ -46,6 +46,12 @@ QString pathFromNative(const QByteArray& native);
 QByteArray nativePath(const QString& path);
 QString displayPath(const QString& path);
 
-// The regular files (or the folders) in folder, hidden ones left out, as paths, by their
-// shown names, case ignored.
-QStringList folderEntries(const QString& folder, bool folders);
+// An entry of a folder: its path, and its name as the learner sees it.
+struct FolderEntry final {
+    QString path;
+    QString name;
+};
+
+// The regular files (or the folders) in folder, hidden ones left out, by their shown names,
+// case ignored.
+QList<FolderEntry> folderEntries(const QString& folder, bool folders);

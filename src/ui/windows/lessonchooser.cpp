@@ -101,9 +101,9 @@ void Formopen::showFolder(const QString& path) {
     folder_ = QDir::cleanPath(path);
     const auto nameOf = [](const QString& full) { return displayPath(QFileInfo(full).fileName()); };
     File1->clear();
-    for (const QString& file : folderEntries(folder_, false)) {
-        auto* item = new QListWidgetItem(nameOf(file), File1);
-        item->setData(Qt::UserRole, file);
+    for (const FolderEntry& file : folderEntries(folder_, false)) {
+        auto* item = new QListWidgetItem(file.name, File1);
+        item->setData(Qt::UserRole, file.path);
     }
 
     // The folder tree: the drive, each folder down to this one, then this one's folders.
@@ -129,8 +129,8 @@ void Formopen::showFolder(const QString& path) {
         current = add(open, depth == 0 ? displayPath(folder) : nameOf(folder), folder, depth);
         ++depth;
     }
-    for (const QString& sub : folderEntries(folder_, true))
-        add(closed, nameOf(sub), sub, depth);
+    for (const FolderEntry& sub : folderEntries(folder_, true))
+        add(closed, sub.name, sub.path, depth);
     Dir1->setCurrentItem(current);
     Dir1->scrollToItem(current);
 }
