@@ -133,17 +133,13 @@ void DrillEngine::mainWindowClosing() {
         savescb();
 }
 
-void DrillEngine::repeatSelection() {
+void DrillEngine::onceMore() {
     if (module_.SelectedFileCount == 1) {
         重复();
     } else {
         module_.CurrentFileIndex = 0;
         打开();
     }
-}
-
-void DrillEngine::onceMore() {
-    repeatSelection();
 }
 
 void DrillEngine::otherLessons() {

@@ -104,7 +104,6 @@ private:
     void clearChoices();
     void clearScreen();
     void setCaption(const QString& text);
-    void repeatSelection();
     void reviewNotebook(const QString& path);
 
     void restartTable();
