@@ -1,6 +1,6 @@
-// From process start to the first painted window, on a real X server (run under xvfb-run):
-// Vokarin, Vokarin with a 100,000-pair notebook to review, and a bare Qt window as the
-// yardstick, started in turn so that all three see the same machine.
+// From process start to the first painted window, on a real X server (run under xvfb-run), and
+// the resident memory once idle: Vokarin, Vokarin with a 100,000-pair notebook to review, and
+// two bare Qt windows as yardsticks, started in turn so that all see the same machine.
 #include "lessons/lessonfile.h"
 #include "settings/settingsfile.h"
 
@@ -12,8 +12,22 @@
 
 namespace {
 
-// Milliseconds from start to the first "painting and flushing" Qt logs; -1 when none came.
-qint64 firstPaint(const QString& program) {
+struct Start {
+    qint64 paintMs = -1; // from start to the first "painting and flushing" Qt logs
+    qint64 idleKiB = -1; // resident memory half a second after that
+};
+
+qint64 residentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+Start start(const QString& program, const QStringList& arguments = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -22,18 +36,20 @@ qint64 firstPaint(const QString& program) {
     process.setProcessChannelMode(QProcess::MergedChannels);
     QElapsedTimer timer;
     timer.start();
-    process.start(program, {});
+    process.start(program, arguments);
+    Start result;
     if (!process.waitForStarted())
-        return -1;
-    qint64 painted = -1;
-    while (painted < 0 && timer.elapsed() < 10000) {
+        return result;
+    while (result.paintMs < 0 && timer.elapsed() < 10000) {
         process.waitForReadyRead(5);
         if (process.readAll().contains("Painting and flushing"))
-            painted = timer.elapsed();
+            result.paintMs = timer.elapsed();
     }
+    QTest::qWait(500);
+    result.idleKiB = residentKiB(process.processId());
     process.kill();
     process.waitForFinished();
-    return painted;
+    return result;
 }
 
 QString copyProgram(const QTemporaryDir& dir) {
@@ -43,9 +59,12 @@ QString copyProgram(const QTemporaryDir& dir) {
     return program;
 }
 
-qint64 median(QList<qint64> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+qint64 median(const QList<Start>& starts, qint64 Start::*field) {
+    QList<qint64> values;
+    for (const Start& start : starts)
+        values << start.*field;
+    std::sort(values.begin(), values.end());
+    return values.contains(-1) ? -1 : values[values.size() / 2];
 }
 
 } // namespace
@@ -66,18 +85,24 @@ private slots:
         QDir().mkpath(notebookDir.filePath("lesson"));
         QVERIFY(writepairs(notebookDir.filePath("lesson/scb.txt"), pairs).ok());
 
-        QList<qint64> bare, vokarin, reviewing;
+        const QStringList names = {"bare Qt window", "bare window with a line of text", "Vokarin",
+                                   "Vokarin with a 100,000-pair notebook"};
+        QList<QList<Start>> starts(names.size());
         for (int run = 0; run < 11; ++run) {
-            bare << ::firstPaint(QStringLiteral(BARE_WINDOW));
-            vokarin << ::firstPaint(plain);
-            reviewing << ::firstPaint(withNotebook);
+            starts[0] << start(QStringLiteral(BARE_WINDOW));
+            starts[1] << start(QStringLiteral(BARE_WINDOW), {QStringLiteral("--text")});
+            starts[2] << start(plain);
+            starts[3] << start(withNotebook);
         }
-        QVERIFY(!bare.contains(-1) && !vokarin.contains(-1) && !reviewing.contains(-1));
-        const double b = double(median(bare));
-        qInfo("first paint, median of 11: bare Qt window %lld ms; Vokarin %lld ms (%.2f x); "
-              "with a 100,000-pair notebook %lld ms (%.2f x)",
-              median(bare), median(vokarin), median(vokarin) / b, median(reviewing),
-              median(reviewing) / b);
+        const double paint = double(median(starts[0], &Start::paintMs));
+        const double memory = double(median(starts[0], &Start::idleKiB));
+        for (int i = 0; i < names.size(); ++i) {
+            const qint64 p = median(starts[i], &Start::paintMs);
+            const qint64 m = median(starts[i], &Start::idleKiB);
+            QVERIFY(p > 0 && m > 0);
+            qInfo("%-38s first paint %3lld ms (%.2f x), idle resident %6lld KiB (%.2f x)",
+                  qPrintable(names[i]), p, p / paint, m, m / memory);
+        }
     }
 };
 

@@ -10,12 +10,14 @@
 #include "services/singleinstance.h"
 #include "services/systemclock.h"
 #include "services/systemrandom.h"
+#include "windows/deferredicons.h"
 #include "windows/mainwindow.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setStyle(new DeferredIconsStyle);
     QApplication::setApplicationName(QStringLiteral("Vokarin"));
     installChineseTranslation(app);
 

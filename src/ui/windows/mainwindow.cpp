@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
@@ -28,6 +29,16 @@
 #include <QToolBar>
 #include <QWindow>
 #include <optional>
+
+// The toolbar pictures are XPM, which is C: compiled in, they become pixmaps without the image
+// reader looking through its format plugins.
+#include "help.xpm"
+#include "modechange.xpm"
+#include "new.xpm"
+#include "open.xpm"
+#include "repeat.xpm"
+#include "settings.xpm"
+#include "speak.xpm"
 
 namespace {
 
@@ -46,19 +57,19 @@ const QStringList ChoiceFamilies = {
 
 struct ToolButton {
     const char16_t* key;
-    const char* icon;
+    const char* const* icon;
     const char16_t* tip;
     Command command;
 };
 
-constexpr ToolButton ToolButtons[] = {
-    {u"new", "new", u"单词文件管理器(F)", Command::OpenEditor},
-    {u"打开", "open", u"打开单词文件(O)", Command::ChooseLessons},
-    {u"重复", "repeat", u"重复本课(R)", Command::Repeat},
-    {u"modechange", "modechange", u"答题型式转换(T)", Command::SwitchAnswerMode},
-    {u"朗读", "speak", u"朗读(S)", Command::ReadAloud},
-    {u"帮助", "help", u"帮助(H)", Command::Help},
-    {u"设置", "settings", u"设置(C)", Command::OpenSettings},
+const ToolButton ToolButtons[] = {
+    {u"new", new_xpm, u"单词文件管理器(F)", Command::OpenEditor},
+    {u"打开", open_xpm, u"打开单词文件(O)", Command::ChooseLessons},
+    {u"重复", repeat_xpm, u"重复本课(R)", Command::Repeat},
+    {u"modechange", modechange_xpm, u"答题型式转换(T)", Command::SwitchAnswerMode},
+    {u"朗读", speak_xpm, u"朗读(S)", Command::ReadAloud},
+    {u"帮助", help_xpm, u"帮助(H)", Command::Help},
+    {u"设置", settings_xpm, u"设置(C)", Command::OpenSettings},
 };
 
 // The keys of the main window; 13 is Enter. Letters in either case.
@@ -221,8 +232,7 @@ void frmMain::createToolBar() {
               QApplication::palette(tbToolBar).color(QPalette::Window));
     for (const ToolButton& button : ToolButtons) {
         const QString key = QString::fromUtf16(button.key);
-        QAction* action = tbToolBar->addAction(
-            QIcon(QStringLiteral(":/icons/%1.xpm").arg(QLatin1String(button.icon))), {});
+        QAction* action = tbToolBar->addAction(QIcon(QPixmap(button.icon)), {});
         action->setObjectName(key);
         action->setData(key);
         action->setToolTip(QString::fromUtf16(button.tip));
