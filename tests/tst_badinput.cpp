@@ -127,7 +127,7 @@ private slots:
         QVERIFY(countlines(path, lines).ok());
         QVERIFY(QFile::remove(path));
         int pairs = 0;
-        const FileResult read = readpairs(path, lines, [&](const QString&, const QString&) {
+        const FileResult read = readpairs(path, lines, [&](QStringView, QStringView) {
             ++pairs;
             return true;
         });

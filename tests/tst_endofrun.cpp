@@ -78,8 +78,8 @@ private slots:
         Pairs saved;
         qint32 lines = 0;
         QVERIFY(countlines(h.module.notebookPath(), lines).ok());
-        QVERIFY(readpairs(h.module.notebookPath(), lines, [&](const QString& w, const QString& m) {
-                    saved.append({w, m});
+        QVERIFY(readpairs(h.module.notebookPath(), lines, [&](QStringView w, QStringView m) {
+                    saved.append({w.toString(), m.toString()});
                     return true;
                 }).ok());
         QCOMPARE(saved, (Pairs{{"apple", "苹果"}, {"pear", "梨"}}));

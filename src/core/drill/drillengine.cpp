@@ -224,18 +224,17 @@ void DrillEngine::打开() {
                               : shownPath(path) + QStringLiteral("单词少于2个,无法学习"));
 
     WordTable table;
-    table.reserve(qMin(lines, 1 << 20));
+    table.reserve(qMin(lines, 1 << 20), lesson.characterBound());
     const qint32 start = qMax(1, s.InitialUnfamiliarity);
     qint32 emptyRecord = 0;
-    const FileResult read =
-        lesson.readPairs(lines, [&](const QString& word, const QString& meaning) {
-            if (word.isEmpty() || meaning.isEmpty()) {
-                emptyRecord = table.size() + 1;
-                return false;
-            }
-            table.append(word, meaning, start);
-            return true;
-        });
+    const FileResult read = lesson.readPairs(lines, [&](QStringView word, QStringView meaning) {
+        if (word.isEmpty() || meaning.isEmpty()) {
+            emptyRecord = table.size() + 1;
+            return false;
+        }
+        table.append(word, meaning, start);
+        return true;
+    });
     if (emptyRecord > 0) {
         ReviewingNotebook = false;
         return fail(shownPath(path) + QStringLiteral("中第 %1行有空词！").arg(emptyRecord));

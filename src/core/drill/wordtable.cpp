@@ -5,8 +5,9 @@ void WordTable::clear() {
     rows_.clear();
 }
 
-void WordTable::reserve(qsizetype rows) {
+void WordTable::reserve(qsizetype rows, qsizetype characters) {
     rows_.reserve(size_t(rows));
+    text_.reserve(characters);
 }
 
 void WordTable::append(QStringView word, QStringView meaning, qint32 unfamiliarity) {

@@ -10,7 +10,7 @@
 class WordTable final {
 public:
     void clear();
-    void reserve(qsizetype rows);
+    void reserve(qsizetype rows, qsizetype characters);
     // Fields are at most LongestField characters, as the lesson reader lets through.
     void append(QStringView word, QStringView meaning, qint32 unfamiliarity);
     // Gives back what growing left over, once the last row is in.

@@ -17,8 +17,9 @@ struct WordPair final {
 // No word or meaning is this long; a field that is longer refuses its file.
 inline constexpr qsizetype LongestField = 1000;
 
-// Receives each pair as soon as it is read; returning false stops the read.
-using PairReceiver = std::function<bool(const QString& word, const QString& meaning)>;
+// Receives each pair as soon as it is read, as views into the decoded text that last until
+// the receiver returns; returning false stops the read.
+using PairReceiver = std::function<bool(QStringView word, QStringView meaning)>;
 
 // Lesson files are GBK text, one record per line: "word","meaning" CR LF.
 // Files in UTF-8 (with or without a byte-order mark) or UTF-16 (with one) are read too.
@@ -41,15 +42,21 @@ public:
     FileResult read(const QString& path);
     // The bytes of a file already in memory; path only names the file in messages.
     FileResult take(const QByteArray& bytes, const QString& path = {});
+    // No lesson's fields together hold more characters than this.
+    qsizetype characterBound() const { return data_.size(); }
     // Lines as countlines counts them.
     qint32 countLines() const;
     // Pairs as readpairs reads them.
     FileResult readPairs(qint32 records, const PairReceiver& receive) const;
+    // The text is decoded and split this many bytes at a time (to the next line end). Smaller
+    // pieces only make reading slower; tests use them to put piece ends everywhere.
+    void setPieceSize(qsizetype bytes) { pieceSize_ = qMax<qsizetype>(1, bytes); }
 
 private:
     QByteArray data_; // GBK or UTF-8, without a byte-order mark
     bool utf8_ = false;
     QString path_;
+    qsizetype pieceSize_ = 256 * 1024;
 };
 
 // Writes the pairs as GBK (GB18030 for characters beyond GBK). Replaces the file as a whole,

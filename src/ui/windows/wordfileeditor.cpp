@@ -133,9 +133,9 @@ void Form1::Command1_Click() {
     Text1->setFocus();
 }
 
-void Form1::appendPair(const QString& word, const QString& meaning) {
-    List1[0]->addItem(word);
-    List1[1]->addItem(meaning);
+void Form1::appendPair(QStringView word, QStringView meaning) {
+    List1[0]->addItem(word.toString());
+    List1[1]->addItem(meaning.toString());
 }
 
 // The meaning list follows the selection of the word list, whichever was clicked.
@@ -175,7 +175,7 @@ void Form1::Command3_Click() {
     const qint32 lines = lesson.countLines();
     if (lines < 2)
         return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
-    const FileResult read = lesson.readPairs(lines, [this](const QString& w, const QString& m) {
+    const FileResult read = lesson.readPairs(lines, [this](QStringView w, QStringView m) {
         if (List1[0]->count() >= MostPairs)
             return false;
         appendPair(w, m);

@@ -30,7 +30,7 @@ private:
     void Text1_KeyPress();
     void Text2_KeyPress();
     void List1_Click();
-    void appendPair(const QString& word, const QString& meaning);
+    void appendPair(QStringView word, QStringView meaning);
 
     Module1& module_;
     const Platform& platform_;
