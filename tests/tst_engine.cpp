@@ -1,6 +1,7 @@
 // The drill engine on its own: no widgets, a recording view and fake services.
 #include "drill/drillengine.h"
 #include "drill/practicetime.h"
+#include "drill/unlearnedrows.h"
 #include "fakeplatform.h"
 #include "module1.h"
 #include "recordingview.h"
@@ -9,6 +10,7 @@
 
 #include <QRandomGenerator>
 #include <QSet>
+#include <numeric>
 
 namespace {
 
@@ -44,6 +46,35 @@ class tst_Engine final : public QObject {
     Q_OBJECT
 
 private slots:
+    // The rows left to learn against a plain ascending list, taking rows out at random
+    // (some twice), down to none.
+    void unlearnedRowsKeepLessonOrder_data() {
+        QTest::addColumn<int>("rows");
+        for (int rows : {1, 2, 7, 8, 9, 1000})
+            QTest::newRow(qPrintable(QString::number(rows))) << rows;
+    }
+    void unlearnedRowsKeepLessonOrder() {
+        QFETCH(int, rows);
+        UnlearnedRows unlearned;
+        unlearned.reset(rows);
+        QList<qint32> model(rows);
+        std::iota(model.begin(), model.end(), 1);
+        QRandomGenerator random{quint32(rows)};
+        while (!model.isEmpty()) {
+            QCOMPARE(unlearned.size(), model.size());
+            for (int probe = 0; probe < 3; ++probe) {
+                const int index = int(random.bounded(int(model.size())));
+                QCOMPARE(unlearned.at(index), model[index]);
+            }
+            QCOMPARE(unlearned.at(0), model.front());
+            QCOMPARE(unlearned.at(qint32(model.size()) - 1), model.back());
+            const qint32 number = 1 + qint32(random.bounded(rows));
+            unlearned.remove(number);
+            model.removeOne(number);
+        }
+        QCOMPARE(unlearned.size(), 0);
+    }
+
     void coefficientArithmetic_data() {
         QTest::addColumn<int>("initial");
         QTest::addColumn<int>("repeat");

@@ -300,8 +300,7 @@ WordRow DrillEngine::row(qint32 number) const {
 
 void DrillEngine::restartTable() {
     RemainingCount = WordCount;
-    unlearned_.resize(WordCount);
-    std::iota(unlearned_.begin(), unlearned_.end(), 1);
+    unlearned_.reset(WordCount);
     // No more than five choices are ever shown, so five different answers are enough to know.
     QStringList answers;
     for (qint32 number = 1; number <= WordCount && answers.size() < MostChoices; ++number)
@@ -338,15 +337,13 @@ void DrillEngine::出题() {
 
 // Every row not yet learned is equally likely, in the same time whatever the lesson's size.
 qint32 DrillEngine::pickRow() {
-    const int index = platform_.random.upTo(int(unlearned_.size())) - 1;
-    return unlearned_[qBound(0, index, int(unlearned_.size()) - 1)];
+    const int index = platform_.random.upTo(unlearned_.size()) - 1;
+    return unlearned_.at(qBound(0, index, unlearned_.size() - 1));
 }
 
 void DrillEngine::markLearned(qint32 number) {
-    const auto at = std::lower_bound(unlearned_.begin(), unlearned_.end(), number);
-    if (at != unlearned_.end() && *at == number)
-        unlearned_.erase(at);
-    RemainingCount = qint32(unlearned_.size());
+    unlearned_.remove(number);
+    RemainingCount = unlearned_.size();
 }
 
 void DrillEngine::placeChoices() {

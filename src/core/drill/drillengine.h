@@ -2,6 +2,7 @@
 
 #include "drill/command.h"
 #include "drill/notebook.h"
+#include "drill/unlearnedrows.h"
 #include "drill/wordtable.h"
 #include "settings/settingsrecord.h"
 
@@ -135,6 +136,6 @@ private:
     QString shownQuestion_;
     std::array<QString, 6> shownChoices_;            // 1 to 5
     QString caption_ = QStringLiteral("Vokarin2.0"); // the window's caption as it opens
-    QList<qint32> unlearned_; // numbers of the rows not yet learned, ascending
+    UnlearnedRows unlearned_;
     int distinctAnswers_ = 0; // different answer texts in the table, counted up to five
 };
