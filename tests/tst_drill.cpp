@@ -1,7 +1,9 @@
 // The drill through a real main window, with fake services and a scripted random generator.
 #include "windowharness.h"
+#include "windows/settingsdialog.h"
 
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 
@@ -317,7 +319,19 @@ private slots:
         Pairs many;
         for (int i = 0; i < 100000; ++i)
             many.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
+        // Loaded on the worker thread: the event loop runs meanwhile, the window paints, and
+        // a command that comes in waits for the lesson rather than acting on half of it.
+        h.engine().setLoadAsideBytes(1 << 20);
+        bool loadingSeen = false;
+        QTimer::singleShot(0, h.window.get(), [&] {
+            loadingSeen = h.engine().loading();
+            h.window->repaint();
+            h.engine().dispatch(Command::OpenSettings);
+        });
         h.study({h.lesson("big.txt", many)});
+        QVERIFY(loadingSeen);
+        QVERIFY(!h.engine().loading());
+        QVERIFY(!topLevel<Form2>("Form2"));
         QCOMPARE(h.engine().wordCount(), 100000);
         QRandomGenerator generator(7);
         for (int answer = 0; answer < 200; ++answer) {

@@ -81,6 +81,8 @@ void DrillEngine::startUp() {
 }
 
 void DrillEngine::dispatch(Command command, int position) {
+    if (loading_)
+        return;
     switch (command) {
     case Command::OpenEditor:
         view_.showEditor();
@@ -122,7 +124,7 @@ void DrillEngine::dispatch(Command command, int position) {
 }
 
 void DrillEngine::autoBrowseTick() {
-    if (!questionShown() || module_.Settings.AutoBrowse == VbFalse)
+    if (loading_ || !questionShown() || module_.Settings.AutoBrowse == VbFalse)
         return;
     module_.Settings.ChoiceCount = 1;
     Label3_Click(1);
@@ -214,36 +216,20 @@ void DrillEngine::打开() {
         }
     };
 
-    // One read and one check of the file, then counted and split.
-    LessonText lesson;
-    if (const FileResult loaded = lesson.read(path); !loaded.ok())
-        return fail(loaded.description);
-    const qint32 lines = lesson.countLines();
-    if (lines < 2)
+    loading_ = true;
+    LoadedLesson loaded = loadLessonAside(path, qMax(1, s.InitialUnfamiliarity), loadAsideBytes_);
+    loading_ = false;
+    if (!loaded.result.ok())
+        return fail(loaded.result.description);
+    if (loaded.lines < 2)
         return fail(reviewing ? QString()
                               : shownPath(path) + QStringLiteral("单词少于2个,无法学习"));
-
-    WordTable table;
-    table.reserve(qMin(lines, 1 << 20), lesson.characterBound());
-    const qint32 start = qMax(1, s.InitialUnfamiliarity);
-    qint32 emptyRecord = 0;
-    const FileResult read = lesson.readPairs(lines, [&](QStringView word, QStringView meaning) {
-        if (word.isEmpty() || meaning.isEmpty()) {
-            emptyRecord = table.size() + 1;
-            return false;
-        }
-        table.append(word, meaning, start);
-        return true;
-    });
-    if (emptyRecord > 0) {
+    if (loaded.emptyRecord > 0) {
         ReviewingNotebook = false;
-        return fail(shownPath(path) + QStringLiteral("中第 %1行有空词！").arg(emptyRecord));
+        return fail(shownPath(path) + QStringLiteral("中第 %1行有空词！").arg(loaded.emptyRecord));
     }
-    if (!read.ok())
-        return fail(read.description);
 
-    table.squeeze();
-    table_ = std::move(table);
+    table_ = std::move(loaded.table);
     reversed_ = false;
     WordCount = table_.size();
     if (s.TranslationDirection == VbFalse)

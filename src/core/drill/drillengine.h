@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drill/command.h"
+#include "drill/lessonloader.h"
 #include "drill/notebook.h"
 #include "drill/unlearnedrows.h"
 #include "drill/wordtable.h"
@@ -48,6 +49,10 @@ public:
     // starts again while the direction differs from the one the dialog opened with.
     void applySettings(const SettingsRecord& draft, qint16 directionOnOpen);
 
+    // Files at least this large load on a worker thread while the window keeps painting.
+    void setLoadAsideBytes(qint64 bytes) { loadAsideBytes_ = bytes; }
+    // True while a lesson loads on the worker thread: commands and ticks wait for it.
+    bool loading() const { return loading_; }
     // Loads the current lesson file (the selection's entry, or the notebook under review)
     // and asks its first question. A file that cannot be studied leaves everything as it was.
     void 打开();
@@ -133,6 +138,8 @@ private:
     bool ReviewingNotebook = false;
 
     bool questionOpen_ = false;
+    bool loading_ = false;
+    qint64 loadAsideBytes_ = LoadAsideBytes;
     QString shownQuestion_;
     std::array<QString, 6> shownChoices_;            // 1 to 5
     QString caption_ = QStringLiteral("Vokarin2.0"); // the window's caption as it opens

@@ -1,0 +1,50 @@
+#include "drill/lessonloader.h"
+#include "lessons/lessonfile.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <memory>
+#include <sys/stat.h>
+
+LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
+    LoadedLesson loaded;
+    LessonText lesson;
+    if (loaded.result = lesson.read(path); !loaded.result.ok())
+        return loaded;
+    loaded.lines = lesson.countLines();
+    if (loaded.lines < 2)
+        return loaded;
+
+    WordTable& table = loaded.table;
+    table.reserve(qMin(loaded.lines, 1 << 20), lesson.characterBound());
+    loaded.result = lesson.readPairs(loaded.lines, [&](QStringView word, QStringView meaning) {
+        if (word.isEmpty() || meaning.isEmpty()) {
+            loaded.emptyRecord = table.size() + 1;
+            return false;
+        }
+        table.append(word, meaning, unfamiliarity);
+        return true;
+    });
+    table.squeeze();
+    return loaded;
+}
+
+LoadedLesson loadLessonAside(const QString& path, qint32 unfamiliarity, qint64 asideBytes) {
+    struct stat status {};
+    const bool large = ::stat(nativePath(path).constData(), &status) == 0 &&
+                       S_ISREG(status.st_mode) && status.st_size >= asideBytes;
+    if (!large || !QCoreApplication::instance())
+        return loadLesson(path, unfamiliarity);
+
+    LoadedLesson loaded;
+    QEventLoop loop;
+    const std::unique_ptr<QThread> worker(
+        QThread::create([&] { loaded = loadLesson(path, unfamiliarity); }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the application is told to quit; the lesson is finished anyway.
+    worker->wait();
+    return loaded;
+}

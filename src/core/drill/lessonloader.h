@@ -1,0 +1,26 @@
+#pragma once
+
+#include "drill/wordtable.h"
+#include "fileio.h"
+
+#include <QString>
+
+// A lesson file read into a word table, as the drill opens it: one read and one check of the
+// file, then counted and split. Nothing is read when the file has fewer than two lines, and
+// reading stops at the first record with an empty word or meaning.
+struct LoadedLesson final {
+    FileResult result;      // reading, checking or splitting failed
+    qint32 lines = 0;       // as counted
+    qint32 emptyRecord = 0; // the record with an empty field, or 0
+    WordTable table;
+};
+
+LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity);
+
+// The same; a file of at least asideBytes is loaded on a worker thread while this thread's
+// event loop goes on, so that the window keeps painting. Timers and window events are
+// handled meanwhile, the learner's input waits until the lesson is there.
+LoadedLesson loadLessonAside(const QString& path, qint32 unfamiliarity, qint64 asideBytes);
+
+// Files this large take long enough to load that the window is better kept painting.
+inline constexpr qint64 LoadAsideBytes = 4 << 20;
