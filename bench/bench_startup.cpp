@@ -56,6 +56,7 @@ QString copyProgram(const QTemporaryDir& dir) {
     const QString program = dir.filePath("vokarin");
     QFile::copy(QStringLiteral(VOKARIN_EXECUTABLE), program);
     QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    QFile::copy(QStringLiteral(VOKARIN_MEDIA_MODULE), dir.filePath("vokarin-media.so"));
     return program;
 }
 

@@ -1,11 +1,10 @@
 #include "module1.h"
 #include "services/appicon.h"
+#include "services/mediaservices.h"
 #include "services/platform.h"
 #include "services/qtcolourchooser.h"
 #include "services/qtfiledialogs.h"
 #include "services/qtmessageboxes.h"
-#include "services/qtsound.h"
-#include "services/qtspeech.h"
 #include "services/qttranslation.h"
 #include "services/singleinstance.h"
 #include "services/systemclock.h"
@@ -24,14 +23,13 @@ int main(int argc, char* argv[]) {
     QtMessageBoxes messages;
     QtFileDialogs files;
     QtColourChooser colours;
-    QtSound sound;
-    QtSpeech speech;
+    MediaServices media(MediaServices::foldersFor(QCoreApplication::applicationDirPath()));
     SystemClock clock;
     SystemRandom random;
-    const Platform platform{messages, files, colours, sound, clock, random};
+    const Platform platform{messages, files, colours, media.sound(), clock, random};
 
     Module1 module(QCoreApplication::applicationDirPath());
-    module.SpeechObject = &speech;
+    module.SpeechObject = &media.speech();
 
     SingleInstance instance(module.AppFolder);
     switch (instance.claim(messages)) {

@@ -1,4 +1,5 @@
 // The Qt implementations of the services, against a real sound server and speech engine.
+#include "services/mediaservices.h"
 #include "services/qtmessageboxes.h"
 #include "services/qtsound.h"
 #include "services/qtspeech.h"
@@ -103,6 +104,26 @@ private slots:
         QVERIFY2(took >= QtSound::waveLength(AlarmPath) / 2, qPrintable(QString::number(took)));
         sound.play(AlarmPath); // and again, with the sample already loaded
         QCOMPARE(sound.lastOutcome(), QtSound::Outcome::Played);
+    }
+
+    // Sound and speech come from the module the first time they are used, and from nowhere
+    // (silently) when it is missing.
+    void mediaModuleLoadsOnFirstUse_data() {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("beside the program") << true;
+        QTest::newRow("missing") << false;
+    }
+    void mediaModuleLoadsOnFirstUse() {
+        QFETCH(bool, present);
+        QTemporaryDir empty;
+        MediaServices media({present ? QStringLiteral(VOKARIN_APP_DIR) : empty.path()});
+        media.speech().open({}, {});
+        media.speech().setSpeed(200);
+        media.speech().setEnabled(false); // handed on: the word below is not heard
+        QVERIFY(!media.loaded());
+        media.speech().speak(QStringLiteral("apple"), 0);
+        QCOMPARE(media.loaded(), present);
+        media.sound().play(empty.filePath("none.wav"));
     }
 
     void badSoundFilesReturnPromptly_data() {

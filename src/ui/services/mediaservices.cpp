@@ -1,0 +1,88 @@
+#include "services/mediaservices.h"
+
+#include <QDir>
+#include <QLibrary>
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMedia, "vokarin.media")
+
+using CreateMedia = void (*)(Sound**, Speech**);
+
+} // namespace
+
+MediaServices::MediaServices(const QStringList& folders)
+    : folders_(folders) {}
+
+MediaServices::~MediaServices() = default;
+
+QStringList MediaServices::foldersFor(const QString& programFolder) {
+    const QDir folder(programFolder);
+    return {folder.absolutePath(),
+            QDir::cleanPath(folder.filePath(QStringLiteral("../lib/vokarin")))};
+}
+
+bool MediaServices::load() {
+    if (tried_)
+        return loaded();
+    tried_ = true;
+    for (const QString& folder : std::as_const(folders_)) {
+        // Never unloaded: the objects it makes live as long as the program.
+        QLibrary module(QDir(folder).filePath(QStringLiteral("vokarin-media")));
+        if (!module.load()) {
+            qCDebug(lcMedia) << module.errorString();
+            continue;
+        }
+        const auto create = reinterpret_cast<CreateMedia>(module.resolve("vokarinCreateMedia"));
+        if (!create) {
+            qCWarning(lcMedia) << module.fileName() << "is not Vokarin's media module";
+            continue;
+        }
+        Sound* sound = nullptr;
+        Speech* speech = nullptr;
+        create(&sound, &speech);
+        realSound_.reset(sound);
+        realSpeech_.reset(speech);
+        // What speech was told before it was there, in the order it matters.
+        if (speech_.opened_)
+            realSpeech_->open(speech_.siteName_, speech_.appName_);
+        if (speech_.speed_)
+            realSpeech_->setSpeed(*speech_.speed_);
+        if (speech_.enabled_)
+            realSpeech_->setEnabled(*speech_.enabled_);
+        return true;
+    }
+    qCWarning(lcMedia) << "no media module in" << folders_ << "- no sound and no speech";
+    return false;
+}
+
+void MediaServices::DeferredSound::play(const QString& wavePath) {
+    if (media_.load())
+        media_.realSound_->play(wavePath);
+}
+
+void MediaServices::DeferredSpeech::open(const QString& siteName, const QString& appName) {
+    opened_ = true;
+    siteName_ = siteName;
+    appName_ = appName;
+    if (media_.loaded())
+        media_.realSpeech_->open(siteName, appName);
+}
+
+void MediaServices::DeferredSpeech::setSpeed(qint32 wordsPerMinute) {
+    speed_ = wordsPerMinute;
+    if (media_.loaded())
+        media_.realSpeech_->setSpeed(wordsPerMinute);
+}
+
+void MediaServices::DeferredSpeech::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (media_.loaded())
+        media_.realSpeech_->setEnabled(enabled);
+}
+
+void MediaServices::DeferredSpeech::speak(const QString& text, qint32 flags) {
+    if (media_.load())
+        media_.realSpeech_->speak(text, flags);
+}
