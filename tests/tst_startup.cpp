@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -122,6 +123,21 @@ private slots:
         QCOMPARE(messages.shown.size(), int(told));
         if (told)
             QVERIFY(messages.shown[0].contains("已经在这个文件夹里运行"));
+    }
+
+    void laterStartRaisesTheFirst() {
+        QTemporaryDir dir;
+        FakeMessageBoxes messages;
+        SingleInstance first(dir.path());
+        QCOMPARE(first.claim(messages), SingleInstance::Start::First);
+        QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+        for (int start = 1; start <= 2; ++start) {
+            SingleInstance later(dir.path());
+            QCOMPARE(later.claim(messages), SingleInstance::Start::OtherRaised);
+            QVERIFY(raised.wait(2000) || raised.size() == start);
+            QCOMPARE(raised.size(), start);
+        }
+        QVERIFY(messages.shown.isEmpty());
     }
 };
 

@@ -4,11 +4,28 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QLocalSocket>
+#include <QSocketNotifier>
+#include <cstddef>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr int AnswerWaitMs = 2000;
+// An abstract socket (Linux): nothing on disk to clean up after a crash, gone with its owner.
+sockaddr_un addressFor(const QString& folder, socklen_t& length) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir(folder).canonicalPath().toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    const QByteArray name = "vokarin-" + hash;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
+    length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()));
+    return address;
+}
 
 } // namespace
 
@@ -17,40 +34,58 @@ SingleInstance::SingleInstance(const QString& appFolder)
     , lock_(QDir(appFolder).filePath(QStringLiteral("vokarin.lock"))) {
     // The lock lasts as long as the program; only a dead owner makes it stale.
     lock_.setStaleLockTime(0);
-    connect(&server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            emit raiseRequested();
-        }
-    });
 }
 
-QString SingleInstance::serverName(const QString& appFolder) {
-    const QByteArray folder = QDir(appFolder).canonicalPath().toUtf8();
-    return QStringLiteral("vokarin-") +
-           QString::fromLatin1(
-               QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16));
+SingleInstance::~SingleInstance() {
+    notifier_.reset();
+    if (server_ >= 0)
+        ::close(server_);
+}
+
+void SingleInstance::listen() {
+    socklen_t length = 0;
+    const sockaddr_un address = addressFor(folder_, length);
+    server_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (server_ < 0)
+        return;
+    if (::bind(server_, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+        ::listen(server_, 8) != 0) {
+        ::close(server_);
+        server_ = -1;
+        return;
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(server_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &SingleInstance::acceptAll);
+}
+
+void SingleInstance::acceptAll() {
+    // Coming is the request; what the other start writes does not matter.
+    for (int other; (other = ::accept4(server_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        ::close(other);
+        emit raiseRequested();
+    }
 }
 
 SingleInstance::Start SingleInstance::claim(MessageBoxes& messages) {
-    const QString name = serverName(folder_);
     if (lock_.tryLock(0)) {
-        // A server left behind by a crash would stop listen().
-        QLocalServer::removeServer(name);
-        server_.listen(name);
+        listen();
         return Start::First;
     }
     if (lock_.error() != QLockFile::LockFailedError)
         return Start::Unlocked;
 
-    QLocalSocket other;
-    other.connectToServer(name);
-    if (other.waitForConnected(AnswerWaitMs)) {
-        other.write("raise\n");
-        other.waitForBytesWritten(AnswerWaitMs);
-        other.disconnectFromServer();
+    socklen_t length = 0;
+    const sockaddr_un address = addressFor(folder_, length);
+    const int other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Being reached is the request: the first program may close before the line arrives.
+    const bool reached =
+        other >= 0 && ::connect(other, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    if (reached)
+        ::send(other, "raise\n", 6, MSG_NOSIGNAL);
+    if (other >= 0)
+        ::close(other);
+    if (reached)
         return Start::OtherRaised;
-    }
     messages.ok(QStringLiteral("Vokarin 已经在这个文件夹里运行了（%1），不能再打开一个。")
                     .arg(QDir::toNativeSeparators(folder_)));
     return Start::OtherSilent;

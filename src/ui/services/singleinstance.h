@@ -1,15 +1,17 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class MessageBoxes;
+class QSocketNotifier;
 
 // One program per application folder, so that two never overwrite each other's notebook and
-// settings. The first start holds a lock in the folder and listens; a later start asks the
-// first to come to the front and ends.
+// settings. The first start holds a lock in the folder and listens on a local socket named
+// after the folder; a later start asks the first to come to the front and ends. The socket is
+// a plain one: Qt Network and the dozen libraries it brings would slow every start.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -22,18 +24,21 @@ public:
     };
 
     explicit SingleInstance(const QString& appFolder);
+    ~SingleInstance() override;
 
     // Says so in a message box when the other program cannot be reached.
     Start claim(MessageBoxes& messages);
-
-    static QString serverName(const QString& appFolder);
 
 signals:
     // Another start in this folder wants this program's window in front.
     void raiseRequested();
 
 private:
+    void listen();
+    void acceptAll();
+
     QString folder_;
     QLockFile lock_;
-    QLocalServer server_;
+    int server_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
