@@ -89,7 +89,7 @@ private slots:
         const QStringList names = {"bare Qt window", "bare window with a line of text", "Vokarin",
                                    "Vokarin with a 100,000-pair notebook"};
         QList<QList<Start>> starts(names.size());
-        for (int run = 0; run < 11; ++run) {
+        for (int run = 0; run < 21; ++run) {
             starts[0] << start(QStringLiteral(BARE_WINDOW));
             starts[1] << start(QStringLiteral(BARE_WINDOW), {QStringLiteral("--text")});
             starts[2] << start(plain);
