@@ -1,0 +1,72 @@
+// The FSRS scheduler against reference vectors from ts-fsrs, and the automatic grading.
+#include "history/fsrs.h"
+#include "history/grading.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+class tst_Scheduling final : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every sequence replayed review by review: all four grades from new, each grade again
+    // after gaps from three hours to a thousand days, and long mixed histories.
+    void matchesReferenceVectors() {
+        QFile file(QStringLiteral(VOKARIN_TEST_DATA "/fsrs-vectors.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonArray sequences = QJsonDocument::fromJson(file.readAll())["sequences"].toArray();
+        QCOMPARE(sequences.size(), 104);
+        int reviews = 0;
+        for (const QJsonValue& sequence : sequences) {
+            fsrs::Memory memory;
+            for (const QJsonValue& value : sequence.toArray()) {
+                const QJsonObject expected = value.toObject();
+                const auto at = qint64(expected["at"].toDouble());
+                memory = fsrs::review(memory, fsrs::Grade(expected["grade"].toInt()), at);
+                const QByteArray where = QJsonDocument(expected).toJson(QJsonDocument::Compact);
+                QVERIFY2(qAbs(memory.stability - expected["stability"].toDouble()) < 1e-6, where);
+                QVERIFY2(qAbs(memory.difficulty - expected["difficulty"].toDouble()) < 1e-6, where);
+                QCOMPARE(memory.due, qint64(expected["due"].toDouble()));
+                QCOMPARE(memory.scheduledDays, expected["scheduledDays"].toInt());
+                QCOMPARE(memory.reps, expected["reps"].toInt());
+                QCOMPARE(memory.lapses, expected["lapses"].toInt());
+                QCOMPARE(memory.state, expected["state"].toInt());
+                ++reviews;
+            }
+        }
+        QVERIFY(reviews > 300);
+    }
+
+    void grading_data() {
+        QTest::addColumn<bool>("correct");
+        QTest::addColumn<bool>("revealed");
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("grade");
+        const int choice = int(AnswerMode::Choice), typing = int(AnswerMode::Typing),
+                  listening = int(AnswerMode::Listening);
+        QTest::newRow("wrong, quick") << false << false << 800 << choice << 1;
+        QTest::newRow("wrong after revealing") << false << true << 800 << typing << 1;
+        QTest::newRow("right after revealing") << true << true << 1000 << choice << 2;
+        QTest::newRow("right, 10.001 s") << true << false << 10001 << typing << 2;
+        QTest::newRow("right, 10 s exactly") << true << false << 10000 << typing << 3;
+        QTest::newRow("typed at once") << true << false << 1500 << typing << 3;
+        QTest::newRow("listening at once") << true << false << 1500 << listening << 3;
+        QTest::newRow("chosen in 2.499 s") << true << false << 2499 << choice << 4;
+        QTest::newRow("chosen in 2.5 s") << true << false << 2500 << choice << 3;
+    }
+    void grading() {
+        QFETCH(bool, correct);
+        QFETCH(bool, revealed);
+        QFETCH(int, ms);
+        QFETCH(int, mode);
+        QFETCH(int, grade);
+        QCOMPARE(int(gradeFor({correct, revealed, ms, AnswerMode(mode)})), grade);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Scheduling)
+#include "tst_scheduling.moc"
