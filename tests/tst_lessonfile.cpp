@@ -148,6 +148,12 @@ private slots:
         QTest::newRow("UTF-16 little-endian")
             << utf16("\"apple\",\"苹果\"\r\n\"red\",\"红色的,红\"\r\n", true) << 2
             << Pairs{{"apple", "苹果"}, {"red", "红色的,红"}} << ok;
+        QTest::newRow("UTF-8 mark again on a later line")
+            << QByteArray("\xEF\xBB\xBF"
+                          "a,b\n"
+                          "\xEF\xBB\xBF"
+                          "c,d\n")
+            << 2 << Pairs{{"a", "b"}, {QStringLiteral("\uFEFFc"), "d"}} << ok;
         QTest::newRow("UTF-16 big-endian")
             << utf16("\"pear\",\"梨\"\r\n", false) << 1 << Pairs{{"pear", "梨"}} << ok;
     }

@@ -155,10 +155,15 @@ const char* pieceEnd(const char* begin, const char* end, qsizetype size) {
     return p;
 }
 
-void decodePiece(QByteArrayView bytes, TextEncoding encoding, QString& text) {
+void decodePiece(QByteArrayView bytes, TextEncoding encoding, bool first, QString& text) {
     if (encoding == TextEncoding::Gbk)
         return decodeGb18030(bytes, text);
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    // The UTF-8 decoder drops a byte-order mark at the start of what it is given: only the
+    // text's own start may lose one, as when the text is decoded whole.
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        first ? QStringConverter::Flag::Stateless
+                              : QStringConverter::Flag::Stateless |
+                                    QStringConverter::Flag::ConvertInitialBom);
     text.resize(utf8.requiredSpace(bytes.size()));
     text.truncate(utf8.appendToBuffer(text.data(), bytes) - text.constData());
 }
@@ -283,7 +288,7 @@ FileResult LessonText::readPairs(qint32 records, const PairReceiver& receive) co
         if (p == end)
             return fieldsRanOut(path_, record);
         const char* const cut = pieceEnd(p, end, pieceSize_);
-        decodePiece(QByteArrayView(p, cut), encoding, text);
+        decodePiece(QByteArrayView(p, cut), encoding, p == data_.constData(), text);
         p = cut;
         FieldReader reader(text);
         QStringView word, meaning;
