@@ -1,6 +1,7 @@
 #include "module1.h"
 #include "services/appicon.h"
 #include "services/mediaservices.h"
+#include "services/modules.h"
 #include "services/platform.h"
 #include "services/qtcolourchooser.h"
 #include "services/qtfiledialogs.h"
@@ -9,10 +10,12 @@
 #include "services/singleinstance.h"
 #include "services/systemclock.h"
 #include "services/systemrandom.h"
+#include "sqlitehistory.h"
 #include "windows/deferredicons.h"
 #include "windows/mainwindow.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -23,12 +26,13 @@ int main(int argc, char* argv[]) {
     QtMessageBoxes messages;
     QtFileDialogs files;
     QtColourChooser colours;
-    MediaServices media(MediaServices::foldersFor(QCoreApplication::applicationDirPath()));
+    MediaServices media(moduleFolders(QCoreApplication::applicationDirPath()));
     SystemClock clock;
     SystemRandom random;
-    const Platform platform{messages, files, colours, media.sound(), clock, random};
 
     Module1 module(QCoreApplication::applicationDirPath());
+    SqliteHistory history(QDir(module.AppFolder).filePath(QStringLiteral("vokarin.db")), messages);
+    const Platform platform{messages, files, colours, media.sound(), clock, random, history};
     module.SpeechObject = &media.speech();
 
     SingleInstance instance(module.AppFolder);

@@ -314,6 +314,74 @@ private slots:
     }
 
     // How fast is measured in bench/; here a lesson of 100,000 words is drilled at all.
+    // Each judged answer goes to the history with what the grading needs; the slide show's
+    // own answers do not.
+    void answersGoToTheHistory() {
+        Harness h;
+        const QString path = h.lesson("fruit.txt", Fruit);
+        h.fakes.random.values = {0.5, 0.4, 0.0, 0.9}; // pear, the answer at position 2
+        h.study({path});
+        h.fakes.clock.epoch += 4000;
+        h.answerWrong();
+        h.engine().dispatch(Command::Help);
+        h.fakes.clock.epoch += 2000;
+        h.answerRight();
+        const QList<AnswerRecord>& answers = h.fakes.history.answers;
+        QCOMPARE(answers.size(), 2);
+        QCOMPARE(answers[0].lesson, QStringLiteral("fruit.txt"));
+        QCOMPARE(answers[0].english, QStringLiteral("pear"));
+        QCOMPARE(answers[0].chinese, QStringLiteral("梨"));
+        QVERIFY(!answers[0].chineseAsked);
+        QCOMPARE(answers[0].answeredAt, h.fakes.clock.epoch - 2000);
+        QCOMPARE(answers[0].facts.responseMs, 4000);
+        QVERIFY(!answers[0].facts.correct && !answers[0].facts.revealed);
+        QVERIFY(answers[1].facts.correct && answers[1].facts.revealed);
+        QCOMPARE(answers[1].facts.responseMs, 6000);
+        QCOMPARE(int(answers[1].facts.mode), int(AnswerMode::Choice));
+
+        h.module.Settings.AutoBrowse = VbTrue;
+        h.engine().autoBrowseTick();
+        QCOMPARE(h.fakes.history.answers.size(), 2);
+    }
+
+    void finishedRunIsASession() {
+        Harness h;
+        h.study({h.lesson("a.txt", Fruit), h.lesson("b.txt", Fruit)});
+        const qint64 started = h.fakes.clock.epoch;
+        h.fakes.clock.epoch += 60000;
+        h.missThenLearn({});
+        QCOMPARE(h.engine().currentFilePath(), h.module.SelectedFiles[1]);
+        h.missThenLearn({});
+        const QList<SessionRecord>& sessions = h.fakes.history.sessions;
+        QCOMPARE(sessions.size(), 1);
+        QCOMPARE(sessions[0].startedAt, started);
+        QCOMPARE(sessions[0].endedAt, started + 60000);
+        QCOMPARE(sessions[0].lessonFiles, QStringList({"a.txt", "b.txt"}));
+    }
+
+    // D drills exactly the words due now, from every lesson; with none due it says when.
+    void dueWordsAreDrilled() {
+        Harness h(nullptr, false);
+        const qint64 now = h.fakes.clock.epoch;
+        h.fakes.history.due = {{"apple", "苹果", now - 3 * 86400000LL},
+                               {"cat", "猫", now},
+                               {"later", "以后", now + 86400000}};
+        h.start();
+        QCOMPARE(h.status(), QStringLiteral("今天有 2 个单词该复习了，按 D 开始"));
+        h.engine().dispatch(Command::ReviewDue);
+        QCOMPARE(h.engine().wordCount(), 2);
+        QVERIFY(h.window->windowTitle().endsWith("今日复习.txt"));
+        QVERIFY(QStringList({"apple", "cat"})
+                    .contains(h.engine().row(h.engine().currentWord()).fileWord));
+        h.missThenLearn({});
+        QVERIFY(h.fakes.messages.shown.isEmpty());
+
+        h.fakes.history.due = {{"later", "以后", now + 86400000}};
+        h.engine().dispatch(Command::ReviewDue);
+        QCOMPARE(h.fakes.messages.shown.size(), 1);
+        QVERIFY(h.fakes.messages.shown[0].contains("下一个要复习的单词在"));
+    }
+
     void largeLessonIsDrilled() {
         Harness h;
         Pairs many;

@@ -71,13 +71,14 @@ private slots:
     void toolbar() {
         Harness h;
         auto* bar = h.find<QToolBar>("tbToolBar");
-        const QStringList keys = {"new", "打开", "重复", "modechange", "朗读", "帮助", "设置"};
-        const QStringList tips = {
-            "单词文件管理器(F)", "打开单词文件(O)", "重复本课(R)", "答题型式转换(T)",
-            "朗读(S)",           "帮助(H)",         "设置(C)"};
+        const QStringList keys = {"new",  "打开", "重复",     "modechange", "朗读",
+                                  "帮助", "设置", "今日复习", "学习统计"};
+        const QStringList tips = {"单词文件管理器(F)", "打开单词文件(O)", "重复本课(R)",
+                                  "答题型式转换(T)",   "朗读(S)",         "帮助(H)",
+                                  "设置(C)",           "今日复习(D)",     "学习统计(G)"};
         const QList<QAction*> actions = bar->actions();
-        QCOMPARE(actions.size(), 7);
-        for (int i = 0; i < 7; ++i) {
+        QCOMPARE(actions.size(), 9);
+        for (int i = 0; i < 9; ++i) {
             QCOMPARE(actions[i]->data().toString(), keys[i]);
             QCOMPARE(actions[i]->toolTip(), tips[i]);
             QVERIFY(actions[i]->text().isEmpty() || actions[i]->iconText() == actions[i]->text());

@@ -3,6 +3,7 @@
 #include "services/clock.h"
 #include "services/colourchooser.h"
 #include "services/filedialogs.h"
+#include "services/history.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
 #include "services/random.h"
@@ -82,7 +83,9 @@ public:
 class FakeClock final : public Clock {
 public:
     QTime now() const override { return time; }
+    qint64 epochMs() const override { return epoch; }
     QTime time{9, 0, 0};
+    qint64 epoch = 1796634000000; // 2026-12-07 09:00 UTC
 };
 
 // Hands out the scripted values in turn, then 0.
@@ -100,6 +103,31 @@ public:
     int reseeds = 0;
 };
 
+// Keeps what it is told; due words are what a test puts in.
+class FakeHistory final : public History {
+public:
+    void recordAnswer(const AnswerRecord& answer) override { answers.append(answer); }
+    void recordSession(const SessionRecord& session) override { sessions.append(session); }
+    QList<DueWord> dueWords(qint64 now, int limit) override {
+        QList<DueWord> out;
+        for (const DueWord& word : due)
+            if (word.due <= now && out.size() < limit)
+                out.append(word);
+        return out;
+    }
+    qint32 dueCount(qint64 now) override { return qint32(dueWords(now, 1 << 30).size()); }
+    std::optional<qint64> nextDue(qint64 now) override {
+        std::optional<qint64> next;
+        for (const DueWord& word : due)
+            if (word.due > now && (!next || word.due < *next))
+                next = word.due;
+        return next;
+    }
+    QList<AnswerRecord> answers;
+    QList<SessionRecord> sessions;
+    QList<DueWord> due;
+};
+
 struct FakePlatform final {
     FakeMessageBoxes messages;
     FakeFileDialogs files;
@@ -108,5 +136,6 @@ struct FakePlatform final {
     FakeSpeech speech;
     FakeClock clock;
     FakeRandom random;
-    Platform platform{messages, files, colours, sound, clock, random};
+    FakeHistory history;
+    Platform platform{messages, files, colours, sound, clock, random, history};
 };

@@ -36,6 +36,7 @@ public:
     void showLessonChooser() override { shown << "chooser"; }
     void showEndOfLessonDialog() override { shown << "end of lesson"; }
     void showEditor() override { shown << "editor"; }
+    void showStatistics() override { shown << "statistics"; }
     void showSettings() override { shown << "settings"; }
 
     // The choices on show, in order of position.

@@ -10,6 +10,8 @@ enum class Command {
     ReadAloud,        // toolbar "朗读", key S
     Help,             // toolbar "帮助", key H, Enter
     OpenSettings,     // toolbar "设置", key C
+    ReviewDue,        // toolbar "今日复习", key D: every word due for review, across lessons
+    ShowStatistics,   // toolbar "学习统计", key G
     PressNumber,      // keys 1 to 5: the choice of that number, while a question is shown
     PressSpace,       // space: the one choice, while a question is shown with one choice
     ClickNumber,      // a click on a choice's number

@@ -5,6 +5,7 @@
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "services/clock.h"
+#include "services/history.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
 #include "services/random.h"
@@ -12,6 +13,7 @@
 #include "services/speech.h"
 #include "settings/settingsfile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -70,6 +72,7 @@ void DrillEngine::setCaption(const QString& text) {
 }
 
 void DrillEngine::startUp() {
+    showDueHint();
     // The words missed last time come first, when there are any.
     if (module_.Settings.ReviewNotebookAtStart == VbFalse ||
         !QFileInfo::exists(module_.notebookPath()))
@@ -89,6 +92,12 @@ void DrillEngine::dispatch(Command command, int position) {
         break;
     case Command::OpenSettings:
         view_.showSettings();
+        break;
+    case Command::ReviewDue:
+        reviewDue();
+        break;
+    case Command::ShowStatistics:
+        view_.showStatistics();
         break;
     case Command::ChooseLessons:
         ReviewingNotebook = false;
@@ -236,8 +245,10 @@ void DrillEngine::打开() {
         eczh();
     restartTable();
     platform_.random.reseed();
-    if (module_.CurrentFileIndex == 0)
+    if (module_.CurrentFileIndex == 0) {
         module_.PracticeStart = platform_.clock.now();
+        runStartedAt_ = platform_.clock.epochMs();
+    }
     showTypingBoxWhenTyping();
     clearScreen();
     出题();
@@ -303,6 +314,8 @@ void DrillEngine::出题() {
         s.ChoiceCount = WordCount;
     CurrentWord = pickRow();
     questionOpen_ = true;
+    askedAt_ = platform_.clock.epochMs();
+    revealed_ = false;
     showStatus();
 
     const qint32 c = table_.unfamiliarity(CurrentWord);
@@ -395,6 +408,7 @@ void DrillEngine::判定() {
         return;
     const SettingsRecord& s = module_.Settings;
     const qint32 c = table_.unfamiliarity(CurrentWord);
+    recordAnswer(GivenAnswer == answerOf(CurrentWord));
     if (GivenAnswer != answerOf(CurrentWord)) {
         const qint64 raised = qint64(c) + s.WrongRepeatCount + 1;
         const qint32 wrong = qint32(std::clamp<qint64>(raised, std::numeric_limits<qint32>::min(),
@@ -436,6 +450,12 @@ void DrillEngine::fileFinished() {
     if (notebook_.count() > 1)
         savescb();
     jstime();
+    QStringList files;
+    for (const QString& file : std::as_const(module_.SelectedFiles))
+        files << lessonName(file);
+    platform_.history.recordSession(
+        {runStartedAt_, platform_.clock.epochMs(), module_.PracticeMinutes, files});
+    showDueHint();
     view_.showEndOfLessonDialog();
 }
 
@@ -457,6 +477,7 @@ void DrillEngine::jstime() {
 void DrillEngine::帮助() {
     if (!questionOpen_)
         return;
+    revealed_ = true;
     const SettingsRecord& s = module_.Settings;
     if (s.ChoiceMode != VbFalse) {
         if (RemainingCount > 0 && AnswerSlot >= 1 && AnswerSlot <= 5)
@@ -515,4 +536,67 @@ void DrillEngine::answerTyped(const QString& text) {
     GivenAnswer = text;
     ClickedSlot = 0;
     判定();
+}
+
+QString DrillEngine::lessonName(const QString& path) const {
+    return QDir(module_.lessonFolder()).relativeFilePath(path);
+}
+
+void DrillEngine::recordAnswer(bool correct) {
+    const SettingsRecord& s = module_.Settings;
+    // The slide show answers by itself; only the learner's own answers are history.
+    if (s.AutoBrowse != VbFalse)
+        return;
+    const qint64 now = platform_.clock.epochMs();
+    const AnswerMode mode = s.ListeningMode != VbFalse ? AnswerMode::Listening
+                            : s.ChoiceMode != VbFalse  ? AnswerMode::Choice
+                                                       : AnswerMode::Typing;
+    platform_.history.recordAnswer({now,
+                                    lessonName(CurrentFilePath),
+                                    table_.word(CurrentWord).toString(),
+                                    table_.meaning(CurrentWord).toString(),
+                                    reversed_,
+                                    {correct, revealed_, qMax<qint64>(0, now - askedAt_), mode}});
+}
+
+void DrillEngine::showDueHint() {
+    const qint32 due = platform_.history.dueCount(platform_.clock.epochMs());
+    if (due > 0 && !questionOpen_)
+        view_.setStatusText(QStringLiteral("今天有 %1 个单词该复习了，按 D 开始").arg(due));
+}
+
+void DrillEngine::reviewDue() {
+    const qint64 now = platform_.clock.epochMs();
+    QList<DueWord> due = platform_.history.dueWords(now, MostDueWords);
+    if (due.isEmpty()) {
+        const std::optional<qint64> next = platform_.history.nextDue(now);
+        platform_.messages.ok(
+            next ? QStringLiteral("现在没有要复习的单词。下一个要复习的单词在 %1 到期。")
+                       .arg(QDateTime::fromMSecsSinceEpoch(*next).toString(
+                           QStringLiteral("yyyy-MM-dd HH:mm")))
+                 : QStringLiteral("还没有要复习的单词：答过题的单词会按记忆规律排定复习的日子。"));
+        return;
+    }
+    // A drill needs two words: a single due word is joined by the one due next.
+    if (due.size() == 1)
+        if (const std::optional<qint64> next = platform_.history.nextDue(now))
+            for (const DueWord& word : platform_.history.dueWords(*next, 2))
+                if (due.size() < 2 &&
+                    (word.english != due[0].english || word.chinese != due[0].chinese))
+                    due.append(word);
+    QList<WordPair> pairs;
+    for (const DueWord& word : std::as_const(due))
+        pairs.append({word.english, word.chinese});
+    QDir().mkpath(module_.lessonFolder());
+    const QString path = QDir(module_.lessonFolder()).filePath(QStringLiteral("今日复习.txt"));
+    if (const FileResult written = writepairs(path, pairs); !written.ok()) {
+        platform_.messages.ok(written.description);
+        return;
+    }
+    ReviewingNotebook = false;
+    module_.Settings.ChoiceCount = module_.SavedChoiceCount;
+    module_.SelectedFiles = {path};
+    module_.SelectedFileCount = 1;
+    module_.CurrentFileIndex = 0;
+    打开();
 }

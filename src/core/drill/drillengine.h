@@ -99,7 +99,16 @@ public:
     QString currentFilePath() const { return CurrentFilePath; }
     WordRow row(qint32 number) const;
 
+    // Starts a drill of every word due for review (at most MostDueWords), most overdue first;
+    // tells when the next is due when none is.
+    void reviewDue();
+    // While no question is open, the status bar tells of the words due.
+    void showDueHint();
+    static constexpr int MostDueWords = 200;
+
 private:
+    QString lessonName(const QString& path) const;
+    void recordAnswer(bool correct);
     // The two sides of a row, the direction applied.
     QStringView questionOf(qint32 number) const;
     QStringView answerOf(qint32 number) const;
@@ -139,6 +148,9 @@ private:
 
     bool questionOpen_ = false;
     bool loading_ = false;
+    qint64 askedAt_ = 0;      // when the open question was shown, epoch ms
+    bool revealed_ = false;   // its answer has been shown
+    qint64 runStartedAt_ = 0; // the selection's first question, epoch ms
     qint64 loadAsideBytes_ = LoadAsideBytes;
     QString shownQuestion_;
     std::array<QString, 6> shownChoices_;            // 1 to 5

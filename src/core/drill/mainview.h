@@ -41,4 +41,5 @@ public:
     virtual void showEndOfLessonDialog() = 0;
     virtual void showEditor() = 0;
     virtual void showSettings() = 0;
+    virtual void showStatistics() = 0;
 };

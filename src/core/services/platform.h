@@ -6,6 +6,7 @@ class ColourChooser;
 class Sound;
 class Clock;
 class Random;
+class History;
 
 // The services the windows and the drill use to reach the outside world (speech is
 // Module1::SpeechObject). The real ones are made in main(); tests hand in fakes.
@@ -16,4 +17,5 @@ struct Platform final {
     Sound& sound;
     Clock& clock;
     Random& random;
+    History& history;
 };

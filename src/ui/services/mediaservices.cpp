@@ -1,12 +1,8 @@
 #include "services/mediaservices.h"
 
-#include <QDir>
-#include <QLibrary>
-#include <QLoggingCategory>
+#include "services/modules.h"
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcMedia, "vokarin.media")
 
 using CreateMedia = void (*)(Sound**, Speech**);
 
@@ -17,44 +13,27 @@ MediaServices::MediaServices(const QStringList& folders)
 
 MediaServices::~MediaServices() = default;
 
-QStringList MediaServices::foldersFor(const QString& programFolder) {
-    const QDir folder(programFolder);
-    return {folder.absolutePath(),
-            QDir::cleanPath(folder.filePath(QStringLiteral("../lib/vokarin")))};
-}
-
 bool MediaServices::load() {
     if (tried_)
         return loaded();
     tried_ = true;
-    for (const QString& folder : std::as_const(folders_)) {
-        // Never unloaded: the objects it makes live as long as the program.
-        QLibrary module(QDir(folder).filePath(QStringLiteral("vokarin-media")));
-        if (!module.load()) {
-            qCDebug(lcMedia) << module.errorString();
-            continue;
-        }
-        const auto create = reinterpret_cast<CreateMedia>(module.resolve("vokarinCreateMedia"));
-        if (!create) {
-            qCWarning(lcMedia) << module.fileName() << "is not Vokarin's media module";
-            continue;
-        }
-        Sound* sound = nullptr;
-        Speech* speech = nullptr;
-        create(&sound, &speech);
-        realSound_.reset(sound);
-        realSpeech_.reset(speech);
-        // What speech was told before it was there, in the order it matters.
-        if (speech_.opened_)
-            realSpeech_->open(speech_.siteName_, speech_.appName_);
-        if (speech_.speed_)
-            realSpeech_->setSpeed(*speech_.speed_);
-        if (speech_.enabled_)
-            realSpeech_->setEnabled(*speech_.enabled_);
-        return true;
-    }
-    qCWarning(lcMedia) << "no media module in" << folders_ << "- no sound and no speech";
-    return false;
+    const auto create = reinterpret_cast<CreateMedia>(
+        moduleEntry(folders_, QStringLiteral("vokarin-media"), "vokarinCreateMedia"));
+    if (!create)
+        return false; // no sound and no speech
+    Sound* sound = nullptr;
+    Speech* speech = nullptr;
+    create(&sound, &speech);
+    realSound_.reset(sound);
+    realSpeech_.reset(speech);
+    // What speech was told before it was there, in the order it matters.
+    if (speech_.opened_)
+        realSpeech_->open(speech_.siteName_, speech_.appName_);
+    if (speech_.speed_)
+        realSpeech_->setSpeed(*speech_.speed_);
+    if (speech_.enabled_)
+        realSpeech_->setEnabled(*speech_.enabled_);
+    return true;
 }
 
 void MediaServices::DeferredSound::play(const QString& wavePath) {

@@ -21,10 +21,6 @@ public:
     // Whether the module has been loaded (false before first use, and when it is missing).
     bool loaded() const { return realSound_ != nullptr; }
 
-    // The folders a program in programFolder looks in: beside itself, then the installed
-    // library folder.
-    static QStringList foldersFor(const QString& programFolder);
-
 private:
     class DeferredSound final : public Sound {
     public:

@@ -1,10 +1,13 @@
 #include "windows/mainwindow.h"
 
 #include "module1.h"
+#include "services/clock.h"
 #include "services/messageboxes.h"
+#include "services/modules.h"
 #include "services/platform.h"
 #include "services/speech.h"
 #include "settings/settingsfile.h"
+#include "statisticscontext.h"
 #include "windows/colours.h"
 #include "windows/endoflessondialog.h"
 #include "windows/layoutmath.h"
@@ -16,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -37,8 +41,10 @@
 #include "new.xpm"
 #include "open.xpm"
 #include "repeat.xpm"
+#include "review.xpm"
 #include "settings.xpm"
 #include "speak.xpm"
+#include "statistics.xpm"
 
 namespace {
 
@@ -70,6 +76,8 @@ const ToolButton ToolButtons[] = {
     {u"朗读", speak_xpm, u"朗读(S)", Command::ReadAloud},
     {u"帮助", help_xpm, u"帮助(H)", Command::Help},
     {u"设置", settings_xpm, u"设置(C)", Command::OpenSettings},
+    {u"今日复习", review_xpm, u"今日复习(D)", Command::ReviewDue},
+    {u"学习统计", statistics_xpm, u"学习统计(G)", Command::ShowStatistics},
 };
 
 // The keys of the main window; 13 is Enter. Letters in either case.
@@ -87,6 +95,10 @@ std::optional<Command> commandForKey(char16_t key) {
         return Command::OpenEditor;
     case u'C':
         return Command::OpenSettings;
+    case u'D':
+        return Command::ReviewDue;
+    case u'G':
+        return Command::ShowStatistics;
     case u'O':
         return Command::ChooseLessons;
     case u'T':
@@ -508,6 +520,30 @@ void frmMain::showSettings() {
                 });
     }
     bringForward(settings_);
+}
+
+void frmMain::showStatistics() {
+    // Drawn anew each time, so that it shows the answers just given.
+    if (statistics_)
+        statistics_->close();
+    using CreateStatistics = QWidget* (*)(const StatisticsContext&);
+    const auto create = reinterpret_cast<CreateStatistics>(
+        moduleEntry(moduleFolders(QCoreApplication::applicationDirPath()),
+                    QStringLiteral("vokarin-statistics"), "vokarinCreateStatistics"));
+    if (!create) {
+        platform_.messages.ok(QStringLiteral("找不到学习统计模块（vokarin-statistics.so），"
+                                             "无法显示学习统计。"));
+        return;
+    }
+    StatisticsContext context;
+    context.databasePath = QDir(module_.AppFolder).filePath(QStringLiteral("vokarin.db"));
+    context.lessonFolder = module_.lessonFolder();
+    context.messages = &platform_.messages;
+    context.files = &platform_.files;
+    context.now = platform_.clock.epochMs();
+    statistics_ = create(context); // outlives a closed main window
+    statistics_->setAttribute(Qt::WA_DeleteOnClose);
+    bringForward(statistics_);
 }
 
 void frmMain::applyColours() {

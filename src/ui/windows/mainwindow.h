@@ -61,6 +61,7 @@ public:
     // The word-file editor and the settings dialog; showing an open one raises it.
     void showEditor() override;
     void showSettings() override;
+    void showStatistics() override;
 
     QColor backColor() const;
     QString statusText() const;
@@ -114,6 +115,7 @@ private:
     QPointer<Form3> endOfLesson_;
     QPointer<Form1> editor_;
     QPointer<Form2> settings_;
+    QPointer<QWidget> statistics_;
     QObject* pressedLabel_ = nullptr;
     bool startedUp_ = false;
 };

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "history/grading.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One judged answer, as the drill saw it. Times are milliseconds since the Unix epoch (UTC).
+struct AnswerRecord final {
+    qint64 answeredAt = 0;
+    QString lesson;  // relative to the lesson folder
+    QString english; // as in the file
+    QString chinese;
+    bool chineseAsked = false; // the question was the Chinese ("zh-en")
+    AnswerFacts facts;
+};
+
+// One run of a selection, from its first question to its end-of-run report.
+struct SessionRecord final {
+    qint64 startedAt = 0;
+    qint64 endedAt = 0;
+    qint32 minutes = 0; // as the end-of-run report counts them
+    QStringList lessonFiles;
+};
+
+// A word whose review is due.
+struct DueWord final {
+    QString english;
+    QString chinese;
+    qint64 due = 0;
+};
+
+// The learner's history across days: every answer, each word's memory and its due day. It
+// never stops the drill: when it cannot be kept, the learner is told once and the drill goes on.
+class History {
+public:
+    virtual ~History() = default;
+    virtual void recordAnswer(const AnswerRecord& answer) = 0;
+    virtual void recordSession(const SessionRecord& session) = 0;
+    // Due at or before now, most overdue first, at most limit of them.
+    virtual QList<DueWord> dueWords(qint64 now, int limit) = 0;
+    virtual qint32 dueCount(qint64 now) = 0;
+    // The earliest due time after now, if any word has one.
+    virtual std::optional<qint64> nextDue(qint64 now) = 0;
+};

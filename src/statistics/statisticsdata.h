@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QTimeZone>
+
+class QSqlDatabase;
+
+// What the statistics window shows, read from the history database. Days are the learner's
+// days: they begin at midnight in the given time zone.
+class StatisticsData final {
+public:
+    StatisticsData(QSqlDatabase& db, const QTimeZone& zone);
+
+    struct Day final {
+        QDate date;
+        qint32 minutes = 0;
+        qint32 answers = 0;
+        qint32 correct = 0;
+    };
+    // One entry for each of the days from first to last. Answers may be limited to a direction
+    // ("en-zh", "zh-en") and a mode ("choice", "typing", "listening"); empty means all.
+    QList<Day> days(QDate first, QDate last, const QString& direction = {},
+                    const QString& mode = {}) const;
+
+    struct States final {
+        qint32 fresh = 0;    // reviewed once
+        qint32 learning = 0; // reviewed more often, remembered for less than three weeks
+        qint32 known = 0;    // remembered for three weeks or more
+    };
+    States states() const;
+
+    // Words falling due on each of the days from first on (count entries); those overdue
+    // before first count on first.
+    QList<qint32> dueForecast(QDate first, int count) const;
+
+    struct HardWord final {
+        QString english;
+        QString chinese;
+        qint32 lapses = 0;
+        qint32 answers = 0;
+        qint32 correct = 0;
+    };
+    // Most lapses first, then lowest accuracy.
+    QList<HardWord> hardestWords(int count) const;
+
+    // Every answer as CSV (RFC 4180, UTF-8 with a byte-order mark so that spreadsheets read
+    // the Chinese), times in the learner's zone.
+    QByteArray answersCsv() const;
+
+private:
+    qint64 startOf(QDate date) const;
+
+    QSqlDatabase& db_;
+    QTimeZone zone_;
+};

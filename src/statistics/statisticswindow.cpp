@@ -1,0 +1,300 @@
+#include "statisticswindow.h"
+
+#include "lessons/lessonfile.h"
+#include "services/filedialogs.h"
+#include "services/messageboxes.h"
+#include "statisticsdata.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QUuid>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace {
+
+constexpr int Weeks = 12;
+constexpr int ForecastDays = 30;
+constexpr int HardWordCount = 20;
+
+QChartView* chartView(QChart* chart) {
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(360, 240);
+    return view;
+}
+
+// Day labels for a category axis: the date every seventh day, blank between.
+QStringList dayLabels(const QList<StatisticsData::Day>& days) {
+    QStringList labels;
+    for (qsizetype i = 0; i < days.size(); ++i)
+        labels << (i % 7 == 0 ? days[i].date.toString(QStringLiteral("M/d"))
+                              : QString(int(i % 7), QChar(u' ')));
+    return labels;
+}
+
+QValueAxis* valueAxis(const QString& title, double top) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setRange(0, qMax(1.0, top));
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->applyNiceNumbers();
+    return axis;
+}
+
+} // namespace
+
+StatisticsWindow::StatisticsWindow(const StatisticsContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , context_(context)
+    , connection_(QStringLiteral("vokarin-statistics-") + QUuid::createUuid().toString()) {
+    setObjectName(QStringLiteral("frmStatistics"));
+    setWindowTitle(QStringLiteral("学习统计"));
+    const qint64 now = context_.now ? context_.now : QDateTime::currentMSecsSinceEpoch();
+    today_ = QDateTime::fromMSecsSinceEpoch(now, context_.zone).date();
+
+    db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db_.setDatabaseName(context_.databasePath);
+    db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    const bool opened = QFileInfo::exists(context_.databasePath) && db_.open();
+    data_ = std::make_unique<StatisticsData>(db_, context_.zone);
+
+    auto* tabs = new QTabWidget;
+    tabs->addTab(practicePage(), QStringLiteral("练习时间"));
+    tabs->addTab(answersPage(), QStringLiteral("答题与正确率"));
+    tabs->addTab(wordsPage(), QStringLiteral("单词状态与到期"));
+    tabs->addTab(hardWordsPage(), QStringLiteral("最难的单词"));
+    auto* layout = new QVBoxLayout(this);
+    if (!opened)
+        layout->addWidget(
+            new QLabel(QStringLiteral("还没有学习记录：答过题以后，这里就有统计了。")));
+    layout->addWidget(tabs);
+    resize(720, 480);
+}
+
+StatisticsWindow::~StatisticsWindow() {
+    data_.reset();
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+QWidget* StatisticsWindow::practicePage() {
+    const auto days = data_->days(today_.addDays(-Weeks * 7 + 1), today_);
+    auto* set = new QBarSet(QStringLiteral("练习分钟"));
+    int most = 0, total = 0;
+    for (const auto& day : days) {
+        *set << day.minutes;
+        most = qMax(most, day.minutes);
+        total += day.minutes;
+    }
+    auto* series = new QBarSeries;
+    series->append(set);
+    series->setBarWidth(0.9);
+    auto* chart = new QChart;
+    chart->addSeries(series);
+    chart->setTitle(QStringLiteral("最近 %1 周每天的练习时间（共 %2 分钟）").arg(Weeks).arg(total));
+    auto* x = new QBarCategoryAxis;
+    x->append(dayLabels(days));
+    chart->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    auto* y = valueAxis(QStringLiteral("分钟"), most);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+    return chartView(chart);
+}
+
+QWidget* StatisticsWindow::answersPage() {
+    auto* page = new QWidget;
+    direction_ = new QComboBox;
+    direction_->addItem(QStringLiteral("两个方向"), QString());
+    direction_->addItem(QStringLiteral("英译汉"), QStringLiteral("en-zh"));
+    direction_->addItem(QStringLiteral("汉译英"), QStringLiteral("zh-en"));
+    mode_ = new QComboBox;
+    mode_->addItem(QStringLiteral("所有答题方式"), QString());
+    mode_->addItem(QStringLiteral("选择"), QStringLiteral("choice"));
+    mode_->addItem(QStringLiteral("输入"), QStringLiteral("typing"));
+    mode_->addItem(QStringLiteral("听力"), QStringLiteral("listening"));
+    answersView_ = chartView(new QChart);
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(new QLabel(QStringLiteral("方向：")));
+    choices->addWidget(direction_);
+    choices->addWidget(new QLabel(QStringLiteral("答题方式：")));
+    choices->addWidget(mode_);
+    choices->addStretch();
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(choices);
+    layout->addWidget(answersView_);
+    connect(direction_, &QComboBox::currentIndexChanged, this, &StatisticsWindow::showAnswers);
+    connect(mode_, &QComboBox::currentIndexChanged, this, &StatisticsWindow::showAnswers);
+    showAnswers();
+    return page;
+}
+
+void StatisticsWindow::showAnswers() {
+    const auto days =
+        data_->days(today_.addDays(-Weeks * 7 + 1), today_, direction_->currentData().toString(),
+                    mode_->currentData().toString());
+    auto* answered = new QBarSet(QStringLiteral("答题数"));
+    auto* accuracy = new QLineSeries;
+    accuracy->setName(QStringLiteral("正确率 %"));
+    int most = 0;
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        *answered << days[i].answers;
+        most = qMax(most, days[i].answers);
+        if (days[i].answers > 0)
+            accuracy->append(double(i), 100.0 * days[i].correct / days[i].answers);
+    }
+    auto* bars = new QBarSeries;
+    bars->append(answered);
+    bars->setBarWidth(0.9);
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("最近 %1 周每天的答题数和正确率").arg(Weeks));
+    chart->addSeries(bars);
+    chart->addSeries(accuracy);
+    auto* x = new QBarCategoryAxis;
+    x->append(dayLabels(days));
+    chart->addAxis(x, Qt::AlignBottom);
+    bars->attachAxis(x);
+    accuracy->attachAxis(x);
+    auto* count = valueAxis(QStringLiteral("答题数"), most);
+    chart->addAxis(count, Qt::AlignLeft);
+    bars->attachAxis(count);
+    auto* percent = valueAxis(QStringLiteral("正确率 %"), 100);
+    percent->setRange(0, 100);
+    chart->addAxis(percent, Qt::AlignRight);
+    accuracy->attachAxis(percent);
+    QChart* old = answersView_->chart();
+    answersView_->setChart(chart);
+    delete old;
+}
+
+QWidget* StatisticsWindow::wordsPage() {
+    const StatisticsData::States states = data_->states();
+    auto* pie = new QPieSeries;
+    pie->append(QStringLiteral("新学 %1").arg(states.fresh), states.fresh);
+    pie->append(QStringLiteral("学习中 %1").arg(states.learning), states.learning);
+    pie->append(QStringLiteral("已巩固 %1").arg(states.known), states.known);
+    auto* stateChart = new QChart;
+    stateChart->setTitle(QStringLiteral("单词状态"));
+    stateChart->addSeries(pie);
+
+    const QList<qint32> due = data_->dueForecast(today_, ForecastDays);
+    auto* set = new QBarSet(QStringLiteral("到期单词"));
+    QStringList labels;
+    int most = 0;
+    for (int i = 0; i < due.size(); ++i) {
+        *set << due[i];
+        most = qMax(most, due[i]);
+        labels << (i % 5 == 0 ? today_.addDays(i).toString(QStringLiteral("M/d"))
+                              : QString(i % 5, QChar(u' ')));
+    }
+    auto* series = new QBarSeries;
+    series->append(set);
+    auto* forecast = new QChart;
+    forecast->setTitle(
+        QStringLiteral("今后 %1 天每天到期的单词（今天含已过期的）").arg(ForecastDays));
+    forecast->addSeries(series);
+    auto* x = new QBarCategoryAxis;
+    x->append(labels);
+    forecast->addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    auto* y = valueAxis(QStringLiteral("单词"), most);
+    forecast->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+
+    auto* page = new QWidget;
+    auto* layout = new QHBoxLayout(page);
+    layout->addWidget(chartView(stateChart), 2);
+    layout->addWidget(chartView(forecast), 3);
+    return page;
+}
+
+QWidget* StatisticsWindow::hardWordsPage() {
+    const auto words = data_->hardestWords(HardWordCount);
+    hardWords_ = new QTableWidget(int(words.size()), 4);
+    hardWords_->setObjectName(QStringLiteral("hardWords"));
+    hardWords_->setHorizontalHeaderLabels({QStringLiteral("单词"), QStringLiteral("汉语"),
+                                           QStringLiteral("遗忘次数"), QStringLiteral("正确率")});
+    hardWords_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    hardWords_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    for (int row = 0; row < words.size(); ++row) {
+        const auto& w = words[row];
+        const QString accuracy = w.answers ? QStringLiteral("%1%").arg(100 * w.correct / w.answers)
+                                           : QStringLiteral("—");
+        const QStringList cells = {w.english, w.chinese, QString::number(w.lapses), accuracy};
+        for (int column = 0; column < cells.size(); ++column)
+            hardWords_->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    auto* save = new QPushButton(QStringLiteral("存为单词文件(&S)"));
+    save->setObjectName(QStringLiteral("saveHardWords"));
+    save->setEnabled(words.size() >= 2);
+    auto* exportCsv = new QPushButton(QStringLiteral("导出答题记录(&E)…"));
+    exportCsv->setObjectName(QStringLiteral("exportAnswers"));
+    connect(save, &QPushButton::clicked, this, [this] {
+        const QString path = saveHardestWords();
+        if (!path.isEmpty() && context_.messages)
+            context_.messages->ok(
+                QStringLiteral("已存为“%1”，可以在打开单词文件时选它来练习。").arg(path));
+    });
+    connect(exportCsv, &QPushButton::clicked, this, [this] {
+        if (!context_.files)
+            return;
+        const auto path = context_.files->saveFile(
+            {QStringLiteral("CSV 文件(*.csv)|*.csv"), QDir::homePath(),
+             QStringLiteral("vokarin-answers-%1.csv").arg(today_.toString(Qt::ISODate))});
+        if (path)
+            exportAnswers(*path);
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(save);
+    buttons->addWidget(exportCsv);
+    buttons->addStretch();
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(hardWords_);
+    layout->addLayout(buttons);
+    return page;
+}
+
+QString StatisticsWindow::saveHardestWords() {
+    QList<WordPair> pairs;
+    for (const auto& word : data_->hardestWords(HardWordCount))
+        pairs.append({word.english, word.chinese});
+    if (pairs.size() < 2)
+        return {};
+    const QString path =
+        QDir(context_.lessonFolder)
+            .filePath(
+                QStringLiteral("难词-%1.txt").arg(today_.toString(QStringLiteral("yyyyMMdd"))));
+    if (const FileResult written = writepairs(path, pairs); !written.ok()) {
+        if (context_.messages)
+            context_.messages->ok(written.description);
+        return {};
+    }
+    return path;
+}
+
+bool StatisticsWindow::exportAnswers(const QString& path) {
+    const FileResult written = writeFileAtomically(path, data_->answersCsv());
+    if (!written.ok() && context_.messages)
+        context_.messages->ok(written.description);
+    return written.ok();
+}

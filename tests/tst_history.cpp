@@ -1,0 +1,215 @@
+// The learner's history in SQLite, and the statistics read from it.
+#include "fakeplatform.h"
+#include "lessons/lessonfile.h"
+#include "sqlitehistory.h"
+#include "statisticsdata.h"
+#include "statisticswindow.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+constexpr qint64 Minute = 60 * 1000, Day = 24 * 60 * Minute;
+const qint64 Monday =
+    QDateTime(QDate(2026, 12, 7), QTime(9, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+
+AnswerRecord answer(const QString& english, qint64 at, bool correct, qint64 ms = 1500,
+                    AnswerMode mode = AnswerMode::Choice) {
+    return {at,    QStringLiteral("unit1.txt"), english, english + QStringLiteral("的意思"),
+            false, {correct, false, ms, mode}};
+}
+
+// The first value of a query on the history's file, read through a connection of its own.
+QVariant valueOf(const QString& path, const QString& sql) {
+    QVariant value;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(sql) && query.next())
+                value = query.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return value;
+}
+
+} // namespace
+
+class tst_History final : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every answer is logged; only the first of the learner's day reviews the word.
+    void recordsARun() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("vokarin.db");
+        FakeMessageBoxes messages;
+        {
+            SqliteHistory history(path, messages, QTimeZone::utc());
+            history.recordAnswer(answer("apple", Monday, false));         // Again
+            history.recordAnswer(answer("apple", Monday + Minute, true)); // logged only
+            history.recordAnswer(answer("pear", Monday, true, 1200));     // Easy
+            history.recordAnswer(answer("apple", Monday + Day, true, 3000,
+                                        AnswerMode::Typing)); // Good
+            history.recordSession({Monday, Monday + 20 * Minute, 20, {"unit1.txt", "unit2.txt"}});
+        }
+        QVERIFY(messages.shown.isEmpty());
+        QCOMPARE(valueOf(path, "PRAGMA user_version").toInt(), SqliteHistory::SchemaVersion);
+        QCOMPARE(valueOf(path, "PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 4);
+        QCOMPARE(valueOf(path, "SELECT group_concat(correct || mode || response_ms || direction"
+                               " || lesson, ' ') FROM answers")
+                     .toString(),
+                 QStringLiteral("0choice1500en-zhunit1.txt 1choice1500en-zhunit1.txt "
+                                "1choice1200en-zhunit1.txt 1typing3000en-zhunit1.txt"));
+        QCOMPARE(valueOf(path, "SELECT reps || '/' || lapses || '/' || last_review FROM words"
+                               " WHERE english = 'apple'")
+                     .toString(),
+                 QStringLiteral("2/0/%1").arg(Monday + Day));
+        // Pear's first review was Easy: due 8 days later, as the scheduler says for Easy.
+        fsrs::Memory easy = fsrs::review({}, fsrs::Grade::Easy, Monday);
+        QCOMPARE(valueOf(path, "SELECT due FROM words WHERE english = 'pear'").toLongLong(),
+                 easy.due);
+        QCOMPARE(valueOf(path, "SELECT minutes || lesson_files FROM sessions").toString(),
+                 QStringLiteral("20unit1.txt\nunit2.txt"));
+    }
+
+    // The day ends at the learner's midnight: 23:59 and 00:01 in Shanghai are two days there,
+    // one day in UTC.
+    void reviewDayFollowsTheZone_data() {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<int>("reps");
+        QTest::newRow("Asia/Shanghai") << QByteArray("Asia/Shanghai") << 2;
+        QTest::newRow("UTC") << QByteArray("UTC") << 1;
+    }
+    void reviewDayFollowsTheZone() {
+        QFETCH(QByteArray, zone);
+        QFETCH(int, reps);
+        QTemporaryDir dir;
+        FakeMessageBoxes messages;
+        const qint64 lateSunday =
+            QDateTime(QDate(2026, 12, 6), QTime(15, 59), QTimeZone::utc()).toMSecsSinceEpoch();
+        {
+            SqliteHistory history(dir.filePath("h.db"), messages, QTimeZone(zone));
+            history.recordAnswer(answer("apple", lateSunday, true));
+            history.recordAnswer(answer("apple", lateSunday + 2 * Minute, true));
+        }
+        QCOMPARE(valueOf(dir.filePath("h.db"), "SELECT reps FROM words").toInt(), reps);
+
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("s"));
+        db.setDatabaseName(dir.filePath("h.db"));
+        QVERIFY(db.open());
+        {
+            const StatisticsData data(db, QTimeZone(zone));
+            const auto days = data.days(QDate(2026, 12, 6), QDate(2026, 12, 7));
+            QCOMPARE(days[0].answers, 3 - reps);
+            QCOMPARE(days[1].answers, reps - 1);
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("s"));
+    }
+
+    void dueWordsInOrder() {
+        QTemporaryDir dir;
+        FakeMessageBoxes messages;
+        SqliteHistory history(dir.filePath("h.db"), messages, QTimeZone::utc());
+        QVERIFY(history.dueWords(Monday, 10).isEmpty());
+        QVERIFY(!history.nextDue(Monday));
+        history.recordAnswer(answer("easy", Monday, true, 1000)); // Easy: 8 days
+        history.recordAnswer(answer("again", Monday, false));     // Again: 1 day
+        history.recordAnswer(answer("good", Monday, true, 3000)); // Good: 3 days
+        QCOMPARE(history.dueCount(Monday + Day - 1), 0);
+        QCOMPARE(*history.nextDue(Monday), Monday + Day);
+        QCOMPARE(history.dueCount(Monday + Day), 1);
+        const QList<DueWord> due = history.dueWords(Monday + 30 * Day, 10);
+        QStringList order;
+        for (const DueWord& word : due)
+            order << word.english;
+        QCOMPARE(order, QStringList({"again", "good", "easy"})); // most overdue first
+        QCOMPARE(history.dueWords(Monday + 30 * Day, 2).size(), 2);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    // A file that is not a database is kept aside and a fresh one started; a history that
+    // cannot be written is told once, and answering goes on.
+    void badFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("empty file") << "empty" << true;
+        QTest::newRow("not a database") << "garbage" << true;
+        QTest::newRow("folder missing") << "missing" << false;
+        QTest::newRow("a folder in its place") << "folder" << false;
+    }
+    void badFiles() {
+        QFETCH(QString, kind);
+        QFETCH(bool, recorded);
+        QTemporaryDir dir;
+        QString path = dir.filePath("vokarin.db");
+        const QByteArray junk = garbage(5000, 3);
+        if (kind == "empty")
+            putFile(dir, "vokarin.db", {});
+        if (kind == "garbage")
+            putFile(dir, "vokarin.db", junk);
+        if (kind == "missing")
+            path = dir.filePath("gone/vokarin.db");
+        if (kind == "folder")
+            QDir(dir.path()).mkdir("vokarin.db");
+        FakeMessageBoxes messages;
+        {
+            SqliteHistory history(path, messages, QTimeZone::utc());
+            for (int i = 0; i < 3; ++i)
+                history.recordAnswer(answer("apple", Monday + i * Minute, true));
+            QCOMPARE(history.dueCount(Monday + 30 * Day), recorded ? 1 : 0);
+        }
+        QCOMPARE(messages.shown.size(), kind == "empty" ? 0 : 1);
+        if (recorded)
+            QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 3);
+        const QStringList aside = QDir(dir.path()).entryList({"vokarin.db.corrupt-*"});
+        QCOMPARE(aside.size(), kind == "garbage" ? 1 : 0);
+        if (kind == "garbage") {
+            QCOMPARE(fileBytes(dir.filePath(aside[0])), junk);
+            QVERIFY(messages.shown[0].contains("已损坏"));
+        }
+    }
+
+    // The hardest words (most lapses, then lowest accuracy) saved as a lesson, read back.
+    void hardestWordsBecomeALesson() {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir("lesson");
+        FakeMessageBoxes messages;
+        {
+            SqliteHistory history(dir.filePath("vokarin.db"), messages, QTimeZone::utc());
+            for (int day = 0; day < 3; ++day) {
+                history.recordAnswer(answer("lapsing", Monday + day * Day, day == 0)); // 2 lapses
+                history.recordAnswer(answer("shaky", Monday + day * Day, day != 1));   // 1 lapse
+                history.recordAnswer(answer("solid", Monday + day * Day, true));
+            }
+            history.recordAnswer(answer("solid", Monday + 2 * Day + Minute, false)); // logged
+        }
+        StatisticsWindow window({dir.filePath("vokarin.db"), dir.filePath("lesson"), &messages,
+                                 nullptr, QTimeZone::utc(), Monday + 3 * Day});
+        const QString path = window.saveHardestWords();
+        QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("难词-20261210.txt"));
+        Pairs read;
+        QVERIFY(readpairs(path, 3, [&](QStringView w, QStringView m) {
+                    read.append({w.toString(), m.toString()});
+                    return true;
+                }).ok());
+        QCOMPARE(read, (Pairs{{"lapsing", "lapsing的意思"},
+                              {"shaky", "shaky的意思"},
+                              {"solid", "solid的意思"}}));
+        QVERIFY(messages.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_History)
+#include "tst_history.moc"
