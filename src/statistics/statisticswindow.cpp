@@ -5,6 +5,7 @@
 #include "services/messageboxes.h"
 #include "statisticsdata.h"
 
+#include <QAreaSeries>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -12,6 +13,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -41,22 +43,30 @@ QChartView* chartView(QChart* chart) {
     return view;
 }
 
-// Day labels for a category axis: the date every seventh day, blank between.
-QStringList dayLabels(const QList<StatisticsData::Day>& days) {
-    QStringList labels;
-    for (qsizetype i = 0; i < days.size(); ++i)
-        labels << (i % 7 == 0 ? days[i].date.toString(QStringLiteral("M/d"))
-                              : QString(int(i % 7), QChar(u' ')));
-    return labels;
-}
-
+// Whole numbers from 0, in five steps of a round size.
 QValueAxis* valueAxis(const QString& title, double top) {
+    double step = 1;
+    while (step * 5 < top)
+        step *= (QString::number(step).startsWith(u'2') ? 2.5 : 2);
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setRange(0, qMax(1.0, top));
+    axis->setRange(0, step * 5);
+    axis->setTickCount(6);
     axis->setLabelFormat(QStringLiteral("%d"));
-    axis->applyNiceNumbers();
     return axis;
+}
+
+// The days of the last twelve weeks along the bottom, a label each week.
+QDateTimeAxis* daysAxis(QDate first, QDate last, const QTimeZone& zone) {
+    auto* axis = new QDateTimeAxis;
+    axis->setFormat(QStringLiteral("M/d"));
+    axis->setRange(QDateTime(first, QTime(0, 0), zone), QDateTime(last, QTime(0, 0), zone));
+    axis->setTickCount(int(first.daysTo(last) / 7) + 1);
+    return axis;
+}
+
+qreal dayPoint(QDate date, const QTimeZone& zone) {
+    return qreal(QDateTime(date, QTime(0, 0), zone).toMSecsSinceEpoch());
 }
 
 } // namespace
@@ -97,27 +107,26 @@ StatisticsWindow::~StatisticsWindow() {
 }
 
 QWidget* StatisticsWindow::practicePage() {
-    const auto days = data_->days(today_.addDays(-Weeks * 7 + 1), today_);
-    auto* set = new QBarSet(QStringLiteral("练习分钟"));
+    const QDate first = today_.addDays(-Weeks * 7 + 1);
+    const auto days = data_->days(first, today_);
+    auto* minutes = new QLineSeries;
     int most = 0, total = 0;
     for (const auto& day : days) {
-        *set << day.minutes;
+        minutes->append(dayPoint(day.date, context_.zone), day.minutes);
         most = qMax(most, day.minutes);
         total += day.minutes;
     }
-    auto* series = new QBarSeries;
-    series->append(set);
-    series->setBarWidth(0.9);
+    auto* area = new QAreaSeries(minutes);
+    area->setName(QStringLiteral("练习分钟"));
     auto* chart = new QChart;
-    chart->addSeries(series);
+    chart->addSeries(area);
     chart->setTitle(QStringLiteral("最近 %1 周每天的练习时间（共 %2 分钟）").arg(Weeks).arg(total));
-    auto* x = new QBarCategoryAxis;
-    x->append(dayLabels(days));
+    auto* x = daysAxis(first, today_, context_.zone);
     chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
+    area->attachAxis(x);
     auto* y = valueAxis(QStringLiteral("分钟"), most);
     chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
+    area->attachAxis(y);
     return chartView(chart);
 }
 
@@ -149,36 +158,41 @@ QWidget* StatisticsWindow::answersPage() {
 }
 
 void StatisticsWindow::showAnswers() {
-    const auto days =
-        data_->days(today_.addDays(-Weeks * 7 + 1), today_, direction_->currentData().toString(),
-                    mode_->currentData().toString());
-    auto* answered = new QBarSet(QStringLiteral("答题数"));
+    const QDate first = today_.addDays(-Weeks * 7 + 1);
+    const auto days = data_->days(first, today_, direction_->currentData().toString(),
+                                  mode_->currentData().toString());
+    auto* answered = new QLineSeries;
     auto* accuracy = new QLineSeries;
     accuracy->setName(QStringLiteral("正确率 %"));
-    int most = 0;
-    for (qsizetype i = 0; i < days.size(); ++i) {
-        *answered << days[i].answers;
-        most = qMax(most, days[i].answers);
-        if (days[i].answers > 0)
-            accuracy->append(double(i), 100.0 * days[i].correct / days[i].answers);
+    accuracy->setPointsVisible(true);
+    int most = 0, total = 0, right = 0;
+    for (const auto& day : days) {
+        const qreal x = dayPoint(day.date, context_.zone);
+        answered->append(x, day.answers);
+        most = qMax(most, day.answers);
+        total += day.answers;
+        right += day.correct;
+        if (day.answers > 0)
+            accuracy->append(x, 100.0 * day.correct / day.answers);
     }
-    auto* bars = new QBarSeries;
-    bars->append(answered);
-    bars->setBarWidth(0.9);
+    auto* area = new QAreaSeries(answered);
+    area->setName(QStringLiteral("答题数"));
+    area->setOpacity(0.6);
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("最近 %1 周每天的答题数和正确率").arg(Weeks));
-    chart->addSeries(bars);
+    chart->setTitle(QStringLiteral("最近 %1 周每天的答题数和正确率（共 %2 题，答对 %3%）")
+                        .arg(Weeks)
+                        .arg(total)
+                        .arg(total ? 100 * right / total : 0));
+    chart->addSeries(area);
     chart->addSeries(accuracy);
-    auto* x = new QBarCategoryAxis;
-    x->append(dayLabels(days));
+    auto* x = daysAxis(first, today_, context_.zone);
     chart->addAxis(x, Qt::AlignBottom);
-    bars->attachAxis(x);
+    area->attachAxis(x);
     accuracy->attachAxis(x);
     auto* count = valueAxis(QStringLiteral("答题数"), most);
     chart->addAxis(count, Qt::AlignLeft);
-    bars->attachAxis(count);
+    area->attachAxis(count);
     auto* percent = valueAxis(QStringLiteral("正确率 %"), 100);
-    percent->setRange(0, 100);
     chart->addAxis(percent, Qt::AlignRight);
     accuracy->attachAxis(percent);
     QChart* old = answersView_->chart();
@@ -203,8 +217,7 @@ QWidget* StatisticsWindow::wordsPage() {
     for (int i = 0; i < due.size(); ++i) {
         *set << due[i];
         most = qMax(most, due[i]);
-        labels << (i % 5 == 0 ? today_.addDays(i).toString(QStringLiteral("M/d"))
-                              : QString(i % 5, QChar(u' ')));
+        labels << today_.addDays(i).toString(QStringLiteral("M/d"));
     }
     auto* series = new QBarSeries;
     series->append(set);
@@ -214,6 +227,7 @@ QWidget* StatisticsWindow::wordsPage() {
     forecast->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(labels);
+    x->setLabelsAngle(-90);
     forecast->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = valueAxis(QStringLiteral("单词"), most);

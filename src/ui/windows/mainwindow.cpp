@@ -14,6 +14,7 @@
 #include "windows/lessonchooser.h"
 #include "windows/settingsdialog.h"
 #include "windows/twips.h"
+#include "windows/windowscaffold.h"
 #include "windows/wordfileeditor.h"
 
 #include <QAction>
@@ -543,6 +544,9 @@ void frmMain::showStatistics() {
     context.now = platform_.clock.epochMs();
     statistics_ = create(context); // outlives a closed main window
     statistics_->setAttribute(Qt::WA_DeleteOnClose);
+    // Above the main window, which stays on top while a lesson runs.
+    statistics_->setWindowFlag(Qt::WindowStaysOnTopHint);
+    centreOnScreen(statistics_);
     bringForward(statistics_);
 }
 
