@@ -357,6 +357,15 @@ private slots:
         QCOMPARE(sessions[0].startedAt, started);
         QCOMPARE(sessions[0].endedAt, started + 60000);
         QCOMPARE(sessions[0].lessonFiles, QStringList({"a.txt", "b.txt"}));
+
+        // Closed in the middle of a run, the run is kept too, once.
+        h.engine().onceMore();
+        h.fakes.clock.time = h.fakes.clock.time.addSecs(5 * 60);
+        h.engine().mainWindowClosing();
+        QCOMPARE(sessions.size(), 2);
+        QCOMPARE(sessions[1].minutes, 5);
+        h.engine().mainWindowClosing();
+        QCOMPARE(sessions.size(), 2);
     }
 
     // D drills exactly the words due now, from every lesson; with none due it says when.

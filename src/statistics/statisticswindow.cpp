@@ -124,7 +124,7 @@ QWidget* StatisticsWindow::practicePage() {
     auto* x = daysAxis(first, today_, context_.zone);
     chart->addAxis(x, Qt::AlignBottom);
     area->attachAxis(x);
-    auto* y = valueAxis(QStringLiteral("分钟"), most);
+    auto* y = valueAxis(QString(), most);
     chart->addAxis(y, Qt::AlignLeft);
     area->attachAxis(y);
     return chartView(chart);
@@ -212,25 +212,26 @@ QWidget* StatisticsWindow::wordsPage() {
 
     const QList<qint32> due = data_->dueForecast(today_, ForecastDays);
     auto* set = new QBarSet(QStringLiteral("到期单词"));
-    QStringList labels;
     int most = 0;
-    for (int i = 0; i < due.size(); ++i) {
-        *set << due[i];
-        most = qMax(most, due[i]);
-        labels << today_.addDays(i).toString(QStringLiteral("M/d"));
+    for (const qint32 words : due) {
+        *set << words;
+        most = qMax(most, words);
     }
     auto* series = new QBarSeries;
     series->append(set);
     auto* forecast = new QChart;
     forecast->setTitle(
-        QStringLiteral("今后 %1 天每天到期的单词（今天含已过期的）").arg(ForecastDays));
+        QStringLiteral("今后 %1 天每天到期的单词（0 为今天，含已过期的）").arg(ForecastDays));
     forecast->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    x->setLabelsAngle(-90);
+    auto* x = new QValueAxis;
+    x->setRange(-0.5, ForecastDays - 0.5);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    x->setTickInterval(5);
+    x->setLabelFormat(QStringLiteral("%d"));
     forecast->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
-    auto* y = valueAxis(QStringLiteral("单词"), most);
+    auto* y = valueAxis(QString(), most);
     forecast->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
 

@@ -142,6 +142,9 @@ void DrillEngine::autoBrowseTick() {
 void DrillEngine::mainWindowClosing() {
     if (notebook_.unsaved() > 0 && notebook_.count() > 1)
         savescb();
+    // A run left unfinished is a run all the same.
+    if (questionOpen_ && !ReviewingNotebook && !runRecorded_)
+        recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()));
 }
 
 void DrillEngine::onceMore() {
@@ -248,6 +251,7 @@ void DrillEngine::打开() {
     if (module_.CurrentFileIndex == 0) {
         module_.PracticeStart = platform_.clock.now();
         runStartedAt_ = platform_.clock.epochMs();
+        runRecorded_ = false;
     }
     showTypingBoxWhenTyping();
     clearScreen();
@@ -450,11 +454,7 @@ void DrillEngine::fileFinished() {
     if (notebook_.count() > 1)
         savescb();
     jstime();
-    QStringList files;
-    for (const QString& file : std::as_const(module_.SelectedFiles))
-        files << lessonName(file);
-    platform_.history.recordSession(
-        {runStartedAt_, platform_.clock.epochMs(), module_.PracticeMinutes, files});
+    recordSession(module_.PracticeMinutes);
     showDueHint();
     view_.showEndOfLessonDialog();
 }
@@ -540,6 +540,14 @@ void DrillEngine::answerTyped(const QString& text) {
 
 QString DrillEngine::lessonName(const QString& path) const {
     return QDir(module_.lessonFolder()).relativeFilePath(path);
+}
+
+void DrillEngine::recordSession(qint32 minutes) {
+    runRecorded_ = true;
+    QStringList files;
+    for (const QString& file : std::as_const(module_.SelectedFiles))
+        files << lessonName(file);
+    platform_.history.recordSession({runStartedAt_, platform_.clock.epochMs(), minutes, files});
 }
 
 void DrillEngine::recordAnswer(bool correct) {

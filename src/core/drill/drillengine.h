@@ -109,6 +109,7 @@ public:
 private:
     QString lessonName(const QString& path) const;
     void recordAnswer(bool correct);
+    void recordSession(qint32 minutes);
     // The two sides of a row, the direction applied.
     QStringView questionOf(qint32 number) const;
     QStringView answerOf(qint32 number) const;
@@ -148,9 +149,10 @@ private:
 
     bool questionOpen_ = false;
     bool loading_ = false;
-    qint64 askedAt_ = 0;      // when the open question was shown, epoch ms
-    bool revealed_ = false;   // its answer has been shown
-    qint64 runStartedAt_ = 0; // the selection's first question, epoch ms
+    qint64 askedAt_ = 0;       // when the open question was shown, epoch ms
+    bool revealed_ = false;    // its answer has been shown
+    qint64 runStartedAt_ = 0;  // the selection's first question, epoch ms
+    bool runRecorded_ = false; // its session is in the history
     qint64 loadAsideBytes_ = LoadAsideBytes;
     QString shownQuestion_;
     std::array<QString, 6> shownChoices_;            // 1 to 5
