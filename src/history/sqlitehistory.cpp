@@ -43,7 +43,9 @@ const char* const Schema[] = {
     " answered_at INTEGER NOT NULL, lesson TEXT NOT NULL, english TEXT NOT NULL,"
     " chinese TEXT NOT NULL, direction TEXT NOT NULL, mode TEXT NOT NULL,"
     " correct INTEGER NOT NULL, response_ms INTEGER NOT NULL)",
-    "CREATE INDEX answers_by_time ON answers(answered_at)",
+    // Both cover what the statistics read: answers per day, and per word.
+    "CREATE INDEX answers_by_time ON answers(answered_at, direction, mode, correct)",
+    "CREATE INDEX answers_by_word ON answers(english, chinese, correct)",
     "CREATE TABLE words ("
     " english TEXT NOT NULL, chinese TEXT NOT NULL, state INTEGER NOT NULL,"
     " stability REAL NOT NULL, difficulty REAL NOT NULL, due INTEGER NOT NULL,"

@@ -39,20 +39,27 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
     };
     const qint64 from = startOf(first), to = startOf(last.addDays(1));
 
+    // Counted by quarter hours in SQL: every zone's offset from UTC is whole quarter hours,
+    // so a quarter hour always lies within one of the learner's days.
+    constexpr qint64 Quarter = 15 * 60 * 1000;
     QSqlQuery answers(db_);
-    answers.prepare(QStringLiteral(
-        "SELECT answered_at, correct FROM answers WHERE answered_at >= ? AND answered_at < ?"
-        " AND (coalesce(?, '') = '' OR direction = ?) AND (coalesce(?, '') = '' OR mode = ?)"));
+    answers.prepare(
+        QStringLiteral(
+            "SELECT answered_at / %1, count(*), sum(correct) FROM answers"
+            " WHERE answered_at >= ? AND answered_at < ?"
+            " AND (coalesce(?, '') = '' OR direction = ?) AND (coalesce(?, '') = '' OR mode = ?)"
+            " GROUP BY 1")
+            .arg(Quarter));
     for (const QVariant& v : {QVariant(from), QVariant(to), QVariant(direction),
                               QVariant(direction), QVariant(mode), QVariant(mode)})
         answers.addBindValue(v);
     answers.setForwardOnly(true);
     if (answers.exec())
         while (answers.next()) {
-            const qint64 i = indexOf(answers.value(0).toLongLong());
+            const qint64 i = indexOf(answers.value(0).toLongLong() * Quarter);
             if (i >= 0 && i < out.size()) {
-                ++out[i].answers;
-                out[i].correct += answers.value(1).toInt();
+                out[i].answers += answers.value(1).toInt();
+                out[i].correct += answers.value(2).toInt();
             }
         }
 
@@ -105,12 +112,12 @@ QList<StatisticsData::HardWord> StatisticsData::hardestWords(int count) const {
     QList<HardWord> words;
     QSqlQuery query(db_);
     query.prepare(QStringLiteral(
-        "SELECT w.english, w.chinese, w.lapses, count(a.rowid), coalesce(sum(a.correct), 0)"
-        " FROM words w LEFT JOIN answers a ON a.english = w.english AND a.chinese = w.chinese"
-        " GROUP BY w.rowid"
-        " ORDER BY w.lapses DESC,"
-        " CAST(coalesce(sum(a.correct), 0) AS REAL) / max(count(a.rowid), 1), w.english"
-        " LIMIT ?"));
+        "SELECT w.english, w.chinese, w.lapses, coalesce(a.n, 0), coalesce(a.c, 0)"
+        " FROM words w LEFT JOIN (SELECT english, chinese, count(*) AS n, sum(correct) AS c"
+        " FROM answers GROUP BY english, chinese) a"
+        " ON a.english = w.english AND a.chinese = w.chinese"
+        " ORDER BY w.lapses DESC, CAST(coalesce(a.c, 0) AS REAL) / max(coalesce(a.n, 0), 1),"
+        " w.english LIMIT ?"));
     query.addBindValue(count);
     if (query.exec())
         while (query.next())

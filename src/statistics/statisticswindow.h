@@ -1,6 +1,7 @@
 #pragma once
 
 #include "statisticscontext.h"
+#include "statisticsdata.h"
 
 #include <QDate>
 #include <QSqlDatabase>
@@ -11,7 +12,6 @@
 class QChartView;
 class QComboBox;
 class QTableWidget;
-class StatisticsData;
 
 // "学习统计": practice minutes per day over the last twelve weeks, answers and accuracy per
 // day, words by state with the reviews due in the next 30 days, and the 20 hardest words,
@@ -40,6 +40,8 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<StatisticsData> data_;
     QDate today_;
+    QList<StatisticsData::Day> allDays_; // the last twelve weeks, every answer
+
     QChartView* answersView_ = nullptr;
     QComboBox* direction_ = nullptr;
     QComboBox* mode_ = nullptr;
