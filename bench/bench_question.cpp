@@ -26,6 +26,29 @@ long residentKiB() {
     return -1;
 }
 
+// A generated lesson of the given size in folder: "word1","意思1" and so on.
+QString generatedLesson(const QTemporaryDir& dir, int words) {
+    QList<WordPair> pairs;
+    for (int i = 0; i < words; ++i)
+        pairs.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
+    const QString path = dir.filePath("lesson.txt");
+    return writepairs(path, pairs).ok() ? path : QString();
+}
+
+// The main window on fakes, shown, with one lesson file chosen.
+struct ShownWindow {
+    ShownWindow(const QTemporaryDir& dir, const QString& lesson)
+        : module(dir.path()) {
+        module.SpeechObject = &fakes.speech;
+        window.show();
+        module.SelectedFiles = {lesson};
+        module.SelectedFileCount = 1;
+    }
+    Module1 module;
+    FakePlatform fakes;
+    frmMain window{module, fakes.platform};
+};
+
 } // namespace
 
 class bench_Question final : public QObject {
@@ -42,27 +65,17 @@ private slots:
     void load() {
         QFETCH(int, words);
         QTemporaryDir dir;
-        QList<WordPair> pairs;
-        for (int i = 0; i < words; ++i)
-            pairs.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
-        const QString path = dir.filePath("lesson.txt");
-        QVERIFY(writepairs(path, pairs).ok());
-        pairs = {};
+        const QString path = generatedLesson(dir, words);
+        QVERIFY(!path.isEmpty());
         // The yardstick is the window with a two-pair lesson: the first question's fonts and
         // caches are then already there.
         const QString small = dir.filePath("small.txt");
         QVERIFY(writepairs(small, {{"one", "一"}, {"two", "二"}}).ok());
-
-        Module1 module(dir.path());
-        FakePlatform fakes;
-        module.SpeechObject = &fakes.speech;
-        frmMain window(module, fakes.platform);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        module.SelectedFiles = {small};
-        module.SelectedFileCount = 1;
+        ShownWindow shown(dir, small);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
+        frmMain& window = shown.window;
         window.engine().打开();
-        module.SelectedFiles = {path};
+        shown.module.SelectedFiles = {path};
         QList<qint64> times;
         long added = 0;
         for (int run = 0; run < 5; ++run) {
@@ -106,21 +119,13 @@ private slots:
         QFETCH(int, words);
         QFETCH(int, unfamiliarity);
         QTemporaryDir dir;
-        QList<WordPair> pairs;
-        for (int i = 0; i < words; ++i)
-            pairs.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
-        const QString path = dir.filePath("lesson.txt");
-        QVERIFY(writepairs(path, pairs).ok());
-
-        Module1 module(dir.path());
-        FakePlatform fakes;
-        module.SpeechObject = &fakes.speech;
-        frmMain window(module, fakes.platform);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        module.SelectedFiles = {path};
-        module.SelectedFileCount = 1;
-        module.Settings.InitialUnfamiliarity = unfamiliarity;
+        const QString path = generatedLesson(dir, words);
+        QVERIFY(!path.isEmpty());
+        ShownWindow shown(dir, path);
+        QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
+        frmMain& window = shown.window;
+        FakePlatform& fakes = shown.fakes;
+        shown.module.Settings.InitialUnfamiliarity = unfamiliarity;
         window.engine().打开();
 
         QRandomGenerator generator(1);
