@@ -63,18 +63,19 @@ struct BoxPresser {
 QStringList statesWhile(QtSpeech& speech, const std::function<void()>& act, int spoken,
                         int timeoutMs = 15000) {
     QStringList states;
-    QObject::connect(speech.engine(), &QTextToSpeech::stateChanged, [&](QTextToSpeech::State s) {
-        states << (s == QTextToSpeech::Speaking ? "Speaking"
-                   : s == QTextToSpeech::Ready  ? "Ready"
-                                                : "Other");
-    });
+    const QMetaObject::Connection listening = QObject::connect(
+        speech.engine(), &QTextToSpeech::stateChanged, [&](QTextToSpeech::State s) {
+            states << (s == QTextToSpeech::Speaking ? "Speaking"
+                       : s == QTextToSpeech::Ready  ? "Ready"
+                                                    : "Other");
+        });
     act();
     QElapsedTimer timer;
     timer.start();
     while (states.count("Ready") < spoken && timer.elapsed() < timeoutMs)
         QTest::qWait(20);
-    QTest::qWait(300); // anything more would show up here
-    QObject::disconnect(speech.engine(), nullptr, nullptr, nullptr);
+    QTest::qWait(300);              // anything more would show up here
+    QObject::disconnect(listening); // the speech object's own connection stays
     return states;
 }
 

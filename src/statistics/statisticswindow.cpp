@@ -117,14 +117,15 @@ StatisticsWindow::~StatisticsWindow() {
 QWidget* StatisticsWindow::practicePage() {
     const QDate first = today_.addDays(-Weeks * 7 + 1);
     const auto& days = allDays_;
-    auto* minutes = new QLineSeries;
+    auto* area = new QAreaSeries;
+    auto* minutes = new QLineSeries(area); // the area does not own its edge
+    area->setUpperSeries(minutes);
     int most = 0, total = 0;
     for (const auto& day : days) {
         minutes->append(dayPoint(day.date, context_.zone), day.minutes);
         most = qMax(most, day.minutes);
         total += day.minutes;
     }
-    auto* area = new QAreaSeries(minutes);
     area->setName(QStringLiteral("练习分钟"));
     auto* chart = new QChart;
     chart->addSeries(area);
@@ -172,7 +173,9 @@ void StatisticsWindow::showAnswers() {
     const auto days = direction.isEmpty() && mode.isEmpty()
                           ? allDays_
                           : data_->days(first, today_, direction, mode);
-    auto* answered = new QLineSeries;
+    auto* area = new QAreaSeries;
+    auto* answered = new QLineSeries(area); // the area does not own its edge
+    area->setUpperSeries(answered);
     auto* accuracy = new QLineSeries;
     accuracy->setName(QStringLiteral("正确率 %"));
     accuracy->setPointsVisible(true);
@@ -186,7 +189,6 @@ void StatisticsWindow::showAnswers() {
         if (day.answers > 0)
             accuracy->append(x, 100.0 * day.correct / day.answers);
     }
-    auto* area = new QAreaSeries(answered);
     area->setName(QStringLiteral("答题数"));
     area->setOpacity(0.6);
     auto* chart = new QChart;
