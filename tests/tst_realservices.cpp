@@ -107,26 +107,6 @@ private slots:
         QCOMPARE(sound.lastOutcome(), QtSound::Outcome::Played);
     }
 
-    // Sound and speech come from the module the first time they are used, and from nowhere
-    // (silently) when it is missing.
-    void mediaModuleLoadsOnFirstUse_data() {
-        QTest::addColumn<bool>("present");
-        QTest::newRow("beside the program") << true;
-        QTest::newRow("missing") << false;
-    }
-    void mediaModuleLoadsOnFirstUse() {
-        QFETCH(bool, present);
-        QTemporaryDir empty;
-        MediaServices media({present ? QStringLiteral(VOKARIN_APP_DIR) : empty.path()});
-        media.speech().open({}, {});
-        media.speech().setSpeed(200);
-        media.speech().setEnabled(false); // handed on: the word below is not heard
-        QVERIFY(!media.loaded());
-        media.speech().speak(QStringLiteral("apple"), 0);
-        QCOMPARE(media.loaded(), present);
-        media.sound().play(empty.filePath("none.wav"));
-    }
-
     void badSoundFilesReturnPromptly_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("exists");
@@ -215,7 +195,13 @@ private slots:
         const qsizetype change = seen.size();
         for (int i = 0; i < 3; ++i)
             speech.speak("elephant", 144);
-        QTRY_VERIFY_WITH_TIMEOUT(readingsAfter(change).size() >= 3, 20000);
+        const auto states = [&] {
+            QStringList shown;
+            for (const auto& [state, at] : seen)
+                shown << QStringLiteral("%1@%2").arg(state).arg(at);
+            return shown.join(u' ').toUtf8();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(readingsAfter(change).size() >= 3, states().constData(), 20000);
         QTest::qWait(300); // a fourth would show up here
         const QList<qint64> lengths = readingsAfter(change);
         QCOMPARE(lengths.size(), 3);
@@ -282,6 +268,26 @@ private slots:
         const auto answer = boxes.yesNo(QStringLiteral("才练了3分钟,再练一会吧！"));
         QCOMPARE(answer == MessageBoxes::Answer::Yes, yes);
         QCOMPARE(presser.icon, QMessageBox::NoIcon);
+    }
+
+    // Sound and speech come from the module the first time they are used, and from nowhere
+    // (silently) when it is missing.
+    void mediaModuleLoadsOnFirstUse_data() {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("beside the program") << true;
+        QTest::newRow("missing") << false;
+    }
+    void mediaModuleLoadsOnFirstUse() {
+        QFETCH(bool, present);
+        QTemporaryDir empty;
+        MediaServices media({present ? QStringLiteral(VOKARIN_APP_DIR) : empty.path()});
+        media.speech().open({}, {});
+        media.speech().setSpeed(200);
+        media.speech().setEnabled(false); // handed on: the word below is not heard
+        QVERIFY(!media.loaded());
+        media.speech().speak(QStringLiteral("apple"), 0);
+        QCOMPARE(media.loaded(), present);
+        media.sound().play(empty.filePath("none.wav"));
     }
 };
 

@@ -84,10 +84,12 @@ void QtSpeech::speak(const QString& text, qint32) {
     // learner never hears the previous question after the new one is shown.
     if (text != current_) {
         current_ = text;
-        queue_.clear();
+        queue_ = {text};
+        // A reading cut short still ends in its Ready, and only then does the engine take the
+        // next one: a word handed over while it stops may be dropped and never heard.
         if (engine_->state() == QTextToSpeech::Speaking)
             engine_->stop();
-        say(text);
+        sayNext();
         return;
     }
     queue_.append(text);
