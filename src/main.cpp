@@ -1,5 +1,6 @@
 #include "module1.h"
 #include "services/appicon.h"
+#include "services/commandline.h"
 #include "services/mediaservices.h"
 #include "services/modules.h"
 #include "services/platform.h"
@@ -18,6 +19,9 @@
 #include <QDir>
 
 int main(int argc, char* argv[]) {
+    const CommandLine line = readCommandLine(argc, argv);
+    if (line.exit)
+        return *line.exit;
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconsStyle);
     QApplication::setApplicationName(QStringLiteral("Vokarin"));
@@ -46,6 +50,7 @@ int main(int argc, char* argv[]) {
     }
 
     frmMain window(module, platform);
+    window.setStartFiles(line.files);
     // Drawing the icon's sizes takes its fonts a while: it comes just after the first paint.
     QObject::connect(&window, &frmMain::startingUp, &app,
                      [] { QApplication::setWindowIcon(appIcon()); });

@@ -35,15 +35,18 @@ void needDisplay() {
 
 // The built program, copied into a fresh application folder and started there.
 struct Program {
-    explicit Program(const QString& folder) {
+    explicit Program(const QString& folder, const QStringList& arguments = {},
+                     bool display = true) {
         path = QDir(folder).filePath("vokarin");
         if (!QFileInfo::exists(path) && !QFile::copy(QStringLiteral(VOKARIN_EXECUTABLE), path))
             qFatal("cannot copy the program");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (!display)
+            env.remove(QStringLiteral("DISPLAY"));
         process.setProcessEnvironment(env);
-        process.start(path, {});
+        process.start(path, arguments);
         process.waitForStarted();
     }
     ~Program() {
@@ -78,6 +81,45 @@ private slots:
         Program vokarin(dir.path());
         QVERIFY2(vokarin.waitForWindow(), vokarin.process.readAllStandardError().constData());
         QCOMPARE(fileBytes(dir.filePath("csh2.dat")), encodeSettings({}));
+    }
+
+    // --help and --version print and end without a window, even without a display.
+    void commandLineWithoutWindow_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("--help") << "--help" << 0 << "用法： vokarin [选项] [文件...]";
+        QTest::newRow("-v") << "-v" << 0 << "Vokarin 2.0";
+        QTest::newRow("unknown option") << "--colour" << 2 << "命令行有误";
+    }
+    void commandLineWithoutWindow() {
+        QFETCH(QString, argument);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QTemporaryDir dir;
+        Program vokarin(dir.path(), {argument}, false);
+        QVERIFY(vokarin.process.waitForFinished(10000));
+        QCOMPARE(vokarin.process.exitCode(), exitCode);
+        const QString output = QString::fromLocal8Bit(vokarin.process.readAllStandardOutput() +
+                                                      vokarin.process.readAllStandardError());
+        QVERIFY2(output.contains(printed), qPrintable(output));
+        QVERIFY(!QFileInfo::exists(dir.filePath("csh2.dat")));
+    }
+
+    // Files named on the command line are drilled at once, in their order.
+    void filesFromTheCommandLine() {
+        needDisplay();
+        QTemporaryDir dir;
+        const QString first = putFile(dir, "first.txt", "\"a\",\"b\"\r\n\"c\",\"d\"\r\n");
+        putFile(dir, "second.txt", "\"e\",\"f\"\r\n\"g\",\"h\"\r\n");
+        QDir::setCurrent(dir.path());
+        Program vokarin(dir.path(), {"first.txt", "second.txt"});
+        const QString caption = QStringLiteral(" Vokarin2.0 :正在学习") + first;
+        QElapsedTimer timer;
+        timer.start();
+        while (!windowShown(caption) && timer.elapsed() < 15000)
+            QTest::qWait(100);
+        QVERIFY2(windowShown(caption), vokarin.process.readAllStandardError().constData());
     }
 
     // A second start in the same folder brings the first forward and ends; the first goes on

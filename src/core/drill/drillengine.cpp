@@ -71,8 +71,15 @@ void DrillEngine::setCaption(const QString& text) {
     view_.setCaption(text);
 }
 
-void DrillEngine::startUp() {
+void DrillEngine::startUp(const QStringList& files) {
     showDueHint();
+    if (!files.isEmpty()) {
+        module_.SelectedFiles = files;
+        module_.SelectedFileCount = qint32(files.size());
+        module_.CurrentFileIndex = 0;
+        打开();
+        return;
+    }
     // The words missed last time come first, when there are any.
     if (module_.Settings.ReviewNotebookAtStart == VbFalse ||
         !QFileInfo::exists(module_.notebookPath()))

@@ -31,9 +31,9 @@ class DrillEngine final {
 public:
     DrillEngine(Module1& module, const Platform& platform, MainView& view);
 
-    // What the window does once it stands: the notebook review, when asked for and there is
-    // a notebook.
-    void startUp();
+    // What the window does once it stands: the files given, if any, as a selection; otherwise
+    // the notebook review, when asked for and there is a notebook.
+    void startUp(const QStringList& files = {});
     // Carries out a command of the learner's; position is the choice for the number and
     // click commands.
     void dispatch(Command command, int position = 0);

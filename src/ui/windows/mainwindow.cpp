@@ -293,7 +293,7 @@ void frmMain::startUp() {
         return;
     startedUp_ = true;
     emit startingUp();
-    guarded([&] { engine_.startUp(); });
+    guarded([&] { engine_.startUp(startFiles_); });
 }
 
 void frmMain::paintEvent(QPaintEvent* event) {

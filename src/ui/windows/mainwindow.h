@@ -62,6 +62,8 @@ public:
     void showEditor() override;
     void showSettings() override;
     void showStatistics() override;
+    // Files named on the command line: drilled at start instead of the notebook review.
+    void setStartFiles(const QStringList& files) { startFiles_ = files; }
 
     QColor backColor() const;
     QString statusText() const;
@@ -116,6 +118,7 @@ private:
     QPointer<Form1> editor_;
     QPointer<Form2> settings_;
     QPointer<QWidget> statistics_;
+    QStringList startFiles_;
     QObject* pressedLabel_ = nullptr;
     bool startedUp_ = false;
 };
