@@ -2,6 +2,7 @@
 #include "windowharness.h"
 #include "windows/settingsdialog.h"
 
+#include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QToolBar>
@@ -96,6 +97,54 @@ private slots:
         QTest::keyClick(h.window.get(), Qt::Key_O);
         QCOMPARE(h.module.Settings.ChoiceCount, 4);
         QVERIFY(h.window->findChild<QWidget*>("Formopen"));
+    }
+
+    // Forgiving typing, off and on: the same typed answer to "n. 红色的（颜色）；红".
+    void forgivingTyping_data() {
+        QTest::addColumn<bool>("forgiving");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("right");
+        QTest::newRow("off, exact") << false << "n. 红色的（颜色）；红" << true;
+        QTest::newRow("off, one meaning") << false << "红" << false;
+        QTest::newRow("on, one meaning") << true << "红" << true;
+        QTest::newRow("on, full-width blanks") << true << "　红色的　" << true;
+        QTest::newRow("on, another word") << true << "绿" << false;
+    }
+    void forgivingTyping() {
+        QFETCH(bool, forgiving);
+        QFETCH(QString, typed);
+        QFETCH(bool, right);
+        Harness h(settingsWith([](SettingsRecord& s) { s.ChoiceMode = VbFalse; }));
+        h.module.ForgivingTyping = forgiving;
+        h.window->show();
+        h.fakes.random.values = {0.0};
+        h.study({h.lesson("red.txt", {{"red", "n. 红色的（颜色）；红"}, {"blue", "蓝"}})});
+        QCOMPARE(h.question(), QStringLiteral("red"));
+        h.typingBox()->insert(typed);
+        QTest::keyClick(h.typingBox(), Qt::Key_Return);
+        QCOMPARE(h.fakes.history.answers.size(), 1);
+        QCOMPARE(h.fakes.history.answers[0].facts.correct, right);
+        QCOMPARE(h.fakes.sound.played.size(), right ? 0 : 1);
+    }
+
+    // Enter while the input method still composes belongs to it: nothing is submitted.
+    void enterDuringCompositionIsNotAnAnswer() {
+        Harness h(settingsWith([](SettingsRecord& s) { s.ChoiceMode = VbFalse; }));
+        h.window->show();
+        h.study({h.lesson("fruit.txt", Fruit)});
+        QLineEdit* box = h.typingBox();
+        QInputMethodEvent composing(QStringLiteral("pingguo"), {});
+        QApplication::sendEvent(box, &composing);
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(h.fakes.history.answers.isEmpty());
+        QVERIFY(box->text().isEmpty()); // nor was the answer revealed
+        QInputMethodEvent confirmed;
+        confirmed.setCommitString(QStringLiteral("苹果"));
+        QApplication::sendEvent(box, &confirmed);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(h.fakes.history.answers.size(), 1);
+        QCOMPARE(h.fakes.history.answers[0].english, QStringLiteral("apple"));
+        QVERIFY(h.fakes.history.answers[0].facts.correct); // the confirmed text was judged
     }
 
     void listeningIsAnsweredByClicks() {

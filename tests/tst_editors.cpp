@@ -290,7 +290,8 @@ private slots:
         Harness h;
         Settings d(h);
         QCOMPARE(d.form->windowTitle(), QStringLiteral("设置"));
-        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135)));
+        // 3135 twips and one row for the option kept in vokarin.ini.
+        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 420)));
         QCOMPARE(d.value("Label1"), QStringLiteral("4"));
         QCOMPARE(d.value("Label3"), QStringLiteral("1"));
         QCOMPARE(d.value("Label4"), QStringLiteral("3"));
@@ -409,6 +410,22 @@ private slots:
         QCOMPARE(fileBytes(h.dir.filePath("csh2.dat")), image);
         QCOMPARE(fileBytes(h.dir.filePath("csh2.dat")).mid(recordStart(12), 9),
                  QByteArray::fromHex("0700") + "1193046");
+    }
+
+    // Forgiving typing lives in vokarin.ini; csh2.dat keeps its 19 records unchanged.
+    void forgivingTypingIsKeptBesideTheSettings() {
+        Harness h;
+        Settings dialog(h);
+        QVERIFY(!dialog.get<QCheckBox>("Check3")->isChecked());
+        dialog.get<QCheckBox>("Check3")->setChecked(true);
+        dialog.apply();
+        QVERIFY(h.module.ForgivingTyping);
+        QCOMPARE(fileBytes(h.module.AppFolder + "/csh2.dat").size(), 2432);
+        QVERIFY(fileBytes(h.module.AppFolder + "/vokarin.ini").contains("forgiving=true"));
+        Module1 later(h.module.AppFolder);
+        later.LoadPreferences();
+        QVERIFY(later.ForgivingTyping);
+        QVERIFY(h.fakes.messages.shown.isEmpty());
     }
 
     void applyRecoloursTheWindowAtOnce() {

@@ -1,3 +1,4 @@
+#include "lessons/answermatch.h"
 #include "lessons/gbk.h"
 #include "lessons/lessonfile.h"
 #include "testfiles.h"
@@ -318,6 +319,51 @@ private slots:
     void quickDecoderMatchesFullOne() {
         QFETCH(QByteArray, bytes);
         QCOMPARE(decodeGb18030(bytes), decodeGb18030Slowly(bytes));
+    }
+
+    // Typed answer / stored answer: equal as typed, and equal as a person would judge.
+    void forgivingMatch_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("forgiving");
+        QTest::newRow("same") << "apple"
+                              << "apple" << true;
+        QTest::newRow("case") << "Apple"
+                              << "apple" << true;
+        QTest::newRow("full-width letters") << "ａｐｐｌｅ"
+                                            << "apple" << true;
+        QTest::newRow("blanks") << "  ice   cream "
+                                << "ice cream" << true;
+        QTest::newRow("part of speech") << "苹果"
+                                        << "n. 苹果" << true;
+        QTest::newRow("two parts of speech") << "跑"
+                                             << "vi./vt. 跑(步)" << true;
+        QTest::newRow("one of ；") << "苹果树"
+                                   << "苹果；苹果树" << true;
+        QTest::newRow("one of ,") << "苹果树"
+                                  << "苹果,苹果树" << true;
+        QTest::newRow("one of /") << "研究"
+                                  << "学习/研究" << true;
+        QTest::newRow("one of 、 with a note") << "红"
+                                               << "红色的（颜色，也作形容词）、红" << true;
+        QTest::newRow("note on the typed side") << "红色的 (color)"
+                                                << "红色的" << true;
+        QTest::newRow("other word") << "梨"
+                                    << "苹果" << false;
+        QTest::newRow("part of a meaning") << "苹"
+                                           << "苹果" << false;
+        QTest::newRow("more than a meaning") << "apple pie"
+                                             << "apple" << false;
+        QTest::newRow("nothing typed") << ""
+                                       << "苹果" << false;
+        QTest::newRow("only a note typed") << "(n.)"
+                                           << "苹果" << false;
+    }
+    void forgivingMatch() {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(bool, forgiving);
+        QCOMPARE(::forgivingMatch(typed, stored), forgiving);
     }
 
     void largeLessonLoadsWhole() {

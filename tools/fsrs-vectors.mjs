@@ -38,7 +38,8 @@ for (const first of grades)
             sequences.push(run([[0, 0, first], [days, hours, second]]));
 // Longer histories from a fixed pseudo-random sequence.
 let seed = 20261207;
-const next = (n) => { seed = (seed * 1103515245 + 12345) % 2147483648; return seed % n; };
+// The high bits: the low bits of this generator repeat with a short period.
+const next = (n) => { seed = (seed * 1103515245 + 12345) % 2147483648; return Math.floor(seed / 65536) % n; };
 for (let i = 0; i < 24; ++i) {
     const steps = [];
     for (let k = 0; k < 12; ++k)

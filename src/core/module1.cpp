@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 
 Module1::Module1(QString appFolder)
     : AppFolder(std::move(appFolder)) {}
@@ -32,4 +33,26 @@ QString Module1::lessonFolder() const {
 
 QString Module1::notebookPath() const {
     return QDir(lessonFolder()).filePath(QStringLiteral("scb.txt"));
+}
+
+namespace {
+
+constexpr auto ForgivingKey = "typing/forgiving";
+
+QString preferencesPath(const QString& appFolder) {
+    return QDir(appFolder).filePath(QStringLiteral("vokarin.ini"));
+}
+
+} // namespace
+
+void Module1::LoadPreferences() {
+    const QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
+    ForgivingTyping = ini.value(QLatin1String(ForgivingKey), false).toBool();
+}
+
+bool Module1::SavePreferences() const {
+    QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
+    ini.setValue(QLatin1String(ForgivingKey), ForgivingTyping);
+    ini.sync();
+    return ini.status() == QSettings::NoError;
 }

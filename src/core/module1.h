@@ -39,6 +39,12 @@ struct Module1 final {
     // Writes the fields back to csh2.dat.
     FileResult SaveSettings() const;
 
+    // Options beyond csh2.dat's records, in vokarin.ini beside it. Off unless set there.
+    bool ForgivingTyping = false; // typed answers judged as a person would
+    void LoadPreferences();
+    // False when vokarin.ini could not be written.
+    bool SavePreferences() const;
+
     QString lessonFolder() const;
     QString notebookPath() const;
 };

@@ -2,6 +2,7 @@
 
 #include "drill/mainview.h"
 #include "drill/practicetime.h"
+#include "lessons/answermatch.h"
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "services/clock.h"
@@ -419,8 +420,9 @@ void DrillEngine::判定() {
         return;
     const SettingsRecord& s = module_.Settings;
     const qint32 c = table_.unfamiliarity(CurrentWord);
-    recordAnswer(GivenAnswer == answerOf(CurrentWord));
-    if (GivenAnswer != answerOf(CurrentWord)) {
+    const bool right = givenIsRight();
+    recordAnswer(right);
+    if (!right) {
         const qint64 raised = qint64(c) + s.WrongRepeatCount + 1;
         const qint32 wrong = qint32(std::clamp<qint64>(raised, std::numeric_limits<qint32>::min(),
                                                        std::numeric_limits<qint32>::max()));
@@ -543,6 +545,14 @@ void DrillEngine::answerTyped(const QString& text) {
     GivenAnswer = text;
     ClickedSlot = 0;
     判定();
+}
+
+bool DrillEngine::givenIsRight() const {
+    const QStringView answer = answerOf(CurrentWord);
+    if (GivenAnswer == answer)
+        return true;
+    const bool typed = ClickedSlot == 0 && module_.Settings.ChoiceMode == VbFalse;
+    return typed && module_.ForgivingTyping && forgivingMatch(GivenAnswer, answer);
 }
 
 QString DrillEngine::lessonName(const QString& path) const {

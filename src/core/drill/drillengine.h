@@ -108,6 +108,8 @@ public:
 
 private:
     QString lessonName(const QString& path) const;
+    // The answer given matches: exactly, or typed and forgivingly when the learner wants that.
+    bool givenIsRight() const;
     void recordAnswer(bool correct);
     void recordSession(qint32 minutes);
     // The two sides of a row, the direction applied.

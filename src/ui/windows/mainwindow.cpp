@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFrame>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -259,6 +260,7 @@ void frmMain::createToolBar() {
 void frmMain::Form_Load() {
     // Without a usable settings file the program still runs, on the defaults in memory, and
     // the learner knows that changes will not be kept.
+    module_.LoadPreferences();
     if (const FileResult loaded = module_.LoadSettings(); !loaded.ok())
         platform_.messages.ok(QStringLiteral("设置文件有问题，这次使用默认设置：") +
                               loaded.description);
@@ -659,11 +661,16 @@ int frmMain::positionOf(const QObject* label) const {
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1) {
+        // While the input method still holds an unconfirmed composition, Enter belongs to it
+        // and never submits the answer.
+        if (event->type() == QEvent::InputMethod)
+            composing_ = !static_cast<QInputMethodEvent*>(event)->preeditString().isEmpty();
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-                Text1_KeyPress(13);
-                return true;
+                if (!composing_)
+                    Text1_KeyPress(13);
+                return true; // nor does it reach the window, where Enter would reveal the answer
             }
         }
         return false;

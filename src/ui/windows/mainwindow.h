@@ -119,6 +119,7 @@ private:
     QPointer<Form2> settings_;
     QPointer<QWidget> statistics_;
     QStringList startFiles_;
+    bool composing_ = false; // the input method holds text not yet confirmed in Text1
     QObject* pressedLabel_ = nullptr;
     bool startedUp_ = false;
 };

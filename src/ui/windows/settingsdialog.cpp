@@ -18,6 +18,8 @@
 
 namespace {
 
+constexpr int ExtraRowTwips = 420;
+
 template <typename T> T* named(T* widget, const QString& name) {
     widget->setObjectName(name);
     return widget;
@@ -74,7 +76,9 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , platform_(platform) {
-    setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740, 3135);
+    // One row below the original 3135 twips holds the options kept in vokarin.ini.
+    setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740,
+                         3135 + ExtraRowTwips);
 
     // The five steppers: "-" at 240, the value, "+" further right.
     struct Row {
@@ -159,6 +163,11 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     cmdOK = named(new QPushButton(QStringLiteral("确 定"), this), "cmdOK");
     cmdCancel = named(new QPushButton(QStringLiteral("取 消"), this), "cmdCancel");
     cmdApply = named(new QPushButton(QStringLiteral("应 用"), this), "cmdApply");
+    Check3 = named(new QCheckBox(QStringLiteral("输入答案时宽松判定(&J)：不分大小写和全角半角，"
+                                                "不管词性和括号里的注释，答出其中一个意思即可"),
+                                 this),
+                   "Check3");
+    placeTwips(Check3, 240, 3000, 10260, 300);
     placeTwips(cmdOK, 6600, 2400, 975, 405);
     placeTwips(cmdCancel, 7920, 2400, 975, 405);
     placeTwips(cmdApply, 9120, 2400, 975, 405);
@@ -172,6 +181,7 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
 void Form2::Form_Load() {
     centreOnScreen(this);
     draft_ = module_.Settings;
+    Check3->setChecked(module_.ForgivingTyping);
     const SettingsRecord& s = draft_;
     Label1->setText(number(s.SpeechSpeed / 40.0));
     Label3->setText(number(s.ReadCount));
@@ -241,6 +251,12 @@ void Form2::cmdApply_Click() {
     d.HoverColor = colourText(Label8);
     d.WrongColor = colourText(Label9);
     d.AnswerColor = colourText(Label10);
+    if (module_.ForgivingTyping != Check3->isChecked()) {
+        module_.ForgivingTyping = Check3->isChecked();
+        if (!module_.SavePreferences())
+            platform_.messages.ok(
+                QStringLiteral("宽松判定的设置没能存进 vokarin.ini，这次照样有效。"));
+    }
     emit applied(d, DirectionOnOpen);
 }
 

@@ -61,6 +61,7 @@ private:
     std::array<QRadioButton*, 2> Option2{};
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
+    QCheckBox* Check3 = nullptr; // forgiving typing, kept in vokarin.ini
     QComboBox* Combo1 = nullptr;
     QLabel* Label6 = nullptr;
     std::array<QLabel*, 4> Label7{};
