@@ -1,4 +1,5 @@
 // The word-file editor and the settings dialog, opened from a real main window.
+#include "lessons/wordlists.h"
 #include "windowharness.h"
 #include "windows/settingsdialog.h"
 #include "windows/wordfileeditor.h"
@@ -209,9 +210,50 @@ private slots:
         QCOMPARE(e.pairs(), (Pairs{{"a", "甲"}, {"007", "特工"}, {"c", "丙"}, {"d", ""}}));
         QVERIFY(e.count().isEmpty());
         const auto& requests = h.fakes.files.requests;
-        QCOMPARE(requests[0].filter, QStringLiteral("text_files(*.txt)|*.txt"));
+        // The lesson format first, as always; other programs' lists beside it.
+        QVERIFY(requests[0].filter.startsWith("text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|"));
         QCOMPARE(requests[0].folder, h.module.lessonFolder());
         QCOMPARE(requests[1].fileName, single); // the last name chosen is offered again
+    }
+
+    // A spreadsheet's list opens (rows without a meaning left out, and counted), and saves in
+    // each format under the filter chosen; each file opens again as the same pairs.
+    void otherProgramsListsOpenAndSave_data() {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QString>("saved"); // the name given is "mine"
+        QTest::addColumn<int>("format");
+        QTest::newRow("lesson") << 0 << "mine" << int(ListFormat::Lesson);
+        QTest::newRow("tsv") << 1 << "mine.tsv" << int(ListFormat::Delimited);
+        QTest::newRow("flash-card") << 2 << "mine.txt" << int(ListFormat::FlashCard);
+        QTest::newRow("kvtml") << 3 << "mine.kvtml" << int(ListFormat::Kvtml);
+    }
+    void otherProgramsListsOpenAndSave() {
+        QFETCH(int, filter);
+        QFETCH(QString, saved);
+        QFETCH(int, format);
+        Harness h;
+        const QString csv = putFile(h.dir, "lesson/sheet.csv",
+                                    "Word;Meaning\r\nred;\"红色的, 红\"\r\nblue;\r\ngo;去\r\n");
+        const Pairs expected = {{"red", "红色的, 红"}, {"go", "去"}};
+        const QString path = QDir(h.module.lessonFolder()).filePath(saved);
+        {
+            Editor e(h);
+            h.fakes.files.answers = {csv, QDir(h.module.lessonFolder()).filePath("mine")};
+            h.fakes.files.filters = {filter};
+            e.button("Command3")->click();
+            QCOMPARE(e.pairs(), expected);
+            QCOMPARE(e.count(),
+                     QStringLiteral("共计： 2个单词（另有 1 条缺单词或汉语，没有读入）"));
+            e.button("Command2")->click();
+            e.button("Command5")->click();
+            QTRY_VERIFY(e.form.isNull());
+        }
+        QCOMPARE(int(listFormatOf(path, fileBytes(path))), format);
+        Editor fresh(h);
+        h.fakes.files.answers = {path};
+        fresh.button("Command3")->click();
+        QCOMPARE(fresh.pairs(), expected);
+        QVERIFY(h.fakes.messages.shown.isEmpty());
     }
 
     void failedOpenSaysSo() {

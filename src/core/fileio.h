@@ -15,6 +15,7 @@ enum class FileError {
     NotAFile,      // a pipe, a device or a socket: never read from or written to
     TooLarge,      // far larger than any file of words
     FieldTooLong,  // a lesson line with a field no word can fill
+    BadList,       // another program's word list that is malformed or holds what no lesson can
 };
 
 struct FileResult final {

@@ -289,7 +289,7 @@ QWidget* StatisticsWindow::hardWordsPage() {
             {QStringLiteral("CSV 文件(*.csv)|*.csv"), QDir::homePath(),
              QStringLiteral("vokarin-answers-%1.csv").arg(today_.toString(Qt::ISODate))});
         if (path)
-            exportAnswers(*path);
+            exportAnswers(path->path);
     });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(save);

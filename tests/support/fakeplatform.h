@@ -35,9 +35,16 @@ public:
 class FakeFileDialogs final : public FileDialogs {
 public:
     std::optional<QString> openFile(const Request& request) override { return next(request); }
-    std::optional<QString> saveFile(const Request& request) override { return next(request); }
+    std::optional<Chosen> saveFile(const Request& request) override {
+        const auto path = next(request);
+        const int filter = filters.empty() ? 0 : filters.front();
+        if (!filters.empty())
+            filters.pop_front();
+        return path ? std::optional(Chosen{*path, filter}) : std::nullopt;
+    }
     QList<Request> requests;
     std::deque<std::optional<QString>> answers;
+    std::deque<int> filters; // the filter left chosen in each save dialog; the first without
 
 private:
     std::optional<QString> next(const Request& request) {

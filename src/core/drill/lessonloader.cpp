@@ -1,5 +1,6 @@
 #include "drill/lessonloader.h"
 #include "lessons/lessonfile.h"
+#include "lessons/wordlists.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -9,8 +10,27 @@
 
 LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
     LoadedLesson loaded;
+    QByteArray bytes;
+    if (loaded.result = readFileBytes(path, bytes); !loaded.result.ok())
+        return loaded;
+    if (const ListFormat format = listFormatOf(path, bytes); format != ListFormat::Lesson) {
+        // Another program's list: its complete pairs, each checked as it was read.
+        WordList list;
+        if (loaded.result = readWordList(bytes, format, path, list); !loaded.result.ok())
+            return loaded;
+        loaded.lines = qint32(qMin<qsizetype>(list.pairs.size(), 1 << 30));
+        if (loaded.lines < 2)
+            return loaded;
+        qsizetype characters = 0;
+        for (const WordPair& pair : std::as_const(list.pairs))
+            characters += pair.word.size() + pair.meaning.size();
+        loaded.table.reserve(loaded.lines, characters);
+        for (const WordPair& pair : std::as_const(list.pairs))
+            loaded.table.append(pair.word, pair.meaning, unfamiliarity);
+        return loaded;
+    }
     LessonText lesson;
-    if (loaded.result = lesson.read(path); !loaded.result.ok())
+    if (loaded.result = lesson.take(bytes, path); !loaded.result.ok())
         return loaded;
     loaded.lines = lesson.countLines();
     if (loaded.lines < 2)

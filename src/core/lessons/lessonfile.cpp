@@ -344,7 +344,16 @@ FileResult readpairs(const QString& path, qint32 records, const PairReceiver& re
     return lesson.readPairs(records, receive);
 }
 
-FileResult writepairs(const QString& path, const QList<WordPair>& pairs) {
+FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text) {
+    LessonBytes lesson;
+    text.clear();
+    if (FileResult r = prepare(bytes, path, lesson); !r.ok())
+        return r;
+    decodePiece(lesson.data, lesson.encoding, true, text);
+    return FileResult::success();
+}
+
+QByteArray lessonBytes(const QList<WordPair>& pairs) {
     QStringEncoder gbk(LessonCodec, QStringConverter::Flag::Stateless);
     QByteArray bytes;
     for (const WordPair& pair : pairs) {
@@ -354,5 +363,9 @@ FileResult writepairs(const QString& path, const QList<WordPair>& pairs) {
         bytes += gbk.encode(pair.meaning);
         bytes += "\"\r\n";
     }
-    return writeFileAtomically(path, bytes);
+    return bytes;
+}
+
+FileResult writepairs(const QString& path, const QList<WordPair>& pairs) {
+    return writeFileAtomically(path, lessonBytes(pairs));
 }

@@ -59,6 +59,14 @@ private:
     qsizetype pieceSize_ = 256 * 1024;
 };
 
+// The whole of a text file's bytes decoded as lesson files are (GBK or GB18030, UTF-8 with or
+// without a byte-order mark, UTF-16 with one); fails as reading a lesson does on bytes no
+// text file holds. Word lists of other programs are read through this.
+FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text);
+
+// The pairs as a lesson file's bytes: GBK, GB18030 for characters beyond GBK.
+QByteArray lessonBytes(const QList<WordPair>& pairs);
+
 // Writes the pairs as GBK (GB18030 for characters beyond GBK). Replaces the file as a whole,
 // or leaves the old one untouched on failure.
 FileResult writepairs(const QString& path, const QList<WordPair>& pairs);

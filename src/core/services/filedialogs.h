@@ -11,8 +11,13 @@ public:
         QString folder;   // where the dialog starts
         QString fileName; // the name offered, usually the last one chosen
     };
+    // A name to save under, and the filter the learner left chosen (0 for the first).
+    struct Chosen final {
+        QString path;
+        int filter = 0;
+    };
 
     virtual ~FileDialogs() = default;
     virtual std::optional<QString> openFile(const Request& request) = 0;
-    virtual std::optional<QString> saveFile(const Request& request) = 0;
+    virtual std::optional<Chosen> saveFile(const Request& request) = 0;
 };

@@ -37,8 +37,14 @@ std::optional<QString> QtFileDialogs::openFile(const Request& request) {
                                                startPath(request), qtFilter(request.filter)));
 }
 
-std::optional<QString> QtFileDialogs::saveFile(const Request& request) {
-    return chosen(QFileDialog::getSaveFileName(QApplication::activeWindow(),
-                                               QStringLiteral("另存为"), startPath(request),
-                                               qtFilter(request.filter)));
+std::optional<FileDialogs::Chosen> QtFileDialogs::saveFile(const Request& request) {
+    const QString filters = qtFilter(request.filter);
+    QString selected;
+    const QString path =
+        QFileDialog::getSaveFileName(QApplication::activeWindow(), QStringLiteral("另存为"),
+                                     startPath(request), filters, &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return Chosen{path,
+                  int(qMax<qsizetype>(0, filters.split(QStringLiteral(";;")).indexOf(selected)))};
 }

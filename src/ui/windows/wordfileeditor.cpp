@@ -1,12 +1,14 @@
 #include "windows/wordfileeditor.h"
 
 #include "lessons/lessonfile.h"
+#include "lessons/wordlists.h"
 #include "module1.h"
 #include "services/filedialogs.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
 #include "windows/windowscaffold.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +19,22 @@
 namespace {
 
 const QString NothingTyped = QStringLiteral("您还没有输入");
-const QString LessonFilter = QStringLiteral("text_files(*.txt)|*.txt");
+// The lesson format first, as always; then the word lists of other programs. Opening goes by
+// what a file holds, whichever filter shows it; saving goes by the filter left chosen.
+const QString OpenFilter =
+    QStringLiteral("text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
+                   "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml|"
+                   "所有单词表(*.txt *.csv *.tsv *.kvtml)|*.txt;*.csv;*.tsv;*.kvtml");
+const QString SaveFilter = QStringLiteral("text_files(*.txt)|*.txt|TSV 表格(*.tsv)|*.tsv|"
+                                          "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml");
+struct SaveFormat final {
+    ListFormat format;
+    const char* suffix;
+};
+constexpr SaveFormat SaveFormats[] = {{ListFormat::Lesson, "txt"},
+                                      {ListFormat::Delimited, "tsv"},
+                                      {ListFormat::FlashCard, "txt"},
+                                      {ListFormat::Kvtml, "kvtml"}};
 // A list position is a 16-bit number.
 constexpr int MostPairs = 32767;
 
@@ -165,12 +182,17 @@ void Form1::Command4_Click() {
 
 void Form1::Command3_Click() {
     const std::optional<QString> path =
-        platform_.files.openFile({LessonFilter, module_.lessonFolder(), lastFile_});
+        platform_.files.openFile({OpenFilter, module_.lessonFolder(), lastFile_});
     if (!path)
         return;
     lastFile_ = *path;
+    QByteArray bytes;
+    if (const FileResult read = readFileBytes(*path, bytes); !read.ok())
+        return platform_.messages.ok(read.description);
+    if (const ListFormat format = listFormatOf(*path, bytes); format != ListFormat::Lesson)
+        return openWordList(bytes, format, *path);
     LessonText lesson;
-    if (const FileResult loaded = lesson.read(*path); !loaded.ok())
+    if (const FileResult loaded = lesson.take(bytes, *path); !loaded.ok())
         return platform_.messages.ok(loaded.description);
     const qint32 lines = lesson.countLines();
     if (lines < 2)
@@ -185,16 +207,40 @@ void Form1::Command3_Click() {
         platform_.messages.ok(read.description);
 }
 
+// A list of another program: all of its complete pairs or, on bad input, nothing.
+void Form1::openWordList(const QByteArray& bytes, ListFormat format, const QString& path) {
+    WordList list;
+    if (const FileResult read = readWordList(bytes, format, path, list); !read.ok())
+        return platform_.messages.ok(read.description);
+    if (list.pairs.size() < 2)
+        return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
+    for (const WordPair& pair : std::as_const(list.pairs)) {
+        if (List1[0]->count() >= MostPairs)
+            break;
+        appendPair(pair.word, pair.meaning);
+    }
+    if (list.incomplete > 0)
+        Label3->setText(QStringLiteral("共计： %1个单词（另有 %2 条缺单词或汉语，没有读入）")
+                            .arg(List1[0]->count())
+                            .arg(list.incomplete));
+}
+
 void Form1::Command2_Click() {
-    const std::optional<QString> path =
-        platform_.files.saveFile({LessonFilter, module_.lessonFolder(), lastFile_});
-    if (!path)
+    const std::optional<FileDialogs::Chosen> chosen =
+        platform_.files.saveFile({SaveFilter, module_.lessonFolder(), lastFile_});
+    if (!chosen)
         return;
-    lastFile_ = *path;
+    const SaveFormat& saving =
+        SaveFormats[qBound(0, chosen->filter, int(std::size(SaveFormats)) - 1)];
+    QString path = chosen->path;
+    // Another program's format gets its ending when the name has none.
+    if (saving.format != ListFormat::Lesson && QFileInfo(path).suffix().isEmpty())
+        path += u'.' + QLatin1String(saving.suffix);
+    lastFile_ = path;
     QList<WordPair> pairs;
     for (int i = 0; i < List1[0]->count(); ++i)
         pairs.append({List1[0]->item(i)->text(), List1[1]->item(i)->text()});
-    if (const FileResult written = writepairs(*path, pairs); !written.ok())
+    if (const FileResult written = writeWordList(path, pairs, saving.format); !written.ok())
         return platform_.messages.ok(QStringLiteral("单词没有保存：") + written.description);
     if (!pairs.isEmpty())
         List1[0]->setCurrentRow(int(pairs.size()) - 1);

@@ -7,11 +7,13 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+enum class ListFormat;
 struct Module1;
 struct Platform;
 
 // "单词文件管理器": word pairs are typed into two boxes, listed side by side, deleted,
-// merged in from lesson files and saved as a lesson file.
+// merged in from lesson files (or other programs' lists) and saved as a lesson file (or as
+// one of those lists).
 class Form1 final : public QDialog {
     Q_OBJECT
 
@@ -31,6 +33,7 @@ private:
     void Text2_KeyPress();
     void List1_Click();
     void appendPair(QStringView word, QStringView meaning);
+    void openWordList(const QByteArray& bytes, ListFormat format, const QString& path);
 
     Module1& module_;
     const Platform& platform_;

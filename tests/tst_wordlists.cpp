@@ -1,0 +1,308 @@
+// Word lists of other programs: recognised, read (or refused, saying where) and written so that
+// they read back as the same pairs.
+#include "lessons/wordlists.h"
+#include "testfiles.h"
+
+#include <QRegularExpression>
+#include <QStringEncoder>
+#include <QXmlStreamReader>
+
+Q_DECLARE_METATYPE(ListFormat)
+
+namespace {
+
+QString shown(const Pairs& pairs) {
+    QStringList all;
+    for (const WordPair& p : pairs)
+        all << p.word + u'=' + p.meaning;
+    return all.join(u'|');
+}
+
+QByteArray gbk(const QString& text) {
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+QByteArray utf16le(const QString& text) {
+    QStringEncoder encoder(QStringConverter::Utf16LE);
+    return "\xFF\xFE" + QByteArray(encoder.encode(text));
+}
+
+QByteArray kvtml(const QByteArray& identifiers, const QByteArray& entries) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE kvtml>\n"
+           "<kvtml version=\"2.0\"><information><title>t</title></information>\n"
+           "<identifiers>" +
+           identifiers + "</identifiers>\n<entries>\n" + entries + "</entries></kvtml>\n";
+}
+
+const QByteArray EnZh = "<identifier id=\"0\"><name>English</name><locale>en</locale></identifier>"
+                        "<identifier id=\"1\"><name>中文</name><locale>zh_CN</locale></identifier>";
+
+QByteArray entry(int id, const QByteArray& first, const QByteArray& second) {
+    QByteArray e = "<entry id=\"" + QByteArray::number(id) + "\">";
+    if (!first.isNull())
+        e += "<translation id=\"0\"><text>" + first + "</text><comment>c</comment></translation>";
+    if (!second.isNull())
+        e += "<translation id=\"1\"><grade fromid=\"0\"><count>3</count></grade><text>" + second +
+             "</text></translation>";
+    return e + "</entry>\n";
+}
+
+// Each element's children as the KVTML 2 document type allows them (kvtml2.dtd), for the
+// elements a written file holds. Leaves hold text only.
+const QHash<QString, QString> KvtmlModels = {
+    {"kvtml", "information identifiers (wordtypedefinitions )?(usages )?entries (tenses )?"
+              "(lessons )?"},
+    {"information", "(generator )?title (author )?(license )?(comment )?(category )?"},
+    {"identifiers", "(identifier )*"},
+    {"identifier", "(identifiertype )?(name )?locale (comment )?(sizehint )?(article )?"
+                   "(personalpronouns )?"},
+    {"entries", "(entry )*"},
+    {"entry", "(inactive )?(sizehint )?(translation )*"},
+    {"translation", "text (inquery )?(comment )?(pronunciation )?"},
+    {"generator", ""},
+    {"title", ""},
+    {"name", ""},
+    {"locale", ""},
+    {"text", ""},
+};
+const QHash<QString, QString> KvtmlRequired = {
+    {"kvtml", "version"}, {"identifier", "id"}, {"entry", "id"}, {"translation", "id"}};
+
+// Empty when the document follows the models; otherwise what is wrong with it.
+QString kvtmlStructureFault(const QByteArray& bytes) {
+    QXmlStreamReader xml(bytes);
+    QList<QPair<QString, QString>> open; // element, its children so far
+    bool doctype = false;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::DTD:
+            doctype = xml.dtdName() == u"kvtml";
+            break;
+        case QXmlStreamReader::StartElement: {
+            const QString name = xml.name().toString();
+            if (!KvtmlModels.contains(name))
+                return "unexpected element " + name;
+            if (KvtmlRequired.contains(name) && !xml.attributes().hasAttribute(KvtmlRequired[name]))
+                return name + " without " + KvtmlRequired[name];
+            if (!open.isEmpty())
+                open.last().second += name + u' ';
+            open.append({name, {}});
+            break;
+        }
+        case QXmlStreamReader::EndElement: {
+            const auto [name, children] = open.takeLast();
+            const QRegularExpression model('^' + KvtmlModels[name] + '$');
+            if (!model.match(children).hasMatch())
+                return name + " holds: " + children;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (xml.hasError())
+        return xml.errorString();
+    return doctype ? QString() : QStringLiteral("no kvtml document type");
+}
+
+} // namespace
+
+class tst_WordLists final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void reading_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<ListFormat>("format");
+        QTest::addColumn<QString>("pairs");   // word=meaning|...
+        QTest::addColumn<int>("incomplete");  // rows or entries left out
+        QTest::addColumn<QString>("refusal"); // part of the message; empty when read
+
+        const auto csv = ListFormat::Delimited;
+        const auto flash = ListFormat::FlashCard;
+        const auto xml = ListFormat::Kvtml;
+        // Spreadsheets.
+        QTest::newRow("csv, named header")
+            << "a.csv" << QByteArray("English,Chinese\r\napple,苹果\r\npear,梨\r\n") << csv
+            << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("csv, no header") << "a.csv" << QByteArray("apple,苹果\npear,梨") << csv
+                                        << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("semicolons, English header over Chinese, third column")
+            << "a.csv" << QByteArray("list;notes\nsun;太阳;x\n\"moon; the\" ;\"月亮，月\"\n") << csv
+            << "sun=太阳|moon; the=月亮，月" << 0 << "";
+        QTest::newRow("tabs by content")
+            << "a.csv" << QByteArray("red, crimson\t红色\nblue\t蓝色\n") << csv
+            << "red, crimson=红色|blue=蓝色" << 0 << "";
+        QTest::newRow("tsv in GBK") << "a.tsv" << gbk("apple\t苹果\r\npear\t梨\r\n") << csv
+                                    << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("csv in UTF-16") << "a.csv" << utf16le("apple,苹果\r\npear,梨\r\n") << csv
+                                       << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("csv with byte-order mark")
+            << "a.csv" << QByteArray("\xEF\xBB\xBFword,meaning\napple,苹果\npear,梨\n") << csv
+            << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("rows without word or meaning")
+            << "a.csv" << QByteArray("apple,苹果\n,无词\npear,\nUnit 2\n\n,\nplum,李子\n") << csv
+            << "apple=苹果|plum=李子" << 3 << "";
+        QTest::newRow("quote left open")
+            << "a.csv" << QByteArray("apple,苹果\n\"pear,梨\nplum,李子\n") << csv << "" << 0
+            << "第 2 行的英文双引号没有配对";
+        QTest::newRow("text after a quote") << "a.csv" << QByteArray("apple,苹果\n\"pear\"s,梨\n")
+                                            << csv << "" << 0 << "第 2 行的引号后面";
+        QTest::newRow("quote in a field")
+            << "a.csv" << QByteArray("apple,苹果\npear,\"梨\"\"子\"\n") << csv << "" << 0
+            << "第 2 行的单词或汉语里有英文双引号";
+        QTest::newRow("line break in a field")
+            << "a.csv" << QByteArray("apple,苹果\n\"pe\nar\",梨\nplum,李子\n") << csv << "" << 0
+            << "第 2 行的单词或汉语里有英文双引号(\")或换行";
+        QTest::newRow("field longer than a word")
+            << "a.csv" << QByteArray("apple,苹果\npear," + QByteArray(1001, 'x') + "\n") << csv
+            << "" << 0 << "第 2 行的单词或汉语超过 1000 个字";
+        QTest::newRow("not text") << "a.csv" << QByteArray("apple,\x01\x02\n") << csv << "" << 0
+                                  << "里面有文字以外的内容";
+        // The flash-card programs' text export.
+        QTest::newRow("flash-card with html")
+            << "deck.txt"
+            << QByteArray("#separator:tab\n#html:true\n#tags column:3\n"
+                          "<b>apple</b>\t苹果<br>[sound:a.mp3]<div>红的</div>\tfruit\n"
+                          "rock &amp; roll\t摇滚&nbsp;乐&#x4E50;\ttag\n")
+            << flash << "apple=苹果 红的|rock & roll=摇滚 乐乐" << 0 << "";
+        QTest::newRow("flash-card, guid and note type first, commas")
+            << "deck.txt"
+            << QByteArray("#separator:Comma\r\n#html:false\r\n#guid column:1\r\n"
+                          "#notetype column:2\r\n# a comment\r\nq1,Basic,apple,苹果\r\n"
+                          "q2,Basic,<i>pear</i>,梨\r\n")
+            << flash << "apple=苹果|<i>pear</i>=梨" << 0 << "";
+        QTest::newRow("flash-card in GBK, quoted tab")
+            << "deck.txt" << gbk("#separator:tab\n\"a\tb\"\t甲乙\nc\t丙\n") << flash
+            << "a\tb=甲乙|c=丙" << 0 << "";
+        QTest::newRow("flash-card, quote left open")
+            << "deck.txt" << QByteArray("#separator:tab\n#html:true\na\t甲\n\"b\t乙\n") << flash
+            << "" << 0 << "第 4 行的英文双引号没有配对";
+        // KVTML 2.
+        QTest::newRow("kvtml") << "a.kvtml"
+                               << kvtml(EnZh, entry(0, "apple", "苹果") +
+                                                  entry(1, "salt &amp; pepper", "椒盐") +
+                                                  entry(2, "lonely", {}) + entry(3, "pear", "梨"))
+                               << xml << "apple=苹果|salt & pepper=椒盐|pear=梨" << 1 << "";
+        QTest::newRow("kvtml from Chinese to English")
+            << "a.xml"
+            << kvtml("<identifier id=\"0\"><locale>zh_CN</locale></identifier>"
+                     "<identifier id=\"1\"><locale>en</locale></identifier>",
+                     entry(0, "苹果", "apple") + entry(1, "梨", "pear"))
+            << xml << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("kvtml in GBK")
+            << "a.kvtml"
+            << gbk(QString::fromUtf8(kvtml(EnZh, entry(0, "apple", "苹果") + entry(1, "pear", "梨"))
+                                         .replace("UTF-8", "GBK")))
+            << xml << "apple=苹果|pear=梨" << 0 << "";
+        QTest::newRow("kvtml cut off")
+            << "a.kvtml" << kvtml(EnZh, entry(0, "apple", "苹果")).chopped(20) << xml << "" << 0
+            << "不是完好的 KVTML 文件：第 6 行";
+        QTest::newRow("kvtml quote in an entry")
+            << "a.kvtml" << kvtml(EnZh, entry(0, "apple", "苹果") + entry(7, "say \"hi\"", "问好"))
+            << xml << "" << 0 << "第 7 行的 <entry id=\"7\">的单词或汉语里有英文双引号";
+        QTest::newRow("other XML") << "a.kvtml" << QByteArray("<?xml version=\"1.0\"?><html/>")
+                                   << xml << "" << 0 << "最外层的元素是 <html>";
+        QTest::newRow("KVTML 1") << "a.kvtml"
+                                 << QByteArray("<kvtml><e><o>a</o><t>甲</t></e></kvtml>") << xml
+                                 << "" << 0 << "是 KVTML 1 文件，只能读 KVTML 2";
+        QTest::newRow("named kvtml, not XML")
+            << "a.kvtml" << QByteArray("apple,苹果\n") << xml << "" << 0 << "不是完好的 KVTML 文件";
+        // Lesson files stay lesson files.
+        QTest::newRow("lesson") << "a.txt" << QByteArray("\"a\",\"甲\"\r\n") << ListFormat::Lesson
+                                << "" << 0 << "";
+        QTest::newRow("lesson starting with #")
+            << "a.txt" << QByteArray("#1,甲\r\nb,乙\r\n") << ListFormat::Lesson << "" << 0 << "";
+    }
+    void reading() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(ListFormat, format);
+        QFETCH(QString, pairs);
+        QFETCH(int, incomplete);
+        QFETCH(QString, refusal);
+        const QString path = "/lists/" + name;
+        QCOMPARE(listFormatOf(path, bytes), format);
+        if (format == ListFormat::Lesson)
+            return;
+        WordList list;
+        const FileResult r = readWordList(bytes, format, path, list);
+        if (refusal.isEmpty()) {
+            QVERIFY2(r.ok(), qPrintable(r.description));
+            QCOMPARE(shown(list.pairs), pairs);
+            QCOMPARE(list.incomplete, incomplete);
+        } else {
+            QVERIFY2(r.description.startsWith("“" + path + "”") && r.description.contains(refusal),
+                     qPrintable(r.description));
+            QVERIFY(list.pairs.isEmpty());
+        }
+    }
+
+    // Vokarin -> format -> Vokarin gives back the same pairs, whatever they hold.
+    void roundTrips_data() {
+        QTest::addColumn<ListFormat>("format");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("start"); // what the file begins with
+        QTest::newRow("lesson") << ListFormat::Lesson << "x.txt" << QByteArray("\"apple\",");
+        QTest::newRow("tsv") << ListFormat::Delimited << "x.tsv"
+                             << QByteArray("\xEF\xBB\xBF"
+                                           "English\tChinese\r\napple\t");
+        QTest::newRow("flash-card") << ListFormat::FlashCard << "x.txt"
+                                    << QByteArray("#separator:tab\n#html:false\napple\t");
+        QTest::newRow("kvtml") << ListFormat::Kvtml << "x.kvtml" << QByteArray("<?xml");
+    }
+    void roundTrips() {
+        QFETCH(ListFormat, format);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, start);
+        const Pairs pairs = {
+            {"apple", "苹果"},       {"red, crimson", "红色；深红"}, {"#hash", "井号"},
+            {"a & <b>", "和 &amp;"}, {" spaced ", " 空格 "},         {"tab\there", "制表"},
+            {"English", "Chinese"},  {"𠀀 😀", "生僻字𪚥"},           {QString(1000, u'x'), "长"}};
+        const QByteArray bytes = wordListBytes(pairs, format, "x");
+        QVERIFY2(bytes.startsWith(start), bytes.left(40).constData());
+        QCOMPARE(listFormatOf(name, bytes), format);
+        Pairs back;
+        if (format == ListFormat::Lesson) {
+            QVERIFY(readPairsFrom(bytes, qint32(pairs.size()), [&](QStringView w, QStringView m) {
+                        back.append({w.toString(), m.toString()});
+                        return true;
+                    }).ok());
+        } else {
+            WordList list;
+            const FileResult r = readWordList(bytes, format, name, list);
+            QVERIFY2(r.ok(), qPrintable(r.description));
+            back = list.pairs;
+        }
+        QCOMPARE(shown(back), shown(pairs));
+        if (format == ListFormat::Kvtml)
+            QCOMPARE(kvtmlStructureFault(bytes), QString());
+    }
+
+    // The structure check itself finds what the format does not allow.
+    void kvtmlStructureCheck_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("entries before identifiers")
+            << QByteArray("<!DOCTYPE kvtml><kvtml version=\"2.0\"><information><title/>"
+                          "</information><entries/><identifiers/></kvtml>")
+            << "kvtml holds: information entries identifiers ";
+        QTest::newRow("translation without id")
+            << QByteArray("<!DOCTYPE kvtml><kvtml version=\"2.0\"><information><title/>"
+                          "</information><identifiers/><entries><entry id=\"0\"><translation>"
+                          "<text>a</text></translation></entry></entries></kvtml>")
+            << "translation without id";
+        QTest::newRow("no document type")
+            << kvtml(EnZh, {}).replace("<!DOCTYPE kvtml>", "") << "no kvtml document type";
+    }
+    void kvtmlStructureCheck() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, fault);
+        QCOMPARE(kvtmlStructureFault(bytes), fault);
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_WordLists)
+#include "tst_wordlists.moc"
