@@ -60,7 +60,7 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DVOKARIN_WERROR="$werror" \
     -DVOKARIN_SANITIZE=ON >/dev/null
 cmake --build "$root/build-asan"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DVOKARIN_FUZZ=ON >/dev/null
-cmake --build "$root/build-fuzz" --target fuzz_lessonfile fuzz_settingsfile
+cmake --build "$root/build-fuzz" --target fuzz_lessonfile fuzz_settingsfile fuzz_wordlists
 
 # The real sound and speech tests need a sound server: start a private one with a null sink
 # when none runs, and stop it again afterwards.
@@ -84,7 +84,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
         ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 || status=1
     done
     exit "$status"' run-tests "$build" "$root/build-asan" || status=1
-for fuzzer in fuzz_lessonfile fuzz_settingsfile; do
+for fuzzer in fuzz_lessonfile fuzz_settingsfile fuzz_wordlists; do
     echo "== $fuzzer"
     corpus=$(mktemp -d)
     if "$root/build-fuzz/fuzz/$fuzzer" -max_total_time=30 -print_final_stats=1 \

@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
     module.SpeechObject = &media.speech();
 
     SingleInstance instance(module.AppFolder);
-    switch (instance.claim(messages)) {
+    switch (instance.claim(messages, line.files)) {
     case SingleInstance::Start::OtherRaised:
     case SingleInstance::Start::OtherSilent:
         return 0;
@@ -60,6 +60,7 @@ int main(int argc, char* argv[]) {
         window.raise();
         window.activateWindow();
     });
+    QObject::connect(&instance, &SingleInstance::filesRequested, &window, &frmMain::studyFiles);
     window.show();
     return QApplication::exec();
 }

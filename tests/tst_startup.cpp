@@ -187,19 +187,41 @@ private slots:
             QVERIFY(messages.shown[0].contains("已经在这个文件夹里运行"));
     }
 
+    // A later start brings the first forward; the files it was given (names as bytes) go along.
     void laterStartRaisesTheFirst() {
         QTemporaryDir dir;
         FakeMessageBoxes messages;
         SingleInstance first(dir.path());
         QCOMPARE(first.claim(messages), SingleInstance::Start::First);
         QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+        QSignalSpy files(&first, &SingleInstance::filesRequested);
+        const QStringList given = {"/words/a b.csv", pathFromNative("/words/\xb2\xe2.txt")};
         for (int start = 1; start <= 2; ++start) {
             SingleInstance later(dir.path());
-            QCOMPARE(later.claim(messages), SingleInstance::Start::OtherRaised);
+            QCOMPARE(later.claim(messages, start == 2 ? given : QStringList()),
+                     SingleInstance::Start::OtherRaised);
             QVERIFY(raised.wait(2000) || raised.size() == start);
             QCOMPARE(raised.size(), start);
         }
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(files[0][0].toStringList(), given);
         QVERIFY(messages.shown.isEmpty());
+    }
+
+    // The real programs: the first, drilling nothing, drills the files of a later start.
+    void laterStartWithFilesDrillsThemInTheFirst() {
+        needDisplay();
+        QTemporaryDir dir;
+        const QString list = putFile(dir, "list.csv", "a,甲\nc,丙\n");
+        QDir::setCurrent(dir.path());
+        Program first(dir.path());
+        QVERIFY(first.waitForWindow());
+        Program second(dir.path(), {"list.csv"});
+        QVERIFY(second.process.waitForFinished(15000));
+        QCOMPARE(second.process.exitCode(), 0);
+        const QString caption = QStringLiteral(" Vokarin2.0 :正在学习") + list;
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(caption), 15000);
+        QCOMPARE(windowsShown(QStringLiteral("Vokarin")), 0);
     }
 };
 

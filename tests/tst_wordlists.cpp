@@ -177,6 +177,9 @@ private slots:
         QTest::newRow("flash-card in GBK, quoted tab")
             << "deck.txt" << gbk("#separator:tab\n\"a\tb\"\t甲乙\nc\t丙\n") << flash
             << "a\tb=甲乙|c=丙" << 0 << "";
+        QTest::newRow("flash-card in UTF-8 without Chinese")
+            << "deck.txt" << QByteArray("#separator:tab\nnaïve\tnaive\ncafé\tcafe\n") << flash
+            << "naïve=naive|café=cafe" << 0 << "";
         QTest::newRow("flash-card, quote left open")
             << "deck.txt" << QByteArray("#separator:tab\n#html:true\na\t甲\n\"b\t乙\n") << flash
             << "" << 0 << "第 4 行的英文双引号没有配对";
@@ -279,6 +282,16 @@ private slots:
         QCOMPARE(shown(back), shown(pairs));
         if (format == ListFormat::Kvtml)
             QCOMPARE(kvtmlStructureFault(bytes), QString());
+    }
+
+    // What XML cannot carry is not saved as KVTML, rather than lost from it.
+    void kvtmlRefusesWhatXmlCannotCarry() {
+        QTemporaryDir dir;
+        const Pairs pairs = {{"a", "甲"}, {QStringLiteral("b\uFFFF"), "乙"}};
+        const FileResult r = writeWordList(dir.filePath("x.kvtml"), pairs, ListFormat::Kvtml);
+        QVERIFY(r.description.startsWith("第 2 个单词"));
+        QVERIFY(!QFileInfo::exists(dir.filePath("x.kvtml")));
+        QVERIFY(writeWordList(dir.filePath("x.tsv"), pairs, ListFormat::Delimited).ok());
     }
 
     // The structure check itself finds what the format does not allow.

@@ -74,13 +74,8 @@ void DrillEngine::setCaption(const QString& text) {
 
 void DrillEngine::startUp(const QStringList& files) {
     showDueHint();
-    if (!files.isEmpty()) {
-        module_.SelectedFiles = files;
-        module_.SelectedFileCount = qint32(files.size());
-        module_.CurrentFileIndex = 0;
-        打开();
-        return;
-    }
+    if (!files.isEmpty())
+        return studyFiles(files);
     // The words missed last time come first, when there are any.
     if (module_.Settings.ReviewNotebookAtStart == VbFalse ||
         !QFileInfo::exists(module_.notebookPath()))
@@ -89,6 +84,17 @@ void DrillEngine::startUp(const QStringList& files) {
     reviewNotebook(module_.notebookPath());
     if (!questionOpen_) // a notebook that cannot be studied: nothing to review
         setCaption(QStringLiteral("Vokarin2.0"));
+}
+
+void DrillEngine::studyFiles(const QStringList& files) {
+    if (files.isEmpty() || loading_)
+        return;
+    ReviewingNotebook = false;
+    module_.Settings.ChoiceCount = module_.SavedChoiceCount;
+    module_.SelectedFiles = files;
+    module_.SelectedFileCount = qint32(files.size());
+    module_.CurrentFileIndex = 0;
+    打开();
 }
 
 void DrillEngine::dispatch(Command command, int position) {

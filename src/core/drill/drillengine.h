@@ -34,6 +34,8 @@ public:
     // What the window does once it stands: the files given, if any, as a selection; otherwise
     // the notebook review, when asked for and there is a notebook.
     void startUp(const QStringList& files = {});
+    // Drills files as if chosen in the lesson chooser (files given to a later start).
+    void studyFiles(const QStringList& files);
     // Carries out a command of the learner's; position is the choice for the number and
     // click commands.
     void dispatch(Command command, int position = 0);

@@ -122,7 +122,8 @@ bool looksLikeText(QByteArrayView bytes) {
 
 // Brings a file's bytes to a form in which quote, comma, CR and LF are always structure:
 // GBK as it is, UTF-8 without its mark, UTF-16 converted to UTF-8.
-FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& lesson) {
+FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& lesson,
+                   bool utf8First = false) {
     const bool utf16le = raw.startsWith("\xFF\xFE");
     if (raw.startsWith("\xEF\xBB\xBF")) {
         lesson = {raw.sliced(3), TextEncoding::Utf8};
@@ -131,7 +132,8 @@ FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& less
         const QString text = utf16(QByteArrayView(raw).sliced(2));
         lesson = {text.toUtf8(), TextEncoding::Utf8};
     } else {
-        const bool utf8 = hasNonAscii(raw) && isValidUtf8(raw) && utf8IsLikelier(raw);
+        const bool utf8 =
+            hasNonAscii(raw) && isValidUtf8(raw) && (utf8First || utf8IsLikelier(raw));
         lesson = {raw, utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
     }
     if (!looksLikeText(lesson.data))
@@ -344,10 +346,10 @@ FileResult readpairs(const QString& path, qint32 records, const PairReceiver& re
     return lesson.readPairs(records, receive);
 }
 
-FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text) {
+FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text, bool utf8First) {
     LessonBytes lesson;
     text.clear();
-    if (FileResult r = prepare(bytes, path, lesson); !r.ok())
+    if (FileResult r = prepare(bytes, path, lesson, utf8First); !r.ok())
         return r;
     decodePiece(lesson.data, lesson.encoding, true, text);
     return FileResult::success();

@@ -61,8 +61,10 @@ private:
 
 // The whole of a text file's bytes decoded as lesson files are (GBK or GB18030, UTF-8 with or
 // without a byte-order mark, UTF-16 with one); fails as reading a lesson does on bytes no
-// text file holds. Word lists of other programs are read through this.
-FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text);
+// text file holds. Word lists of other programs are read through this. utf8First: valid UTF-8
+// is read as UTF-8 even without Chinese in it, for text from programs that write nothing else.
+FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text,
+                      bool utf8First = false);
 
 // The pairs as a lesson file's bytes: GBK, GB18030 for characters beyond GBK.
 QByteArray lessonBytes(const QList<WordPair>& pairs);

@@ -242,12 +242,12 @@ bool isColumnName(const QString& cell) {
 // A first row is a header when both its cells name columns, or when its meaning is a plain
 // English name while nearly every meaning below it is Chinese.
 bool isHeaderRow(const QList<Record>& records) {
-    if (records.size() < 2 || records[0].fields.size() < 2)
+    if (records.isEmpty() || records[0].fields.size() < 2)
         return false;
     const QStringList& first = records[0].fields;
     if (isColumnName(first[0]) && isColumnName(first[1]))
         return true;
-    if (!isAsciiName(first[1]) || hasHan(first[0]))
+    if (records.size() < 2 || !isAsciiName(first[1]) || hasHan(first[0]))
         return false;
     qsizetype rows = 0, chinese = 0;
     for (qsizetype i = 1; i < records.size(); ++i) {
@@ -628,7 +628,8 @@ FileResult readWordList(const QByteArray& bytes, ListFormat format, const QStrin
         result = readKvtml(bytes, path, list);
     } else {
         QString text;
-        result = decodeText(bytes, path, text);
+        // The flash-card programs write UTF-8 only; spreadsheets write GBK as often.
+        result = decodeText(bytes, path, text, format == ListFormat::FlashCard);
         if (result.ok())
             result = format == ListFormat::FlashCard ? readFlashCards(text, path, list)
                                                      : readDelimited(text, path, list);
@@ -660,7 +661,33 @@ QByteArray wordListBytes(const QList<WordPair>& pairs, ListFormat format, const 
     return text.toUtf8();
 }
 
+qsizetype firstPairOutsideXml(const QList<WordPair>& pairs) {
+    auto outside = [](const QString& text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF)
+                return true;
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                QChar::isLowSurrogate(text[i + 1].unicode()))
+                ++i;
+            else if (QChar::isSurrogate(c))
+                return true;
+        }
+        return false;
+    };
+    for (qsizetype i = 0; i < pairs.size(); ++i)
+        if (outside(pairs[i].word) || outside(pairs[i].meaning))
+            return i;
+    return -1;
+}
+
 FileResult writeWordList(const QString& path, const QList<WordPair>& pairs, ListFormat format) {
+    if (format == ListFormat::Kvtml)
+        if (const qsizetype bad = firstPairOutsideXml(pairs); bad >= 0)
+            return {FileError::WriteFailed,
+                    QStringLiteral("第 %1 个单词“%2”里有 KVTML 存不下的字符，请改一下再存")
+                        .arg(bad + 1)
+                        .arg(pairs[bad].word)};
     return writeFileAtomically(path,
                                wordListBytes(pairs, format, QFileInfo(path).completeBaseName()));
 }

@@ -31,5 +31,10 @@ FileResult readWordList(const QByteArray& bytes, ListFormat format, const QStrin
 // header lines, KVTML 2 titled title, or the lesson format.
 QByteArray wordListBytes(const QList<WordPair>& pairs, ListFormat format, const QString& title);
 
-// Replaces path with the pairs in format, all at once, or leaves the old file untouched.
+// The first pair (counted from 0) holding a character XML cannot carry (control characters,
+// U+FFFE, U+FFFF), which KVTML therefore cannot hold either; -1 when there is none.
+qsizetype firstPairOutsideXml(const QList<WordPair>& pairs);
+
+// Replaces path with the pairs in format, all at once, or leaves the old file untouched. KVTML
+// is not written when a pair holds what it cannot carry.
 FileResult writeWordList(const QString& path, const QList<WordPair>& pairs, ListFormat format);

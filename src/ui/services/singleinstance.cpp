@@ -2,6 +2,8 @@
 
 #include "services/messageboxes.h"
 
+#include "fileio.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QSocketNotifier>
@@ -26,6 +28,9 @@ sockaddr_un addressFor(const QString& folder, socklen_t& length) {
     length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()));
     return address;
 }
+
+// Far more than any list of file names on a command line.
+constexpr qsizetype MostRequestBytes = 1 << 20;
 
 } // namespace
 
@@ -58,15 +63,48 @@ void SingleInstance::listen() {
     connect(notifier_.get(), &QSocketNotifier::activated, this, &SingleInstance::acceptAll);
 }
 
+namespace {
+
+// What a later start sends: "raise\n", then each file's name as bytes ending in a zero byte.
+QByteArray request(const QStringList& files) {
+    QByteArray message = "raise\n";
+    for (const QString& file : files)
+        message += nativePath(file) + '\0';
+    return message;
+}
+
+QStringList requestedFiles(const QByteArray& message) {
+    QStringList files;
+    if (!message.startsWith("raise\n"))
+        return files;
+    qsizetype from = 6;
+    for (qsizetype end; (end = message.indexOf('\0', from)) >= 0; from = end + 1)
+        if (end > from)
+            files << pathFromNative(message.sliced(from, end - from));
+    return files;
+}
+
+} // namespace
+
 void SingleInstance::acceptAll() {
-    // Coming is the request; what the other start writes does not matter.
+    // Coming is the request to come forward; the file names follow, and the other start closes
+    // its end when it has sent them. A start that hangs is waited for a second at most.
     for (int other; (other = ::accept4(server_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        timeval wait{1, 0};
+        ::setsockopt(other, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        QByteArray message;
+        char buffer[4096];
+        for (ssize_t got; message.size() < MostRequestBytes &&
+                          (got = ::recv(other, buffer, sizeof buffer, 0)) > 0;)
+            message.append(buffer, got);
         ::close(other);
         emit raiseRequested();
+        if (const QStringList files = requestedFiles(message); !files.isEmpty())
+            emit filesRequested(files);
     }
 }
 
-SingleInstance::Start SingleInstance::claim(MessageBoxes& messages) {
+SingleInstance::Start SingleInstance::claim(MessageBoxes& messages, const QStringList& files) {
     if (lock_.tryLock(0)) {
         listen();
         return Start::First;
@@ -80,8 +118,13 @@ SingleInstance::Start SingleInstance::claim(MessageBoxes& messages) {
     // Being reached is the request: the first program may close before the line arrives.
     const bool reached =
         other >= 0 && ::connect(other, reinterpret_cast<const sockaddr*>(&address), length) == 0;
-    if (reached)
-        ::send(other, "raise\n", 6, MSG_NOSIGNAL);
+    if (reached) {
+        const QByteArray message = request(files);
+        for (qsizetype sent = 0, now; sent < message.size(); sent += now)
+            if ((now = ::send(other, message.constData() + sent, size_t(message.size() - sent),
+                              MSG_NOSIGNAL)) <= 0)
+                break;
+    }
     if (other >= 0)
         ::close(other);
     if (reached)

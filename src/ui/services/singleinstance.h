@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class MessageBoxes;
@@ -10,7 +11,8 @@ class QSocketNotifier;
 
 // One program per application folder, so that two never overwrite each other's notebook and
 // settings. The first start holds a lock in the folder and listens on a local socket named
-// after the folder; a later start asks the first to come to the front and ends. The socket is
+// after the folder; a later start asks the first to come to the front (and to drill the files
+// it was given, if any) and ends. The socket is
 // a plain one: Qt Network and the dozen libraries it brings would slow every start.
 class SingleInstance final : public QObject {
     Q_OBJECT
@@ -26,12 +28,15 @@ public:
     explicit SingleInstance(const QString& appFolder);
     ~SingleInstance() override;
 
-    // Says so in a message box when the other program cannot be reached.
-    Start claim(MessageBoxes& messages);
+    // Says so in a message box when the other program cannot be reached. files go to the
+    // other program, when there is one.
+    Start claim(MessageBoxes& messages, const QStringList& files = {});
 
 signals:
     // Another start in this folder wants this program's window in front.
     void raiseRequested();
+    // ... and these files drilled (after raiseRequested).
+    void filesRequested(const QStringList& files);
 
 private:
     void listen();

@@ -298,6 +298,20 @@ void frmMain::startUp() {
     guarded([&] { engine_.startUp(startFiles_); });
 }
 
+void frmMain::studyFiles(const QStringList& files) {
+    if (!startedUp_) {
+        startFiles_ = files;
+        return;
+    }
+    // A message box or a loading lesson is a step of the drill still under way: the files
+    // wait for it to end.
+    if (QApplication::activeModalWidget() || engine_.loading()) {
+        QTimer::singleShot(200, this, [this, files] { studyFiles(files); });
+        return;
+    }
+    guarded([&] { engine_.studyFiles(files); });
+}
+
 void frmMain::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!startedUp_)

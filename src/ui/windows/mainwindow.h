@@ -64,6 +64,9 @@ public:
     void showStatistics() override;
     // Files named on the command line: drilled at start instead of the notebook review.
     void setStartFiles(const QStringList& files) { startFiles_ = files; }
+    // Files given to a later start: drilled as if chosen in the lesson chooser, as soon as no
+    // message waits for an answer.
+    void studyFiles(const QStringList& files);
 
     QColor backColor() const;
     QString statusText() const;
