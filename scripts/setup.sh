@@ -21,6 +21,7 @@ packages=(
     qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n
     fonts-wqy-microhei
     xvfb xauth x11-utils pulseaudio
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,3 +1,4 @@
+#include "folders.h"
 #include "module1.h"
 #include "services/appicon.h"
 #include "services/commandline.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 
 int main(int argc, char* argv[]) {
     const CommandLine line = readCommandLine(argc, argv);
@@ -34,7 +36,13 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     SystemRandom random;
 
-    Module1 module(QCoreApplication::applicationDirPath());
+    // Beside the program, or in the learner's data folder when installed for every user.
+    const Folders folders =
+        locateFolders(QCoreApplication::applicationDirPath(),
+                      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (!prepareDataFolder(folders))
+        qWarning("cannot make the data folder %s", qPrintable(folders.data));
+    Module1 module(folders.data, folders.resources);
     SqliteHistory history(QDir(module.AppFolder).filePath(QStringLiteral("vokarin.db")), messages);
     const Platform platform{messages, files, colours, media.sound(), clock, random, history};
     module.SpeechObject = &media.speech();

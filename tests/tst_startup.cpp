@@ -1,5 +1,6 @@
 // Starts the built program in a fresh application folder on a real X server.
 #include "fakeplatform.h"
+#include "folders.h"
 #include "lessons/wordlists.h"
 #include "services/singleinstance.h"
 #include "settings/settingsfile.h"
@@ -83,6 +84,71 @@ private slots:
         Program vokarin(dir.path());
         QVERIFY2(vokarin.waitForWindow(), vokarin.process.readAllStandardError().constData());
         QCOMPARE(fileBytes(dir.filePath("csh2.dat")), encodeSettings({}));
+    }
+
+    // Which folder the program writes into, and which it reads its own files from.
+    void whereTheFilesLive_data() {
+        QTest::addColumn<QString>("program"); // inside the temporary folder
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QString>("data");      // "program" or "home"
+        QTest::addColumn<QString>("resources"); // relative to the temporary folder
+        QTest::newRow("portable folder") << "Vokarin" << true << "program"
+                                         << "Vokarin";
+        QTest::newRow("installed prefix, even writable") << "usr/bin" << true << "home"
+                                                         << "usr/share/vokarin";
+        QTest::newRow("installed prefix, read-only") << "usr/bin" << false << "home"
+                                                     << "usr/share/vokarin";
+        QTest::newRow("folder named bin, nothing shared") << "tools/bin" << true << "program"
+                                                          << "tools/bin";
+        QTest::newRow("portable folder, read-only") << "Vokarin" << false << "home"
+                                                    << "Vokarin";
+    }
+    void whereTheFilesLive() {
+        QFETCH(QString, program);
+        QFETCH(bool, writable);
+        QFETCH(QString, data);
+        QFETCH(QString, resources);
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath(program) && root.mkpath("usr/share/vokarin"));
+        const QString home = root.filePath("home/.local/share/Vokarin");
+        const Folders folders =
+            locateFolders(root.filePath(program), home, [&](const QString&) { return writable; });
+        QCOMPARE(folders.data, data == "home" ? home : root.filePath(program));
+        QCOMPARE(folders.resources, root.filePath(resources));
+        QCOMPARE(folders.perUser, data == "home");
+    }
+
+    // The first start in the home copies the samples, editable; later starts keep the learner's.
+    void theHomeGetsTheSamplesOnce() {
+        QTemporaryDir dir;
+        putFile(dir, "usr/share/vokarin/lesson/a.txt", "apple \xc6\xbb\xb9\xfb\r\n");
+        putFile(dir, "usr/share/vokarin/lesson/b.txt", "bee \xc3\xdb\xb7\xe4\r\n");
+        for (const char* name : {"a.txt", "b.txt"})
+            QFile::setPermissions(dir.filePath(QStringLiteral("usr/share/vokarin/lesson/") + name),
+                                  QFile::ReadOwner | QFile::ReadOther);
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath("usr/bin"));
+        const Folders folders =
+            locateFolders(root.filePath("usr/bin"), root.filePath("home/Vokarin"));
+        QVERIFY(prepareDataFolder(folders));
+        const QDir lessons(root.filePath("home/Vokarin/lesson"));
+        QCOMPARE(lessons.entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
+        QCOMPARE(fileBytes(lessons.filePath("a.txt")), QByteArray("apple \xc6\xbb\xb9\xfb\r\n"));
+        QVERIFY(QFileInfo(lessons.filePath("b.txt")).permissions() & QFile::WriteOwner);
+
+        QVERIFY(QFile::remove(lessons.filePath("a.txt")));
+        const QByteArray edited = "bee \xc3\xdb\xb7\xe4\r\nbean \xb6\xb9\r\n";
+        putFile(dir, "home/Vokarin/lesson/b.txt", edited);
+        QVERIFY(prepareDataFolder(folders));
+        QCOMPARE(lessons.entryList(QDir::Files), QStringList({"b.txt"}));
+        QCOMPARE(fileBytes(lessons.filePath("b.txt")), edited);
+
+        // A home that cannot be made is reported; a portable folder is never touched.
+        putFile(dir, "file", "");
+        QVERIFY(!prepareDataFolder({root.filePath("file/Vokarin"), folders.resources, true}));
+        QVERIFY(prepareDataFolder({root.filePath("portable"), folders.resources, false}));
+        QVERIFY(!QFileInfo::exists(root.filePath("portable")));
     }
 
     // --help and --version print and end without a window, even without a display.

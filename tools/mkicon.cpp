@@ -1,15 +1,17 @@
-// Writes the application icon as a PNG for the desktop entry.
+// Writes the application icon as a PNG for the desktop entry, 256 pixels unless told.
 #include "services/appicon.h"
 
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: mkicon OUTPUT.png\n");
+    const int size = argc == 3 ? std::atoi(argv[2]) : 256;
+    if (argc < 2 || argc > 3 || size < 16 || size > 1024) {
+        std::fprintf(stderr, "usage: mkicon OUTPUT.png [SIZE]\n");
         return 2;
     }
-    return appIconImage(256).save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    return appIconImage(size).save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

@@ -6,8 +6,9 @@
 #include <QFileInfo>
 #include <QSettings>
 
-Module1::Module1(QString appFolder)
-    : AppFolder(std::move(appFolder)) {}
+Module1::Module1(QString appFolder, QString resourceFolder)
+    : AppFolder(std::move(appFolder))
+    , ResourceFolder(resourceFolder.isEmpty() ? AppFolder : std::move(resourceFolder)) {}
 
 FileResult Module1::LoadSettings() {
     SettingsPath = settingsPathFor(AppFolder);

@@ -12,9 +12,12 @@ class Speech;
 // State shared by every window for the whole run. main() makes one; tests make their own
 // against a temporary application folder.
 struct Module1 final {
-    explicit Module1(QString appFolder);
+    // appFolder holds what the program writes; resourceFolder (the same unless given) what it
+    // only reads.
+    explicit Module1(QString appFolder, QString resourceFolder = {});
 
     QString AppFolder;
+    QString ResourceFolder; // ERROR.wav
 
     SettingsRecord Settings;
     QString SettingsPath;

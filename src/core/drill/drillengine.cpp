@@ -435,7 +435,7 @@ void DrillEngine::判定() {
         table_.setUnfamiliarity(CurrentWord, wrong);
         if (wrong > qint64(2) * s.WrongRepeatCount && !ReviewingNotebook)
             joinscb();
-        platform_.sound.play(QDir(module_.AppFolder).filePath(QStringLiteral("ERROR.wav")));
+        platform_.sound.play(QDir(module_.ResourceFolder).filePath(QStringLiteral("ERROR.wav")));
         if (s.ChoiceMode != VbFalse && ClickedSlot >= 1 && ClickedSlot <= 5)
             view_.setChoiceBackColour(ClickedSlot, colourValue(s.WrongColor));
         return;

@@ -13,7 +13,7 @@ Q_LOGGING_CATEGORY(lcModules, "vokarin.modules")
 QStringList moduleFolders(const QString& programFolder) {
     const QDir folder(programFolder);
     return {folder.absolutePath(),
-            QDir::cleanPath(folder.filePath(QStringLiteral("../lib/vokarin")))};
+            QDir::cleanPath(folder.filePath(QStringLiteral("../" VOKARIN_MODULE_DIR)))};
 }
 
 QFunctionPointer moduleEntry(const QStringList& folders, const QString& name, const char* symbol) {
