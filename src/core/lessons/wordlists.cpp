@@ -6,6 +6,8 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -317,19 +319,13 @@ FileResult readDelimited(QStringView text, const QString& path, WordList& list) 
 // ---- Flash-card text ------------------------------------------------------------------------
 
 QChar separatorNamed(const QString& value) {
+    static constexpr std::pair<std::u16string_view, char16_t> named[] = {
+        {u"tab", u'\t'},  {u"comma", u','}, {u"semicolon", u';'},
+        {u"space", u' '}, {u"pipe", u'|'},  {u"colon", u':'}};
     const QString name = value.toLower();
-    if (name == u"tab")
-        return u'\t';
-    if (name == u"comma")
-        return u',';
-    if (name == u"semicolon")
-        return u';';
-    if (name == u"space")
-        return u' ';
-    if (name == u"pipe")
-        return u'|';
-    if (name == u"colon")
-        return u':';
+    for (const auto& [word, separator] : named)
+        if (name == QStringView(word))
+            return separator;
     return value.size() == 1 ? value[0] : QChar(u'\t');
 }
 
