@@ -6,6 +6,8 @@
 #include "services/qttranslation.h"
 #include "testfiles.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
@@ -184,9 +186,13 @@ private slots:
             return lengths;
         };
 
-        speech.speak("elephant", 144); // one reading alone, to know its length
-        QTRY_VERIFY_WITH_TIMEOUT(readingsAfter(0).size() == 1, 15000);
-        const qint64 one = readingsAfter(0)[0];
+        // Two readings alone, to know its length: the first may be slow while the engine and
+        // the sound server warm up, so the shorter one counts.
+        for (int i = 0; i < 2; ++i) {
+            speech.speak("elephant", 144);
+            QTRY_VERIFY_WITH_TIMEOUT(readingsAfter(0).size() == i + 1, 15000);
+        }
+        const qint64 one = std::ranges::min(readingsAfter(0));
 
         for (int i = 0; i < 3; ++i)
             speech.speak("hippopotamus", 144);
