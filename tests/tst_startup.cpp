@@ -6,10 +6,19 @@
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,11 +75,58 @@ struct Program {
                 return true;
             QTest::qWait(100);
         }
+        // Why, for the log of a failing run.
+        if (process.state() != QProcess::Running)
+            qWarning("the program ended before it showed its window: %s %d, standard error:\n%s",
+                     process.exitStatus() == QProcess::CrashExit ? "crashed, signal" : "exit code",
+                     process.exitCode(), process.readAllStandardError().constData());
+        else
+            qWarning("no window after %lld ms; standard error so far:\n%s", qint64(timer.elapsed()),
+                     process.readAllStandardError().constData());
         return false;
     }
     QString path;
     QProcess process;
 };
+
+// Runs body in a child process as the user nobody; body's result is the child's exit code.
+// The pipe's read end is handed back for the child's report, when it gives one.
+pid_t asNobody(const std::function<int(int report)>& body, int& readEnd) {
+    int ends[2];
+    if (::pipe(ends) != 0)
+        qFatal("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? body(ends[1]) : 99);
+    }
+    ::close(ends[1]);
+    readEnd = ends[0];
+    return child;
+}
+
+// The abstract name a program for folder listens on first, as anyone can work it out.
+sockaddr_un abstractName(const QString& folder, socklen_t& length) {
+    const QByteArray name =
+        "vokarin-" + QByteArray::number(::getuid()) + '-' +
+        QCryptographicHash::hash(QDir(folder).canonicalPath().toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
+    length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()));
+    return address;
+}
+
+int connectTo(const sockaddr_un& address, socklen_t length) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 } // namespace
 
@@ -272,6 +328,103 @@ private slots:
         QCOMPARE(files.size(), 1);
         QCOMPARE(files[0][0].toStringList(), given);
         QVERIFY(messages.shown.isEmpty());
+    }
+
+    // Only the learner's own programs are heard, and no peer holds up the window.
+    void socketPeers_data() {
+        QTest::addColumn<QString>("peer");
+        QTest::newRow("another user sends a file") << "other user";
+        QTest::newRow("another user squats the name first") << "squatter";
+        QTest::newRow("a peer trickles, ten stay silent") << "trickle";
+    }
+    void socketPeers() {
+        QFETCH(QString, peer);
+        if ((peer != "trickle") && ::getuid() != 0)
+            QSKIP("another user's program needs root to be played");
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        qunsetenv("XDG_RUNTIME_DIR"); // the abstract names, which anyone can reach
+        QTemporaryDir dir;
+        FakeMessageBoxes messages;
+        socklen_t length = 0;
+        const sockaddr_un name = abstractName(dir.path(), length);
+
+        int report = -1;
+        pid_t squatter = 0;
+        if (peer == "squatter") {
+            // Listens on the first name and tells how many bytes it was sent.
+            squatter = asNobody(
+                [&](int out) {
+                    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                    if (::bind(fd, reinterpret_cast<const sockaddr*>(&name), length) != 0 ||
+                        ::listen(fd, 8) != 0)
+                        return 1;
+                    char got = 'r';
+                    (void)!::write(out, &got, 1);
+                    pollfd wait{fd, POLLIN, 0};
+                    qint64 bytes = -1; // never reached
+                    if (::poll(&wait, 1, 10000) == 1)
+                        if (const int other = ::accept(fd, nullptr, nullptr); other >= 0)
+                            for (bytes = 0; ::read(other, &got, 1) > 0;)
+                                ++bytes;
+                    (void)!::write(out, &bytes, sizeof bytes);
+                    return 0;
+                },
+                report);
+            char ready = 0;
+            QCOMPARE(::read(report, &ready, 1), 1);
+        }
+
+        SingleInstance first(dir.path());
+        QCOMPARE(first.claim(messages), SingleInstance::Start::First);
+        QSignalSpy files(&first, &SingleInstance::filesRequested);
+
+        std::vector<int> held;
+        QTimer drip;
+        if (peer == "other user") {
+            int unused = -1;
+            const pid_t child = asNobody(
+                [&](int) {
+                    const int fd = connectTo(name, length);
+                    const char request[] = "raise\n/tmp/theirs.csv";
+                    return fd >= 0 && ::send(fd, request, sizeof request, 0) > 0 ? 0 : 1;
+                },
+                unused);
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            ::close(unused);
+        } else if (peer == "trickle") {
+            for (int i = 0; i < 10; ++i) {
+                held.push_back(connectTo(name, length));
+                QCoreApplication::processEvents();
+            }
+            const int trickler = connectTo(name, length);
+            held.push_back(trickler);
+            connect(&drip, &QTimer::timeout, [trickler] { (void)!::send(trickler, "r", 1, 0); });
+            drip.start(500);
+            QTRY_COMPARE(first.connectionsOpen(), SingleInstance::MostConnections);
+        }
+
+        // The learner's own later start is heard, and only it.
+        const QStringList mine = {"/words/mine.csv"};
+        SingleInstance later(dir.path());
+        QCOMPARE(later.claim(messages, mine), SingleInstance::Start::OtherRaised);
+        QTRY_COMPARE(files.size(), 1);
+        QCOMPARE(files[0][0].toStringList(), mine);
+        if (peer == "trickle") // nothing stays open past its deadline
+            QTRY_COMPARE_WITH_TIMEOUT(first.connectionsOpen(), 0, 5000);
+        QCOMPARE(files.size(), 1);
+        QVERIFY(messages.shown.isEmpty());
+        for (int fd : held)
+            ::close(fd);
+        if (squatter) {
+            qint64 bytes = -2;
+            QCOMPARE(::read(report, &bytes, sizeof bytes), ssize_t(sizeof bytes));
+            ::waitpid(squatter, nullptr, 0);
+            ::close(report);
+            QCOMPARE(bytes, 0); // reached, and told nothing
+        }
+        if (!runtime.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", runtime);
     }
 
     // The real programs: the first, drilling nothing, drills the files of a later start.

@@ -1,11 +1,15 @@
 // Word lists of other programs: recognised, read (or refused, saying where) and written so that
 // they read back as the same pairs.
+#include "drill/lessonloader.h"
 #include "lessons/wordlists.h"
 #include "testfiles.h"
 
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QXmlStreamReader>
+#include <fstream>
+#include <malloc.h>
+#include <string>
 
 Q_DECLARE_METATYPE(ListFormat)
 
@@ -104,6 +108,28 @@ QString kvtmlStructureFault(const QByteArray& bytes) {
     if (xml.hasError())
         return xml.errorString();
     return doctype ? QString() : QStringLiteral("no kvtml document type");
+}
+
+// This process's resident memory, and the most it has had since the last resetPeak(), in KB.
+qint64 statusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0)
+            return std::stoll(line.substr(std::string(field).size()));
+    return -1;
+}
+
+bool resetPeak() {
+    std::ofstream refs("/proc/self/clear_refs");
+    refs << "5";
+    return bool(refs.flush());
+}
+
+QByteArray kvtmlAround(const QByteArray& doctype, const QByteArray& text) {
+    return "<?xml version=\"1.0\"?>\n" + doctype +
+           "<kvtml version=\"2.0\"><entries><entry id=\"0\"><translation id=\"0\"><text>" + text +
+           "</text></translation><translation id=\"1\"><text>甲</text></translation></entry>"
+           "</entries></kvtml>\n";
 }
 
 } // namespace
@@ -241,6 +267,57 @@ private slots:
                      qPrintable(r.description));
             QVERIFY(list.pairs.isEmpty());
         }
+    }
+
+    // Files made to explode are refused, saying why, before they cost the memory.
+    void importBombs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("100,000 elements nested in a text")
+            << "deep.kvtml" << kvtmlAround("", QByteArray("<b>").repeated(100000))
+            << "嵌套超过 32 层";
+        QTest::newRow("an entity of 4,000 characters used 200,000 times")
+            << "entity.kvtml"
+            << kvtmlAround("<!DOCTYPE kvtml [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>",
+                           QByteArray("&e;").repeated(200000))
+            << "声明了 XML 实体";
+        QTest::newRow("a text over a word's length")
+            << "long.kvtml" << kvtmlAround("", "<![CDATA[" + QByteArray(5000, 'x') + "]]>")
+            << "超过 1000 个字";
+        QTest::newRow("2,000,001 pairs")
+            << "many.csv" << QByteArray("a,b\n").repeated(2000001) << "有超过 2000000 对单词";
+    }
+    void importBombs() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        const QString path = putFile(dir, name, bytes);
+        const LoadedLesson loaded = loadLesson(path, 3);
+        QVERIFY2(loaded.result.description.startsWith("“" + path + "”") &&
+                     loaded.result.description.contains(refusal),
+                 qPrintable(loaded.result.description));
+        QCOMPARE(loaded.table.size(), 0);
+    }
+
+    // Reading a long list of tiny rows takes about twice what its table keeps, not ten times.
+    void peakMemoryOfALongList() {
+        QTemporaryDir dir;
+        const QString path =
+            putFile(dir, "tiny.csv", QByteArray("ab,\xe7\x94\xb2\n").repeated(1000000));
+        malloc_trim(0);
+        if (!resetPeak())
+            QSKIP("the peak of resident memory cannot be reset here");
+        const qint64 before = statusKb("VmRSS:");
+        const LoadedLesson loaded = loadLesson(path, 3);
+        const qint64 peak = statusKb("VmHWM:") - before;
+        QCOMPARE(loaded.table.size(), 1000000);
+        // 12 bytes a row beside its three characters of two bytes each.
+        const qint64 tableKb = qint64(loaded.table.size()) * (12 + 3 * 2) / 1024;
+        QVERIFY2(
+            peak <= 2 * tableKb + 2048,
+            qPrintable(QStringLiteral("peak %1 KB for a table of %2 KB").arg(peak).arg(tableKb)));
     }
 
     // Vokarin -> format -> Vokarin gives back the same pairs, whatever they hold.

@@ -14,19 +14,24 @@ LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
     if (loaded.result = readFileBytes(path, bytes); !loaded.result.ok())
         return loaded;
     if (const ListFormat format = listFormatOf(path, bytes); format != ListFormat::Lesson) {
-        // Another program's list: its complete pairs, each checked as it was read.
-        WordList list;
-        if (loaded.result = readWordList(bytes, format, path, list); !loaded.result.ok())
+        // Another program's list: its complete pairs, each checked as it was read, straight
+        // into the table, with the file's bytes let go once decoded.
+        WordTable& table = loaded.table;
+        table.reserve(qMin<qsizetype>(bytes.count('\n') + 1, MostListPairs), 0);
+        qint32 incomplete = 0;
+        loaded.result = readWordList(
+            std::move(bytes), format, path,
+            [&](QStringView word, QStringView meaning) {
+                table.append(word, meaning, unfamiliarity);
+            },
+            incomplete);
+        if (!loaded.result.ok()) {
+            table.clear();
             return loaded;
-        loaded.lines = qint32(qMin<qsizetype>(list.pairs.size(), 1 << 30));
+        }
+        loaded.lines = table.size();
         if (loaded.lines < 2)
-            return loaded;
-        qsizetype characters = 0;
-        for (const WordPair& pair : std::as_const(list.pairs))
-            characters += pair.word.size() + pair.meaning.size();
-        loaded.table.reserve(loaded.lines, characters);
-        for (const WordPair& pair : std::as_const(list.pairs))
-            loaded.table.append(pair.word, pair.meaning, unfamiliarity);
+            table.clear();
         return loaded;
     }
     LessonText lesson;

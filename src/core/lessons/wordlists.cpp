@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -166,6 +168,13 @@ private:
 
 // ---- Messages ------------------------------------------------------------------------------
 
+// Where read pairs go, and how many went.
+struct Output final {
+    const PairSink& sink;
+    qint32& incomplete;
+    qint64 pairs = 0;
+};
+
 FileResult refused(FileError kind, const QString& path, const QString& what) {
     return {kind, QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), what)};
 }
@@ -199,7 +208,16 @@ FileResult splitFault(const RecordSplitter& splitter, const QString& path) {
 
 // Adds a record's first two columns (after the skipped ones) as a pair.
 FileResult take(const Record& record, const QList<int>& skipped, bool html, const QString& path,
-                WordList& list);
+                Output& out);
+
+// Hands a checked pair on; refuses the file, at once, past the most pairs a list may have.
+FileResult put(const WordPair& pair, const QString& path, Output& out) {
+    if (++out.pairs > MostListPairs)
+        return refused(FileError::TooLarge, path,
+                       QStringLiteral("有超过 %1 对单词，太多了，不像是单词表").arg(MostListPairs));
+    out.sink(pair.word, pair.meaning);
+    return FileResult::success();
+}
 
 // ---- Spreadsheets ---------------------------------------------------------------------------
 
@@ -242,7 +260,7 @@ bool isColumnName(const QString& cell) {
 }
 
 // A first row is a header when both its cells name columns, or when its meaning is a plain
-// English name while nearly every meaning below it is Chinese.
+// English name while nearly every meaning below it is Chinese. records are the first rows.
 bool isHeaderRow(const QList<Record>& records) {
     if (records.isEmpty() || records[0].fields.size() < 2)
         return false;
@@ -286,34 +304,54 @@ QChar separatorOf(QStringView text) {
     return best;
 }
 
-FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, const QString& path,
-                       QList<Record>& records) {
+// How many of the first records decide whether the first is a header.
+constexpr qsizetype HeaderSample = 200;
+
+// Hands each record that is not blank to each, one at a time, so that a long list is never
+// held twice; the first records are seen together by header first, when given.
+FileResult forEachRecord(QStringView text, QChar separator, qint32 firstLine, const QString& path,
+                         const std::function<bool(const QList<Record>&)>& header,
+                         const std::function<FileResult(const Record&)>& each) {
     RecordSplitter splitter(text, separator, firstLine);
+    QList<Record> first;
+    bool sampled = !header;
     Record record;
+    const auto flush = [&]() -> FileResult {
+        sampled = true;
+        const qsizetype from = header(first) ? 1 : 0;
+        for (qsizetype i = from; i < first.size(); ++i)
+            if (FileResult r = each(first[i]); !r.ok())
+                return r;
+        first.clear();
+        return FileResult::success();
+    };
     while (splitter.next(record)) {
         const bool blank = std::all_of(record.fields.cbegin(), record.fields.cend(),
                                        [](const QString& f) { return f.isEmpty(); });
-        if (!blank)
-            records << record;
+        if (blank)
+            continue;
+        if (!sampled) {
+            first << record;
+            if (first.size() == HeaderSample)
+                if (FileResult r = flush(); !r.ok())
+                    return r;
+            continue;
+        }
+        if (FileResult r = each(record); !r.ok())
+            return r;
     }
     if (splitter.fault() != SplitFault::None)
         return splitFault(splitter, path);
+    if (!sampled)
+        return flush();
     return FileResult::success();
 }
 
-FileResult readDelimited(QStringView text, const QString& path, WordList& list) {
+FileResult readDelimited(QStringView text, const QString& path, Output& out) {
     const bool tabs = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive) ||
                       path.endsWith(QStringLiteral(".tab"), Qt::CaseInsensitive);
-    QList<Record> records;
-    if (FileResult r = readRecords(text, tabs ? QChar(u'\t') : separatorOf(text), 1, path, records);
-        !r.ok())
-        return r;
-    if (isHeaderRow(records))
-        records.removeFirst();
-    for (const Record& record : std::as_const(records))
-        if (FileResult r = take(record, {}, false, path, list); !r.ok())
-            return r;
-    return FileResult::success();
+    return forEachRecord(text, tabs ? QChar(u'\t') : separatorOf(text), 1, path, isHeaderRow,
+                         [&](const Record& record) { return take(record, {}, false, path, out); });
 }
 
 // ---- Flash-card text ------------------------------------------------------------------------
@@ -371,7 +409,7 @@ QString plainText(const QString& html) {
     return out.simplified();
 }
 
-FileResult readFlashCards(QStringView text, const QString& path, WordList& list) {
+FileResult readFlashCards(QStringView text, const QString& path, Output& out) {
     QChar separator = u'\t';
     bool html = false;
     QList<int> skipped; // columns counted from 0
@@ -401,30 +439,25 @@ FileResult readFlashCards(QStringView text, const QString& path, WordList& list)
         at = qMin(end + 1, text.size());
         ++line;
     }
-    QList<Record> records;
-    if (FileResult r = readRecords(text.sliced(at), separator, line, path, records); !r.ok())
-        return r;
-    for (const Record& record : std::as_const(records))
-        if (FileResult r = take(record, skipped, html, path, list); !r.ok())
-            return r;
-    return FileResult::success();
+    return forEachRecord(text.sliced(at), separator, line, path, {}, [&](const Record& record) {
+        return take(record, skipped, html, path, out);
+    });
 }
 
 FileResult take(const Record& record, const QList<int>& skipped, bool html, const QString& path,
-                WordList& list) {
+                Output& out) {
     QStringList cells;
     for (qsizetype column = 0; column < record.fields.size() && cells.size() < 2; ++column)
         if (!skipped.contains(int(column)))
             cells << (html ? plainText(record.fields[column]) : record.fields[column]);
     if (cells.size() < 2 || cells[0].isEmpty() || cells[1].isEmpty()) {
-        ++list.incomplete;
+        ++out.incomplete;
         return FileResult::success();
     }
     const WordPair pair{cells[0], cells[1]};
     if (FileResult r = checkPair(pair, path, atLine(record.line)); !r.ok())
         return r;
-    list.pairs << pair;
-    return FileResult::success();
+    return put(pair, path, out);
 }
 
 // ---- KVTML 2 --------------------------------------------------------------------------------
@@ -464,8 +497,34 @@ QList<Language> readIdentifiers(QXmlStreamReader& xml) {
     return languages;
 }
 
-// An entry's translations by their id: the text of each.
-QHash<QString, QString> readTranslations(QXmlStreamReader& xml) {
+// The text of the element just begun, its children's included, without recursion; false as
+// soon as it grows past any word's length, before more is spent on it.
+bool readBoundedText(QXmlStreamReader& xml, QString& text) {
+    text.clear();
+    for (int depth = 1; depth > 0 && !xml.atEnd();) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += xml.text();
+            if (text.size() > LongestField)
+                return false;
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+// An entry's translations by their id: the text of each. longText tells of a text too long
+// for a word, where reading stopped.
+QHash<QString, QString> readTranslations(QXmlStreamReader& xml, bool& longText) {
     QHash<QString, QString> texts;
     while (xml.readNextStartElement()) {
         if (xml.name() != u"translation") {
@@ -475,17 +534,55 @@ QHash<QString, QString> readTranslations(QXmlStreamReader& xml) {
         const QString id = xml.attributes().value(QLatin1String("id")).toString();
         QString text;
         while (xml.readNextStartElement()) {
-            if (xml.name() == u"text")
-                text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-            else
+            if (xml.name() != u"text") {
                 xml.skipCurrentElement();
+            } else if (!readBoundedText(xml, text)) {
+                longText = true;
+                return texts;
+            }
         }
         texts.insert(id, text);
     }
     return texts;
 }
 
-FileResult readKvtml(const QByteArray& bytes, const QString& path, WordList& list) {
+// Vocabulary files are a few elements deep; nothing real comes near this.
+constexpr int MostXmlDepth = 32;
+
+// What no vocabulary file holds and what would make reading one explode is refused before
+// anything is read: entity declarations, whose every use repeats their text, and nesting deeper
+// than MostXmlDepth. Other faults are left to the reading itself, which names them.
+FileResult checkXmlShape(const QByteArray& bytes, const QString& path) {
+    QXmlStreamReader xml(bytes);
+    int depth = 0;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::DTD:
+            if (!xml.entityDeclarations().isEmpty() || xml.text().contains(u"<!ENTITY"))
+                return refused(FileError::BadList, path,
+                               QStringLiteral("声明了 XML 实体（<!ENTITY>）：KVTML 单词文件不用"
+                                              "它，这样的文件读入时可能膨胀成极大的文字"));
+            break;
+        case QXmlStreamReader::StartElement:
+            if (++depth > MostXmlDepth)
+                return refused(FileError::BadList, path,
+                               QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
+                                   .arg(xml.lineNumber())
+                                   .arg(MostXmlDepth));
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return FileResult::success();
+}
+
+FileResult readKvtml(const QByteArray& bytes, const QString& path, Output& out) {
+    if (FileResult r = checkXmlShape(bytes, path); !r.ok())
+        return r;
     QXmlStreamReader xml(bytes);
     if (!xml.readNextStartElement())
         return xml.hasError() ? xmlFault(xml, path)
@@ -520,19 +617,26 @@ FileResult readKvtml(const QByteArray& bytes, const QString& path, WordList& lis
                 }
                 const qint64 line = xml.lineNumber();
                 const QString id = xml.attributes().value(QLatin1String("id")).toString();
-                const QHash<QString, QString> texts = readTranslations(xml);
+                bool longText = false;
+                const QHash<QString, QString> texts = readTranslations(xml, longText);
+                const QString where =
+                    QStringLiteral("第 %1 行的 <entry id=\"%2\">").arg(line).arg(id);
+                if (longText)
+                    return refused(
+                        FileError::FieldTooLong, path,
+                        where +
+                            QStringLiteral("里有超过 %1 个字的文字，不像是单词").arg(LongestField));
                 if (xml.hasError())
                     break;
                 const WordPair pair{texts.value(wordId), texts.value(meaningId)};
                 if (pair.word.isEmpty() || pair.meaning.isEmpty()) {
-                    ++list.incomplete;
+                    ++out.incomplete;
                     continue;
                 }
-                const QString where =
-                    QStringLiteral("第 %1 行的 <entry id=\"%2\">").arg(line).arg(id);
                 if (FileResult r = checkPair(pair, path, where); !r.ok())
                     return r;
-                list.pairs << pair;
+                if (FileResult r = put(pair, path, out); !r.ok())
+                    return r;
             }
         } else {
             xml.skipCurrentElement();
@@ -616,20 +720,30 @@ ListFormat listFormatOf(const QString& path, const QByteArray& bytes) {
     return ListFormat::Lesson;
 }
 
+FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
+                        const PairSink& sink, qint32& incomplete) {
+    incomplete = 0;
+    Output out{sink, incomplete};
+    if (format == ListFormat::Kvtml)
+        return readKvtml(bytes, path, out);
+    QString text;
+    // The flash-card programs write UTF-8 only; spreadsheets write GBK as often.
+    if (FileResult r = decodeText(bytes, path, text, format == ListFormat::FlashCard); !r.ok())
+        return r;
+    bytes = {}; // the text is all that is needed now; a long list is not held twice
+    return format == ListFormat::FlashCard ? readFlashCards(text, path, out)
+                                           : readDelimited(text, path, out);
+}
+
 FileResult readWordList(const QByteArray& bytes, ListFormat format, const QString& path,
                         WordList& list) {
     list = {};
-    FileResult result;
-    if (format == ListFormat::Kvtml) {
-        result = readKvtml(bytes, path, list);
-    } else {
-        QString text;
-        // The flash-card programs write UTF-8 only; spreadsheets write GBK as often.
-        result = decodeText(bytes, path, text, format == ListFormat::FlashCard);
-        if (result.ok())
-            result = format == ListFormat::FlashCard ? readFlashCards(text, path, list)
-                                                     : readDelimited(text, path, list);
-    }
+    const FileResult result = readWordList(
+        bytes, format, path,
+        [&list](QStringView word, QStringView meaning) {
+            list.pairs.append({word.toString(), meaning.toString()});
+        },
+        list.incomplete);
     if (!result.ok())
         list = {};
     return result;
