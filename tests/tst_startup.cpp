@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -291,6 +292,10 @@ private slots:
             << "held" << int(SingleInstance::Start::OtherSilent) << true;
         QTest::newRow("folder cannot be written")
             << "missing" << int(SingleInstance::Start::Unlocked) << false;
+        QTest::newRow("lock of a killed program")
+            << "stale" << int(SingleInstance::Start::First) << false;
+        QTest::newRow("lock of a killed program, disk full")
+            << "stale, full" << int(SingleInstance::Start::Unlocked) << false;
     }
     void claimingTheFolder() {
         QFETCH(QString, folder);
@@ -301,9 +306,21 @@ private slots:
         QLockFile other(QDir(dir.path()).filePath("vokarin.lock"));
         if (folder == "held")
             QVERIFY(other.tryLock(0));
+        if (folder.startsWith("stale")) { // locked by a process that is gone
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(other.tryLock(0) ? 0 : 1);
+            int status = -1;
+            ::waitpid(child, &status, 0);
+            QCOMPARE(status, 0);
+        }
+        std::optional<FileSizeCap> full;
+        if (folder.endsWith("full"))
+            full.emplace(0);
         FakeMessageBoxes messages;
         SingleInstance instance(app);
         QCOMPARE(int(instance.claim(messages)), start);
+        full.reset();
         QCOMPARE(messages.shown.size(), int(told));
         if (told)
             QVERIFY(messages.shown[0].contains("已经在这个文件夹里运行"));
