@@ -1,4 +1,5 @@
-// The history: one answer written to vokarin.db (the drill waits for it), and the statistics
+// The history: one answer handed to the writer of vokarin.db (all the drill waits for), every
+// answer written by it, and the statistics
 // window opened and painted over 100,000 logged answers.
 #include "fakeplatform.h"
 #include "sqlitehistory.h"
@@ -48,10 +49,15 @@ private slots:
             history.recordAnswer(answer(i % 500, Start + i * 20000LL, i % 3 != 0));
             times << timer.nsecsElapsed();
         }
+        QElapsedTimer all;
+        all.start();
+        QCOMPARE(history.finish(60000), 0);
+        const double writtenMs = all.nsecsElapsed() / 1e6;
         QVERIFY(messages.shown.isEmpty());
         std::sort(times.begin(), times.end());
-        qInfo("one answer recorded: median %.3f ms, 90th %.3f ms (3,000 answers, 500 words)",
-              medianMs(times), times[times.size() * 9 / 10] / 1e6);
+        qInfo("one answer handed over: median %.4f ms, 90th %.4f ms; the last of 3,000 answers "
+              "(500 words) written %.0f ms later",
+              medianMs(times), times[times.size() * 9 / 10] / 1e6, writtenMs);
     }
 
     void statisticsWindow() {
@@ -60,10 +66,14 @@ private slots:
         FakeMessageBoxes messages;
         {
             // The history's own schema, then 100,000 answers in one go.
-            SqliteHistory history(path, messages, QTimeZone::utc());
-            for (int word = 0; word < 2000; ++word)
-                history.recordAnswer(answer(word, Start + word, true));
-            QSqlDatabase& db = *history.database();
+            {
+                SqliteHistory history(path, messages, QTimeZone::utc());
+                for (int word = 0; word < 2000; ++word)
+                    history.recordAnswer(answer(word, Start + word, true));
+            }
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bulk");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
             db.transaction();
             QSqlQuery insert(db);
             insert.prepare("INSERT INTO answers VALUES (?, 'unit.txt', ?, ?, 'en-zh', 'choice',"
@@ -76,6 +86,10 @@ private slots:
                 QVERIFY(insert.exec());
             }
             QVERIFY(db.commit());
+            insert = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase("bulk");
         }
         QList<qint64> times;
         for (int run = 0; run < 7; ++run) {

@@ -9,6 +9,7 @@
 #include "services/qtfiledialogs.h"
 #include "services/qtmessageboxes.h"
 #include "services/qttranslation.h"
+#include "services/sessionend.h"
 #include "services/singleinstance.h"
 #include "services/systemclock.h"
 #include "services/systemrandom.h"
@@ -69,6 +70,17 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
     });
     QObject::connect(&instance, &SingleInstance::filesRequested, &window, &frmMain::studyFiles);
+    // A logout, a shutdown or Ctrl+C closes the program as its close box does: the notebook
+    // and the run are kept, the lock let go. Open dialogs and message boxes go with it.
+    SessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEnd::endRequested, &window, [&window] {
+        window.close();
+        QApplication::quit();
+    });
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The answers still waiting are written; a session that is ending is not held up by a
+    // message box about those that could not be.
+    history.finish(sessionEnd.requested() ? 2000 : 5000, sessionEnd.requested());
+    return status;
 }

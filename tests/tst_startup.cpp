@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <cstring>
@@ -442,6 +444,40 @@ private slots:
         }
         if (!runtime.isEmpty())
             qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+
+    // A logout, a shutdown or Ctrl+C ends the program as its close box does: the run is in the
+    // history, the lock is let go, and it ends well.
+    void signalsCloseInOrder_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void signalsCloseInOrder() {
+        QFETCH(int, signal);
+        needDisplay();
+        QTemporaryDir dir;
+        const QString list = putFile(dir, "list.csv", "a,甲\nc,丙\n");
+        Program vokarin(dir.path(), {list});
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(QStringLiteral(" Vokarin2.0 :正在学习") + list),
+                                 15000);
+        QVERIFY(QFileInfo::exists(dir.filePath("vokarin.lock")));
+        ::kill(pid_t(vokarin.process.processId()), signal);
+        QVERIFY(vokarin.process.waitForFinished(15000));
+        QVERIFY2(vokarin.process.exitStatus() == QProcess::NormalExit &&
+                     vokarin.process.exitCode() == 0,
+                 vokarin.process.readAllStandardError().constData());
+        QVERIFY(!QFileInfo::exists(dir.filePath("vokarin.lock")));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+            db.setDatabaseName(dir.filePath("vokarin.db"));
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("SELECT lesson_files FROM sessions") && query.next());
+            QCOMPARE(query.value(0).toString(), QStringLiteral("../list.csv"));
+        }
+        QSqlDatabase::removeDatabase("check");
     }
 
     // The real programs: the first, drilling nothing, drills the files of a later start.

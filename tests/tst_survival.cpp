@@ -144,6 +144,56 @@ private slots:
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), filesBefore);
     }
 
+    // The notebook's words outlive a run that ends without closing (killed, its display
+    // gone): the next start adds them to the notebook file. An orderly close needs them no
+    // longer; a lone word waits for company.
+    void notebookAfterAnAbruptEnd_data() {
+        QTest::addColumn<QStringList>("missed");
+        QTest::addColumn<bool>("closed"); // else the window goes without a close
+        QTest::addColumn<bool>("oldNotebook");
+        QTest::addColumn<QString>("notebook"); // after the next start
+        QTest::addColumn<int>("stillKept");
+        QTest::newRow("killed with two words")
+            << QStringList{"apple", "pear"} << false << false << "apple pear" << 0;
+        QTest::newRow("killed with two words, an earlier notebook")
+            << QStringList{"apple", "pear"} << false << true << "old words apple pear" << 0;
+        QTest::newRow("killed with one word, an earlier notebook")
+            << QStringList{"apple"} << false << true << "old words apple" << 0;
+        QTest::newRow("killed with one word alone")
+            << QStringList{"apple"} << false << false << "" << 1;
+        QTest::newRow("closed with two words")
+            << QStringList{"apple", "pear"} << true << true << "apple pear" << 0;
+    }
+    void notebookAfterAnAbruptEnd() {
+        QFETCH(QStringList, missed);
+        QFETCH(bool, closed);
+        QFETCH(bool, oldNotebook);
+        QFETCH(QString, notebook);
+        QFETCH(int, stillKept);
+        Harness h(noReview());
+        if (oldNotebook)
+            putFile(h.dir, "lesson/scb.txt", OldNotebook);
+        h.study({h.lesson("fruit.txt", Fruit)});
+        for (int guard = 0; h.window->notebook().count() < missed.size() && guard < 100; ++guard)
+            h.answerOnce(missed);
+        QCOMPARE(h.fakes.history.kept.size(), missed.size());
+        if (closed)
+            h.window->close();
+        h.window.reset();
+        h.start();
+        QStringList words;
+        const QString path = h.dir.filePath("lesson/scb.txt");
+        qint32 lines = 0;
+        if (countlines(path, lines).ok())
+            QVERIFY(readpairs(path, lines, [&](QStringView w, QStringView) {
+                        words << w.toString();
+                        return true;
+                    }).ok());
+        QCOMPARE(words.join(' '), notebook);
+        QCOMPARE(h.fakes.history.kept.size(), stillKept);
+        QVERIFY(h.fakes.messages.shown.isEmpty());
+    }
+
     // Pipes, devices and giants where a lesson, the notebook or the settings belong: the start
     // never hangs, nothing is read or written through them, and the learner hears why.
     void oddFiles_data() {

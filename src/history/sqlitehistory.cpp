@@ -3,6 +3,7 @@
 #include "history/fsrs.h"
 #include "services/messageboxes.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -11,8 +12,20 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 QString directionName(bool chineseAsked) {
     return chineseAsked ? QStringLiteral("zh-en") : QStringLiteral("en-zh");
@@ -30,243 +43,638 @@ QString modeName(AnswerMode mode) {
     return {};
 }
 
-// SQLite's own codes for a file that is not, or no longer, a database.
-bool isCorruption(const QSqlError& error) {
-    const QString code = error.nativeErrorCode();
-    return code == QLatin1String("26") || code == QLatin1String("11") ||
-           error.databaseText().contains(QLatin1String("not a database")) ||
-           error.databaseText().contains(QLatin1String("malformed"));
+// What became of a statement.
+enum class Outcome {
+    Done,
+    Busy,    // another program holds the file: try again later
+    Corrupt, // the file is not, or no longer, a database
+    Failed,  // anything else (a full disk, a read-only file)
+};
+
+Outcome outcomeOf(const QSqlError& error) {
+    if (!error.isValid())
+        return Outcome::Done;
+    // SQLite's primary codes, which extended codes keep in their low byte.
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
+    const QString text = error.databaseText();
+    if (code == 5 || code == 6 || text.contains(QLatin1String("locked")) ||
+        text.contains(QLatin1String("busy")))
+        return Outcome::Busy;
+    if (code == 11 || code == 26 || text.contains(QLatin1String("not a database")) ||
+        text.contains(QLatin1String("malformed")))
+        return Outcome::Corrupt;
+    return Outcome::Failed;
 }
 
-const char* const Schema[] = {
-    "CREATE TABLE answers ("
-    " answered_at INTEGER NOT NULL, lesson TEXT NOT NULL, english TEXT NOT NULL,"
-    " chinese TEXT NOT NULL, direction TEXT NOT NULL, mode TEXT NOT NULL,"
-    " correct INTEGER NOT NULL, response_ms INTEGER NOT NULL)",
-    // Both cover what the statistics read: answers per day, and per word.
-    "CREATE INDEX answers_by_time ON answers(answered_at, direction, mode, correct)",
-    "CREATE INDEX answers_by_word ON answers(english, chinese, correct)",
-    "CREATE TABLE words ("
-    " english TEXT NOT NULL, chinese TEXT NOT NULL, state INTEGER NOT NULL,"
-    " stability REAL NOT NULL, difficulty REAL NOT NULL, due INTEGER NOT NULL,"
-    " reps INTEGER NOT NULL, lapses INTEGER NOT NULL, last_review INTEGER NOT NULL,"
-    " UNIQUE(english, chinese))",
-    "CREATE INDEX words_by_due ON words(due)",
-    "CREATE TABLE sessions ("
-    " started_at INTEGER NOT NULL, ended_at INTEGER NOT NULL, minutes INTEGER NOT NULL,"
-    " lesson_files TEXT NOT NULL)",
+// SQLite's own words, after the Chinese.
+QString why(const QSqlError& error) {
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.isEmpty() ? QString() : QStringLiteral("（%1）").arg(text);
+}
+
+// Each step takes the file from the version before it to its own.
+struct Step final {
+    int version;
+    std::initializer_list<const char*> statements;
 };
+const Step Steps[] = {
+    {1,
+     {
+         "CREATE TABLE answers ("
+         " answered_at INTEGER NOT NULL, lesson TEXT NOT NULL, english TEXT NOT NULL,"
+         " chinese TEXT NOT NULL, direction TEXT NOT NULL, mode TEXT NOT NULL,"
+         " correct INTEGER NOT NULL, response_ms INTEGER NOT NULL)",
+         // Both cover what the statistics read: answers per day, and per word.
+         "CREATE INDEX answers_by_time ON answers(answered_at, direction, mode, correct)",
+         "CREATE INDEX answers_by_word ON answers(english, chinese, correct)",
+         "CREATE TABLE words ("
+         " english TEXT NOT NULL, chinese TEXT NOT NULL, state INTEGER NOT NULL,"
+         " stability REAL NOT NULL, difficulty REAL NOT NULL, due INTEGER NOT NULL,"
+         " reps INTEGER NOT NULL, lapses INTEGER NOT NULL, last_review INTEGER NOT NULL,"
+         " UNIQUE(english, chinese))",
+         "CREATE INDEX words_by_due ON words(due)",
+         "CREATE TABLE sessions ("
+         " started_at INTEGER NOT NULL, ended_at INTEGER NOT NULL, minutes INTEGER NOT NULL,"
+         " lesson_files TEXT NOT NULL)",
+     }},
+    {2,
+     {
+         // The notebook compares words only: the first meaning collected stays.
+         "CREATE TABLE notebook ("
+         " english TEXT NOT NULL UNIQUE, chinese TEXT NOT NULL, added_at INTEGER NOT NULL)",
+     }},
+};
+
+// Every table and column the program uses, as a query that reads none of them.
+const char* const Probes[] = {
+    "SELECT answered_at, lesson, english, chinese, direction, mode, correct, response_ms"
+    " FROM answers LIMIT 0",
+    "SELECT english, chinese, state, stability, difficulty, due, reps, lapses, last_review"
+    " FROM words LIMIT 0",
+    "SELECT started_at, ended_at, minutes, lesson_files FROM sessions LIMIT 0",
+    "SELECT english, chinese, added_at FROM notebook LIMIT 0",
+};
+
+// A word's memory as stored, within what the scheduler can work with: the file may have been
+// edited by hand or by another program.
+fsrs::Memory storedMemory(const QSqlQuery& row) {
+    // Times from 1970 to the year 9999.
+    constexpr qint64 LatestTime = 253402300799999;
+    auto time = [&](int column) {
+        return std::clamp<qint64>(row.value(column).toLongLong(), 0, LatestTime);
+    };
+    auto count = [&](int column) {
+        return qint32(std::clamp<qint64>(row.value(column).toLongLong(), 0, 1'000'000));
+    };
+    auto real = [&](int column, double low, double high) {
+        const double x = row.value(column).toDouble();
+        return std::isfinite(x) ? std::clamp(x, low, high) : low;
+    };
+    fsrs::Memory memory;
+    memory.state = qint32(std::clamp<qint64>(row.value(0).toLongLong(), 0, 2));
+    memory.stability = real(1, 0.001, 36500);
+    memory.difficulty = real(2, 1, 10);
+    memory.due = time(3);
+    memory.reps = count(4);
+    memory.lapses = count(5);
+    memory.lastReview = time(6);
+    return memory;
+}
 
 } // namespace
 
-SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const QTimeZone& zone)
-    : path_(path)
-    , messages_(messages)
-    , zone_(zone)
-    , connection_(QStringLiteral("vokarin-history-") + QUuid::createUuid().toString()) {}
+// The one thread that touches the file. Writes are taken in order; a read waits for the writes
+// before it unless they are held up by a lock, and then goes ahead of them.
+class SqliteHistory::Writer final {
+public:
+    using Write = std::function<QSqlError(QSqlDatabase&)>;
+    using Read = std::function<QSqlError(QSqlDatabase&)>;
 
-SqliteHistory::~SqliteHistory() {
-    if (db_) {
+    Writer(const QString& path, const QTimeZone& zone, std::function<void()> told)
+        : path_(path)
+        , zone_(zone)
+        , told_(std::move(told))
+        , connection_(QStringLiteral("vokarin-history-") + QUuid::createUuid().toString()) {}
+
+    ~Writer() { stop(0); }
+
+    void post(Write write) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            writes_.push_back(std::move(write));
+            startLocked();
+        }
+        wake_.notify_all();
+    }
+
+    // Runs read on the writer's thread, waiting at most waitMs for it; false when it did not
+    // run in time or failed.
+    bool read(Read read, int waitMs) {
+        struct State {
+            bool done = false;
+            bool ok = false;
+        };
+        const auto state = std::make_shared<State>();
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_)
+                return false;
+            reads_.push_back([this, state, read = std::move(read)](QSqlDatabase& db) {
+                const QSqlError error = read(db);
+                const std::lock_guard lock(mutex_);
+                state->done = true;
+                state->ok = !error.isValid();
+                return error;
+            });
+            startLocked();
+        }
+        wake_.notify_all();
+        std::unique_lock lock(mutex_);
+        readDone_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return state->done; });
+        return state->done && state->ok;
+    }
+
+    // Waits at most waitMs for the writes; the number left unwritten.
+    int stop(int waitMs) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!stopping_) {
+                stopping_ = true;
+                stopAt_ = Clock::now() + std::chrono::milliseconds(waitMs);
+            }
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        const std::lock_guard lock(mutex_);
+        return int(writes_.size());
+    }
+
+    QStringList takeMessages() {
+        const std::lock_guard lock(mutex_);
+        return std::exchange(messages_, {});
+    }
+
+private:
+    void startLocked() {
+        if (!thread_.joinable() && !stopping_)
+            thread_ = std::thread([this] { run(); });
+    }
+
+    void tell(const QString& text) {
+        {
+            const std::lock_guard lock(mutex_);
+            messages_ << text;
+        }
+        told_();
+    }
+
+    // One message a run for a history that cannot be kept; nothing more is written.
+    void fail(const QString& text) {
+        if (broken_)
+            return;
+        broken_ = true;
+        tell(text + QStringLiteral("这次练习照常进行，但不记入学习记录。"));
+    }
+
+    QString shownPath() const { return QDir::toNativeSeparators(path_); }
+
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            const bool blocked = retryAt_ && Clock::now() < *retryAt_;
+            if (!reads_.empty() && (writes_.empty() || blocked)) {
+                Read read = std::move(reads_.front());
+                reads_.pop_front();
+                lock.unlock();
+                runRead(read);
+                lock.lock();
+                readDone_.notify_all();
+                continue;
+            }
+            if (!writes_.empty() && !blocked && !(stopping_ && Clock::now() >= stopAt_)) {
+                Write write = writes_.front();
+                lock.unlock();
+                const bool done = runWrite(write);
+                lock.lock();
+                if (done) {
+                    writes_.pop_front();
+                    retryAt_.reset();
+                } else {
+                    // Held by another program: the answers wait, and are written when it lets go.
+                    retryAt_ = Clock::now() + std::chrono::milliseconds(200);
+                }
+                continue;
+            }
+            if (stopping_ && (writes_.empty() || Clock::now() >= stopAt_))
+                break;
+            if (retryAt_)
+                wake_.wait_until(lock, stopping_ ? std::min(*retryAt_, stopAt_) : *retryAt_);
+            else if (stopping_)
+                wake_.wait_until(lock, stopAt_);
+            else
+                wake_.wait(lock);
+        }
+        // Reads still waiting are answered empty.
+        for (; !reads_.empty(); reads_.pop_front())
+            ;
+        lock.unlock();
+        close();
+        readDone_.notify_all();
+    }
+
+    // False while the file is locked by another program; true when the write is done, or will
+    // never be (told once).
+    bool runWrite(const Write& write) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            switch (ensureOpen()) {
+            case Outcome::Done:
+                break;
+            case Outcome::Busy:
+                return false;
+            case Outcome::Corrupt:
+            case Outcome::Failed:
+                return true;
+            }
+            db_->transaction();
+            QSqlError error = write(*db_);
+            if (!error.isValid() && !db_->commit())
+                error = db_->lastError();
+            if (error.isValid())
+                db_->rollback();
+            switch (outcomeOf(error)) {
+            case Outcome::Done:
+                return true;
+            case Outcome::Busy:
+                return false;
+            case Outcome::Corrupt:
+                // The damage showed only now: the file goes aside, and this record goes into
+                // the new one.
+                setAside();
+                continue;
+            case Outcome::Failed:
+                fail(QStringLiteral("学习记录文件“%1”无法写入%2。").arg(shownPath(), why(error)));
+                return true;
+            }
+        }
+        return true;
+    }
+
+    void runRead(const Read& read) {
+        if (ensureOpen() != Outcome::Done)
+            return;
+        QSqlError error = read(*db_);
+        if (outcomeOf(error) == Outcome::Corrupt)
+            setAside();
+    }
+
+    void close() {
+        if (!db_)
+            return;
         db_->close();
         db_.reset();
         QSqlDatabase::removeDatabase(connection_);
     }
-}
 
-QSqlDatabase* SqliteHistory::database() {
-    return open() ? db_.get() : nullptr;
-}
-
-void SqliteHistory::fail(const QString& what, const QString& reason) {
-    if (broken_)
-        return;
-    broken_ = true;
-    messages_.ok(
-        QStringLiteral("学习记录%1（%2）。这次练习照常进行，但不记入学习记录。").arg(what, reason));
-}
-
-QSqlError SqliteHistory::openFile() {
-    db_ = std::make_unique<QSqlDatabase>(
-        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_));
-    db_->setDatabaseName(path_);
-    if (!db_->open())
-        return db_->lastError();
-    QSqlQuery pragma(*db_);
-    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
-        return pragma.lastError();
-    return migrate();
-}
-
-void SqliteHistory::moveAside() {
-    db_->close();
-    db_.reset();
-    QSqlDatabase::removeDatabase(connection_);
-    const QString aside = path_ + QStringLiteral(".corrupt-") +
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QFile::rename(path_, aside);
-    for (const char* suffix : {"-wal", "-shm"})
-        QFile::rename(path_ + QLatin1String(suffix), aside + QLatin1String(suffix));
-}
-
-bool SqliteHistory::open() {
-    if (broken_)
-        return false;
-    if (tried_)
-        return db_ != nullptr;
-    tried_ = true;
-    QSqlError error = openFile();
-    if (!error.isValid())
-        return true;
-    if (isCorruption(error) && QFileInfo(path_).isFile()) {
-        // Never deleted: the damaged file stays beside the new one for the learner to keep.
-        moveAside();
-        error = openFile();
-        if (!error.isValid()) {
-            messages_.ok(QStringLiteral("学习记录文件“%1”已损坏，已改名保留（.corrupt-日期），"
-                                        "并新建了一个。")
-                             .arg(QDir::toNativeSeparators(path_)));
-            return true;
+    // Moves the damaged file aside, never deleting it, and starts a new one.
+    void setAside() {
+        close();
+        const QString aside =
+            path_ + QStringLiteral(".corrupt-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const bool moved = QFile::rename(path_, aside);
+        for (const char* suffix : {"-wal", "-shm"})
+            QFile::rename(path_ + QLatin1String(suffix), aside + QLatin1String(suffix));
+        if (!moved) {
+            fail(QStringLiteral("学习记录文件“%1”已损坏，又无法改名保留。").arg(shownPath()));
+            return;
         }
+        tell(QStringLiteral("学习记录文件“%1”已损坏，已改名保留为“%2”，并新建了一个。")
+                 .arg(shownPath(), QFileInfo(aside).fileName()));
     }
-    fail(QStringLiteral("无法打开"), error.text());
-    db_->close();
-    db_.reset();
-    QSqlDatabase::removeDatabase(connection_);
-    return false;
-}
 
-QSqlError SqliteHistory::migrate() {
-    QSqlQuery query(*db_);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return query.lastError();
-    const int version = query.value(0).toInt();
-    if (version >= SchemaVersion)
+    Outcome ensureOpen() {
+        if (broken_)
+            return Outcome::Failed;
+        if (db_)
+            return Outcome::Done;
+        const QFileInfo file(path_);
+        if (file.exists() && !file.isFile()) {
+            fail(QStringLiteral("学习记录文件“%1”不是普通文件（%2），无法使用。")
+                     .arg(shownPath(), file.isDir() ? QStringLiteral("是一个文件夹")
+                                                    : QStringLiteral("可能是管道或设备")));
+            return Outcome::Failed;
+        }
+        if (!file.absoluteDir().exists()) {
+            fail(QStringLiteral("学习记录文件“%1”无法建立：所在的文件夹不存在。").arg(shownPath()));
+            return Outcome::Failed;
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const QSqlError error = openFile();
+            const Outcome outcome = outcomeOf(error);
+            if (outcome == Outcome::Done && !broken_)
+                return Outcome::Done;
+            close();
+            if (broken_)
+                return Outcome::Failed;
+            if (outcome == Outcome::Busy)
+                return Outcome::Busy;
+            if (outcome == Outcome::Corrupt && attempt == 0) {
+                setAside();
+                if (broken_)
+                    return Outcome::Failed;
+                continue;
+            }
+            fail(QStringLiteral("学习记录文件“%1”无法打开%2。").arg(shownPath(), why(error)));
+            return Outcome::Failed;
+        }
+        return Outcome::Failed;
+    }
+
+    QSqlError openFile() {
+        db_ = std::make_unique<QSqlDatabase>(
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_));
+        db_->setDatabaseName(path_);
+        // Qt waits five seconds for a lock by default; the queue waits instead.
+        db_->setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
+        if (!db_->open())
+            return db_->lastError();
+        QSqlQuery query(*db_);
+        if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+            !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+            !query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            return query.lastError();
+        const int version = query.value(0).toInt();
+        if (version > SchemaVersion) {
+            // Kept as it is: a later Vokarin still needs it.
+            fail(
+                QStringLiteral("学习记录文件“%1”是较新版本的 Vokarin 写的（格式 %2，这个版本只认得 "
+                               "%3 及以前的），这里不去改动它。")
+                    .arg(shownPath())
+                    .arg(version)
+                    .arg(SchemaVersion));
+            return {};
+        }
+        if (const QSqlError error = migrate(version); error.isValid())
+            return error;
+        // Every table and column in place; a file without them is as good as damaged.
+        for (const char* probe : Probes)
+            if (!query.exec(QLatin1String(probe))) {
+                const QSqlError error = query.lastError();
+                return outcomeOf(error) == Outcome::Busy
+                           ? error
+                           : QSqlError(QStringLiteral("missing tables"), error.databaseText(),
+                                       QSqlError::StatementError, QStringLiteral("11"));
+            }
         return {};
-    // From an empty file (version 0) to version 1; later versions add their steps here.
-    if (!db_->transaction())
-        return db_->lastError();
-    for (const char* statement : Schema)
-        if (!query.exec(QLatin1String(statement))) {
+    }
+
+    QSqlError migrate(int version) {
+        if (version >= SchemaVersion)
+            return {};
+        if (!db_->transaction())
+            return db_->lastError();
+        QSqlQuery query(*db_);
+        for (const Step& step : Steps) {
+            if (step.version <= version)
+                continue;
+            for (const char* statement : step.statements)
+                if (!query.exec(QLatin1String(statement))) {
+                    const QSqlError error = query.lastError();
+                    db_->rollback();
+                    return error;
+                }
+        }
+        if (!query.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion))) {
             const QSqlError error = query.lastError();
             db_->rollback();
             return error;
         }
-    if (!query.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion))) {
-        const QSqlError error = query.lastError();
-        db_->rollback();
-        return error;
+        return db_->commit() ? QSqlError() : db_->lastError();
     }
-    return db_->commit() ? QSqlError() : db_->lastError();
-}
 
-void SqliteHistory::recordAnswer(const AnswerRecord& answer) {
-    if (!open())
-        return;
-    QSqlDatabase& db = *db_;
-    db.transaction();
+    const QString path_;
+    const QTimeZone zone_;
+    const std::function<void()> told_;
+    const QString connection_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_, readDone_;
+    std::deque<Write> writes_;
+    std::deque<Read> reads_;
+    std::optional<Clock::time_point> retryAt_;
+    bool stopping_ = false;
+    Clock::time_point stopAt_;
+    QStringList messages_;
+    std::thread thread_;
+
+    // The writer's thread alone.
+    std::unique_ptr<QSqlDatabase> db_;
+    bool broken_ = false;
+};
+
+namespace {
+
+// The answer logged, and the word's review when it is the first answer of the learner's day.
+QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZone& zone) {
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
         "INSERT INTO answers(answered_at, lesson, english, chinese, direction, mode, correct,"
         " response_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    insert.addBindValue(answer.answeredAt);
-    insert.addBindValue(answer.lesson);
-    insert.addBindValue(answer.english);
-    insert.addBindValue(answer.chinese);
-    insert.addBindValue(directionName(answer.chineseAsked));
-    insert.addBindValue(modeName(answer.facts.mode));
-    insert.addBindValue(answer.facts.correct ? 1 : 0);
-    insert.addBindValue(answer.facts.responseMs);
-    bool ok = insert.exec();
+    for (const QVariant& value :
+         {QVariant(answer.answeredAt), QVariant(answer.lesson), QVariant(answer.english),
+          QVariant(answer.chinese), QVariant(directionName(answer.chineseAsked)),
+          QVariant(modeName(answer.facts.mode)), QVariant(answer.facts.correct ? 1 : 0),
+          QVariant(answer.facts.responseMs)})
+        insert.addBindValue(value);
+    if (!insert.exec())
+        return insert.lastError();
 
-    // The first answer of the learner's day is the word's review; later ones are only logged.
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT state, stability, difficulty, due, reps, lapses,"
                                 " last_review FROM words WHERE english = ? AND chinese = ?"));
     find.addBindValue(answer.english);
     find.addBindValue(answer.chinese);
-    ok = ok && find.exec();
+    if (!find.exec())
+        return find.lastError();
     fsrs::Memory memory;
-    if (ok && find.next()) {
-        memory = {find.value(1).toDouble(),
-                  find.value(2).toDouble(),
-                  find.value(3).toLongLong(),
-                  find.value(6).toLongLong(),
-                  0,
-                  find.value(4).toInt(),
-                  find.value(5).toInt(),
-                  find.value(0).toInt()};
+    if (find.next())
+        memory = storedMemory(find);
+    const auto day = [&](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, zone).date(); };
+    if (memory.reps > 0 && day(memory.lastReview) == day(answer.answeredAt))
+        return {};
+    memory = fsrs::review(memory, gradeFor(answer.facts), answer.answeredAt);
+    QSqlQuery store(db);
+    store.prepare(QStringLiteral(
+        "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
+        " last_review) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(english, chinese) DO"
+        " UPDATE SET state = excluded.state, stability = excluded.stability,"
+        " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
+        " lapses = excluded.lapses, last_review = excluded.last_review"));
+    for (const QVariant& value :
+         {QVariant(answer.english), QVariant(answer.chinese), QVariant(memory.state),
+          QVariant(memory.stability), QVariant(memory.difficulty), QVariant(memory.due),
+          QVariant(memory.reps), QVariant(memory.lapses), QVariant(memory.lastReview)})
+        store.addBindValue(value);
+    return store.exec() ? QSqlError() : store.lastError();
+}
+
+QSqlError run(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(db);
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec() ? QSqlError() : query.lastError();
+}
+
+// How long a read may keep the window waiting for the answers before it.
+constexpr int ReadWaitMs = 1000;
+
+} // namespace
+
+SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const QTimeZone& zone)
+    : messages_(messages)
+    , zone_(zone)
+    , relay_(std::make_unique<QObject>()) {
+    // Messages from the writer are shown on this thread, when its events are handled (or at
+    // the latest, at the next read or at the end).
+    QObject* const relay = relay_.get();
+    writer_ = std::make_unique<Writer>(path, zone, [this, relay] {
+        QMetaObject::invokeMethod(
+            relay, [this] { deliver(); }, Qt::QueuedConnection);
+    });
+}
+
+SqliteHistory::~SqliteHistory() {
+    finish(3000);
+}
+
+void SqliteHistory::deliver() {
+    if (!writer_)
+        return;
+    for (const QString& text : writer_->takeMessages())
+        messages_.ok(text);
+}
+
+int SqliteHistory::finish(int waitMs, bool quietly) {
+    if (finished_)
+        return 0;
+    finished_ = true;
+    const int left = writer_->stop(waitMs);
+    QStringList texts = writer_->takeMessages();
+    if (left > 0)
+        texts << QStringLiteral("学习记录文件一直被别的程序占用着，这次还有 %1 条记录没能写入。")
+                     .arg(left);
+    for (const QString& text : std::as_const(texts)) {
+        if (quietly)
+            std::fprintf(stderr, "vokarin: %s\n", qPrintable(text));
+        else
+            messages_.ok(text);
     }
-    const auto day = [this](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, zone_).date(); };
-    if (ok && (memory.reps == 0 || day(memory.lastReview) != day(answer.answeredAt))) {
-        memory = fsrs::review(memory, gradeFor(answer.facts), answer.answeredAt);
-        QSqlQuery store(db);
-        store.prepare(QStringLiteral(
-            "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
-            " last_review) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(english, chinese) DO"
-            " UPDATE SET state = excluded.state, stability = excluded.stability,"
-            " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
-            " lapses = excluded.lapses, last_review = excluded.last_review"));
-        for (const QVariant& value :
-             {QVariant(answer.english), QVariant(answer.chinese), QVariant(memory.state),
-              QVariant(memory.stability), QVariant(memory.difficulty), QVariant(memory.due),
-              QVariant(memory.reps), QVariant(memory.lapses), QVariant(memory.lastReview)})
-            store.addBindValue(value);
-        ok = store.exec();
-    }
-    if (!ok || !db.commit()) {
-        const QSqlError error = db.lastError().isValid() ? db.lastError() : insert.lastError();
-        db.rollback();
-        fail(QStringLiteral("无法写入"), error.text());
-    }
+    return left;
+}
+
+void SqliteHistory::recordAnswer(const AnswerRecord& answer) {
+    const QTimeZone zone = zone_;
+    writer_->post([answer, zone](QSqlDatabase& db) { return writeAnswer(db, answer, zone); });
 }
 
 void SqliteHistory::recordSession(const SessionRecord& session) {
-    if (!open())
-        return;
-    QSqlQuery insert(*db_);
-    insert.prepare(QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes,"
-                                  " lesson_files) VALUES (?, ?, ?, ?)"));
-    insert.addBindValue(session.startedAt);
-    insert.addBindValue(session.endedAt);
-    insert.addBindValue(session.minutes);
-    insert.addBindValue(session.lessonFiles.join(u'\n'));
-    if (!insert.exec())
-        fail(QStringLiteral("无法写入"), insert.lastError().text());
+    writer_->post([session](QSqlDatabase& db) {
+        return run(
+            db,
+            QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes,"
+                           " lesson_files) VALUES (?, ?, ?, ?)"),
+            {session.startedAt, session.endedAt, session.minutes, session.lessonFiles.join(u'\n')});
+    });
+}
+
+void SqliteHistory::keepNotebookWord(const QString& english, const QString& chinese) {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    writer_->post([english, chinese, now](QSqlDatabase& db) {
+        return run(db,
+                   QStringLiteral("INSERT OR IGNORE INTO notebook(english, chinese, added_at)"
+                                  " VALUES (?, ?, ?)"),
+                   {english, chinese, now});
+    });
+}
+
+void SqliteHistory::clearNotebookWords() {
+    writer_->post(
+        [](QSqlDatabase& db) { return run(db, QStringLiteral("DELETE FROM notebook"), {}); });
+}
+
+// Reads hand their rows over through out, which outlives a read that comes too late.
+QList<NotebookWord> SqliteHistory::notebookWords() {
+    const auto out = std::make_shared<QList<NotebookWord>>();
+    const bool read = writer_->read(
+        [out](QSqlDatabase& db) {
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("SELECT english, chinese FROM notebook ORDER BY rowid")))
+                return query.lastError();
+            while (query.next())
+                out->append({query.value(0).toString(), query.value(1).toString()});
+            return QSqlError();
+        },
+        ReadWaitMs);
+    deliver();
+    return read ? *out : QList<NotebookWord>();
 }
 
 QList<DueWord> SqliteHistory::dueWords(qint64 now, int limit) {
-    QList<DueWord> due;
-    if (!open())
-        return due;
-    QSqlQuery query(*db_);
-    query.prepare(QStringLiteral("SELECT english, chinese, due FROM words WHERE due <= ?"
-                                 " ORDER BY due, rowid LIMIT ?"));
-    query.addBindValue(now);
-    query.addBindValue(limit);
-    if (query.exec())
-        while (query.next())
-            due.append({query.value(0).toString(), query.value(1).toString(),
-                        query.value(2).toLongLong()});
-    return due;
+    const auto out = std::make_shared<QList<DueWord>>();
+    const bool read = writer_->read(
+        [out, now, limit](QSqlDatabase& db) {
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT english, chinese, due FROM words WHERE due <= ?"
+                                         " ORDER BY due, rowid LIMIT ?"));
+            query.addBindValue(now);
+            query.addBindValue(limit);
+            if (!query.exec())
+                return query.lastError();
+            while (query.next())
+                out->append({query.value(0).toString(), query.value(1).toString(),
+                             query.value(2).toLongLong()});
+            return QSqlError();
+        },
+        ReadWaitMs);
+    deliver();
+    return read ? *out : QList<DueWord>();
 }
 
 qint32 SqliteHistory::dueCount(qint64 now) {
-    if (!open())
-        return 0;
-    QSqlQuery query(*db_);
-    query.prepare(QStringLiteral("SELECT count(*) FROM words WHERE due <= ?"));
-    query.addBindValue(now);
-    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    const auto out = std::make_shared<qint32>(0);
+    const bool read = writer_->read(
+        [out, now](QSqlDatabase& db) {
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT count(*) FROM words WHERE due <= ?"));
+            query.addBindValue(now);
+            if (!query.exec() || !query.next())
+                return query.lastError();
+            *out = query.value(0).toInt();
+            return QSqlError();
+        },
+        ReadWaitMs);
+    deliver();
+    return read ? *out : 0;
 }
 
 std::optional<qint64> SqliteHistory::nextDue(qint64 now) {
-    if (!open())
-        return std::nullopt;
-    QSqlQuery query(*db_);
-    query.prepare(QStringLiteral("SELECT min(due) FROM words WHERE due > ?"));
-    query.addBindValue(now);
-    if (query.exec() && query.next() && !query.value(0).isNull())
-        return query.value(0).toLongLong();
-    return std::nullopt;
+    const auto out = std::make_shared<std::optional<qint64>>();
+    const bool read = writer_->read(
+        [out, now](QSqlDatabase& db) {
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT min(due) FROM words WHERE due > ?"));
+            query.addBindValue(now);
+            if (!query.exec() || !query.next())
+                return query.lastError();
+            if (!query.value(0).isNull())
+                *out = query.value(0).toLongLong();
+            return QSqlError();
+        },
+        ReadWaitMs);
+    deliver();
+    return read ? *out : std::nullopt;
 }

@@ -2,25 +2,31 @@
 
 #include "services/history.h"
 
+#include <QObject>
 #include <QString>
 #include <QTimeZone>
 #include <memory>
 
 class MessageBoxes;
-class QSqlDatabase;
-class QSqlError;
-class QSqlQuery;
 
-// The history in an SQLite file (vokarin.db beside csh2.dat): answers, words and sessions,
-// in WAL mode, the schema version in PRAGMA user_version. The file is opened when first
-// needed. A file that is not a database, or is damaged, is moved aside as
-// vokarin.db.corrupt-<date> and a fresh one started; one that cannot be opened or written costs
-// the learner one message for the run, and the drill goes on without a history.
+// The history in an SQLite file (vokarin.db beside csh2.dat): answers, words, sessions and the
+// words waiting for the notebook, in WAL mode, the schema version in PRAGMA user_version.
+//
+// Everything is written on a thread of its own: answers wait in a queue that the writer drains,
+// retrying while another program holds the file locked, so the drill never waits for the disk
+// and no answer is dropped. Reads wait for the answers given before them, never long.
+//
+// A file that is not a database, or whose damage shows in any statement, is moved aside as
+// vokarin.db.corrupt-<date> (with its -wal and -shm) and a new one started in the same run; the
+// answer that met the damage goes into the new one. A file that cannot be opened or written,
+// or one from a newer Vokarin, costs the learner one message for the run, and the drill goes
+// on. Numbers read back are clamped to what a history can hold: the file is anyone's to edit.
 class SqliteHistory final : public History {
 public:
     // Days begin at midnight in zone: a word's first answer of the day is its review.
     SqliteHistory(const QString& path, MessageBoxes& messages,
                   const QTimeZone& zone = QTimeZone::systemTimeZone());
+    // Waits for the queue as finish() does, telling the learner of what was left.
     ~SqliteHistory() override;
 
     void recordAnswer(const AnswerRecord& answer) override;
@@ -28,23 +34,25 @@ public:
     QList<DueWord> dueWords(qint64 now, int limit) override;
     qint32 dueCount(qint64 now) override;
     std::optional<qint64> nextDue(qint64 now) override;
+    void keepNotebookWord(const QString& english, const QString& chinese) override;
+    void clearNotebookWords() override;
+    QList<NotebookWord> notebookWords() override;
 
-    // The open database, or null when there is none to be had; for the statistics window.
-    QSqlDatabase* database();
-    static constexpr int SchemaVersion = 1;
+    // Waits at most waitMs for the queue to be written and stops the writer; the number of
+    // records that could not be written. They are told of once: in a message box, or, when
+    // quietly (the session is ending), on standard error. Later records are not kept.
+    int finish(int waitMs, bool quietly = false);
+
+    static constexpr int SchemaVersion = 2;
 
 private:
-    bool open();
-    QSqlError openFile(); // no error when open and up to date
-    QSqlError migrate();
-    void moveAside();
-    void fail(const QString& what, const QString& reason);
+    class Writer;
+    // Shows what the writer has to tell.
+    void deliver();
 
-    QString path_;
     MessageBoxes& messages_;
     QTimeZone zone_;
-    QString connection_;
-    std::unique_ptr<QSqlDatabase> db_;
-    bool tried_ = false;
-    bool broken_ = false; // told once; nothing more is written this run
+    std::unique_ptr<QObject> relay_; // lives on this thread, for the writer's news
+    std::unique_ptr<Writer> writer_;
+    bool finished_ = false;
 };

@@ -13,6 +13,7 @@
 #include <QList>
 #include <QStringList>
 #include <QTime>
+#include <algorithm>
 #include <deque>
 
 // Records the texts shown; answers Yes/No questions from a script (No when it runs dry).
@@ -130,9 +131,17 @@ public:
                 next = word.due;
         return next;
     }
+    void keepNotebookWord(const QString& english, const QString& chinese) override {
+        if (std::none_of(kept.cbegin(), kept.cend(),
+                         [&](const NotebookWord& w) { return w.english == english; }))
+            kept.append({english, chinese});
+    }
+    void clearNotebookWords() override { kept.clear(); }
+    QList<NotebookWord> notebookWords() override { return kept; }
     QList<AnswerRecord> answers;
     QList<SessionRecord> sessions;
     QList<DueWord> due;
+    QList<NotebookWord> kept;
 };
 
 struct FakePlatform final {

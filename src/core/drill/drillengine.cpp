@@ -73,6 +73,7 @@ void DrillEngine::setCaption(const QString& text) {
 }
 
 void DrillEngine::startUp(const QStringList& files) {
+    rescueNotebookWords();
     showDueHint();
     if (!files.isEmpty())
         return studyFiles(files);
@@ -154,8 +155,11 @@ void DrillEngine::autoBrowseTick() {
 }
 
 void DrillEngine::mainWindowClosing() {
-    if (notebook_.unsaved() > 0 && notebook_.count() > 1)
-        savescb();
+    // An orderly end: the notebook file has the run's words (a lone word is let go, as at the
+    // end of a selection), so the history need keep them no longer, unless the file could not
+    // be written.
+    if (notebook_.unsaved() == 0 || notebook_.count() < 2 || savescb())
+        platform_.history.clearNotebookWords();
     // A run left unfinished is a run all the same.
     if (questionOpen_ && !ReviewingNotebook && !runRecorded_)
         recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()));
@@ -475,13 +479,44 @@ void DrillEngine::fileFinished() {
 }
 
 void DrillEngine::joinscb() {
-    notebook_.add(table_.word(CurrentWord).toString(), table_.meaning(CurrentWord).toString());
+    const QString word = table_.word(CurrentWord).toString();
+    const QString meaning = table_.meaning(CurrentWord).toString();
+    if (notebook_.add(word, meaning))
+        platform_.history.keepNotebookWord(word, meaning);
 }
 
-void DrillEngine::savescb() {
+bool DrillEngine::savescb() {
     const FileResult saved = notebook_.write(module_.notebookPath());
     if (!saved.ok())
         platform_.messages.ok(QStringLiteral("生词没能存进生词本：") + saved.description);
+    return saved.ok();
+}
+
+void DrillEngine::rescueNotebookWords() {
+    const QList<NotebookWord> kept = platform_.history.notebookWords();
+    if (kept.isEmpty())
+        return;
+    // The words of a run that ended without closing (killed, its display gone) join the
+    // notebook file's own, each word once, the file's meaning first.
+    const QString path = module_.notebookPath();
+    Notebook notebook;
+    if (QFileInfo::exists(path)) {
+        qint32 lines = 0;
+        if (!countlines(path, lines).ok() ||
+            !readpairs(path, lines, [&](QStringView word, QStringView meaning) {
+                 notebook.add(word.toString(), meaning.toString());
+                 return true;
+             }).ok())
+            return; // a notebook file that cannot be read is not replaced; the words wait
+    }
+    for (const NotebookWord& word : kept)
+        notebook.add(word.english, word.chinese);
+    // A lesson needs two words: a lone word waits for more.
+    if (notebook.count() < 2)
+        return;
+    QDir().mkpath(module_.lessonFolder());
+    if (notebook.write(path).ok())
+        platform_.history.clearNotebookWords();
 }
 
 void DrillEngine::jstime() {

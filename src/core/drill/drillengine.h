@@ -82,8 +82,9 @@ public:
 
     // Collects the word asked into the new-word notebook.
     void joinscb();
-    // Writes the notebook file; a failure is told to the learner and the run goes on.
-    void savescb();
+    // Writes the notebook file; a failure is told to the learner and the run goes on. True
+    // when written.
+    bool savescb();
     // Works out the minutes practised on the selection just finished.
     void jstime();
 
@@ -125,6 +126,8 @@ private:
     void clearScreen();
     void setCaption(const QString& text);
     void reviewNotebook(const QString& path);
+    // Adds the words a run that ended abruptly kept in the history to the notebook file.
+    void rescueNotebookWords();
 
     void restartTable();
     void showTypingBoxWhenTyping();

@@ -32,6 +32,12 @@ struct DueWord final {
     qint64 due = 0;
 };
 
+// A word collected for the notebook, kept until the notebook file has it.
+struct NotebookWord final {
+    QString english;
+    QString chinese;
+};
+
 // The learner's history across days: every answer, each word's memory and its due day. It
 // never stops the drill: when it cannot be kept, the learner is told once and the drill goes on.
 class History {
@@ -44,4 +50,11 @@ public:
     virtual qint32 dueCount(qint64 now) = 0;
     // The earliest due time after now, if any word has one.
     virtual std::optional<qint64> nextDue(qint64 now) = 0;
+
+    // The run's notebook words, kept as they are collected so that a program that is killed
+    // or loses its display does not lose them; the next start adds them to the notebook.
+    // An orderly end, having written the notebook file, clears them.
+    virtual void keepNotebookWord(const QString& english, const QString& chinese) = 0;
+    virtual void clearNotebookWords() = 0;
+    virtual QList<NotebookWord> notebookWords() = 0;
 };
