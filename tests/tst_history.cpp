@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -39,6 +40,22 @@ QVariant valueOf(const QString& path, const QString& sql) {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
     return value;
+}
+
+// Runs statements on the history's file through a connection of its own.
+bool execute(const QString& path, const QStringList& statements) {
+    bool ok = true;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("edit"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery query(db);
+        for (const QString& statement : statements)
+            ok = ok && query.exec(statement);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+    return ok;
 }
 
 } // namespace
@@ -179,6 +196,116 @@ private slots:
             QCOMPARE(fileBytes(dir.filePath(aside[0])), junk);
             QVERIFY(messages.shown[0].contains("已损坏"));
         }
+    }
+
+    // Whatever the file does, every answer ends up written, or the learner is told once;
+    // nothing the learner had is deleted.
+    void historyFaults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("told"); // in the one message, or "" for none
+        QTest::addColumn<int>("aside");    // files set aside as damaged
+        QTest::addColumn<int>("written");  // answers in vokarin.db afterwards, earlier ones too
+        QTest::newRow("damage beyond the first page, found by an answer")
+            << "damaged"
+            << "已损坏，已改名保留为“vokarin.db.corrupt-" << 1 << 1;
+        QTest::newRow("locked by another program, then let go") << "locked"
+                                                                << "" << 0 << 4;
+        QTest::newRow("locked to the end of the run") << "locked to the end"
+                                                      << "还有 3 条记录没能写入" << 0 << 1;
+        QTest::newRow("numbers no history holds") << "odd numbers"
+                                                  << "" << 0 << 2;
+        QTest::newRow("from a newer Vokarin") << "newer"
+                                              << "是较新版本的 Vokarin 写的（格式 99" << 0 << 0;
+        QTest::newRow("a database without the tables") << "no tables"
+                                                       << "已损坏" << 1 << 1;
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "”不是普通文件（是一个文件夹）" << 0 << 0;
+    }
+    void historyFaults() {
+        QFETCH(QString, fault);
+        QFETCH(QString, told);
+        QFETCH(int, aside);
+        QFETCH(int, written);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("vokarin.db");
+        FakeMessageBoxes messages;
+        if (fault == "damaged" || fault == "odd numbers" || fault == "locked" ||
+            fault == "locked to the end") {
+            SqliteHistory earlier(path, messages, QTimeZone::utc());
+            for (int i = 0; i < (fault == "damaged" ? 400 : 1); ++i)
+                earlier.recordAnswer(answer(QStringLiteral("word%1").arg(i), Monday - Day, true));
+        }
+        if (fault == "damaged") { // the first page intact, every later one garbage
+            QFile file(path);
+            QVERIFY(file.size() > 3 * 4096 && file.open(QIODevice::ReadWrite));
+            file.seek(4096);
+            file.write(garbage(int(file.size()) - 4096, 7));
+        }
+        if (fault == "odd numbers")
+            QVERIFY(execute(path, {"UPDATE words SET last_review = -9223372036854775808,"
+                                   " reps = 2147483647, lapses = 2147483647, stability = 1e308,"
+                                   " difficulty = -5, due = 9223372036854775807, state = 99"}));
+        if (fault == "newer")
+            QVERIFY(execute(path, {"PRAGMA user_version = 99"}));
+        if (fault == "no tables")
+            QVERIFY(execute(path, {"CREATE TABLE other(x)", "PRAGMA user_version = 2"}));
+        if (fault == "folder")
+            QDir(dir.path()).mkdir("vokarin.db");
+        const QByteArray before = fileBytes(path);
+
+        // Another program holds the write lock.
+        QSqlDatabase other;
+        if (fault.startsWith("locked")) {
+            other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+        }
+        int left = 0;
+        {
+            SqliteHistory history(path, messages, QTimeZone::utc());
+            const int answers = fault == "odd numbers" ? 1 : fault.startsWith("locked") ? 3 : 1;
+            for (int i = 0; i < answers; ++i)
+                history.recordAnswer(answer("word0", Monday + i * Minute, true));
+            if (fault == "locked") {
+                // A read goes ahead of answers held up by the lock: when it is back, the writer
+                // has met the lock, and the answers wait.
+                QCOMPARE(history.dueCount(Monday), 0);
+                QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 1);
+                QVERIFY(QSqlQuery(other).exec("ROLLBACK"));
+            }
+            left = history.finish(fault == "locked to the end" ? 300 : 5000);
+        }
+        if (other.isValid()) {
+            QSqlQuery(other).exec("ROLLBACK");
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        }
+        QCOMPARE(left, fault == "locked to the end" ? 3 : 0);
+        QCOMPARE(messages.shown.size(), told.isEmpty() ? 0 : 1);
+        if (!told.isEmpty()) {
+            QVERIFY2(messages.shown[0].contains(told), qPrintable(messages.shown[0]));
+            if (fault != "locked to the end")
+                QVERIFY2(messages.shown[0].contains(QDir::toNativeSeparators(path)),
+                         qPrintable(messages.shown[0]));
+        }
+        const QStringList setAside = QDir(dir.path()).entryList({"vokarin.db.corrupt-*"});
+        QCOMPARE(setAside.filter(QRegularExpression("corrupt-[0-9-]+$")).size(), aside);
+        if (aside)
+            QCOMPARE(fileBytes(dir.filePath(setAside.filter(QRegularExpression("[0-9]$"))[0])),
+                     before);
+        if (fault == "newer")
+            QCOMPARE(fileBytes(path), before);
+        if (fault == "folder")
+            return;
+        QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), written);
+        if (fault == "odd numbers") // the word reviewed as a word can be: sound numbers back
+            QCOMPARE(valueOf(path, "SELECT reps || ' ' || lapses || ' ' || (difficulty BETWEEN 1"
+                                   " AND 10) || ' ' || (due > last_review) || ' ' || last_review"
+                                   " FROM words WHERE english = 'word0'")
+                         .toString(),
+                     QStringLiteral("1000001 1000000 1 1 %1").arg(Monday));
     }
 
     // The hardest words (most lapses, then lowest accuracy) saved as a lesson, read back.

@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
+#include <optional>
 
 Q_DECLARE_METATYPE(FileError)
 
@@ -220,6 +221,54 @@ private slots:
         QCOMPARE(readAll(path, 1, read).kind, readError);
         QVERIFY(read.isEmpty());
         QCOMPARE(writepairs(path, {{"a", "b"}}).kind, writeError);
+    }
+
+    // A failed write says what is true of the place it was to go.
+    void writeFailureMessages_data() {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("neverSays");
+        QTest::newRow("new file, disk full") << "new, full"
+                                             << "文件没有建成"
+                                             << "原文件未改动";
+        QTest::newRow("old file, disk full") << "old, full"
+                                             << "原文件未改动"
+                                             << "文件没有建成";
+        QTest::newRow("a file where the folder goes") << "file as folder"
+                                                      << "应是文件夹，那里却是一个文件"
+                                                      << "文件夹不存在";
+        QTest::newRow("a link to nowhere as the folder") << "dangling link"
+                                                         << "文件夹的链接指向不存在的地方"
+                                                         << "文件夹不存在";
+        QTest::newRow("no folder") << "missing"
+                                   << "文件夹不存在"
+                                   << "应是文件夹";
+    }
+    void writeFailureMessages() {
+        QFETCH(QString, place);
+        QFETCH(QString, says);
+        QFETCH(QString, neverSays);
+        QTemporaryDir dir;
+        QString path = dir.filePath("l.txt");
+        if (place == "old, full")
+            putFile(dir, "l.txt", "\"a\",\"b\"\r\n");
+        if (place == "file as folder") {
+            putFile(dir, "data", "x");
+            path = dir.filePath("data/l.txt");
+        }
+        if (place == "dangling link") {
+            QFile::link(dir.filePath("gone"), dir.filePath("data"));
+            path = dir.filePath("data/l.txt");
+        }
+        if (place == "missing")
+            path = dir.filePath("data/l.txt");
+        std::optional<FileSizeCap> full;
+        if (place.endsWith("full"))
+            full.emplace(4);
+        const FileResult r = writepairs(path, {{"apple", "苹果"}, {"pear", "梨"}});
+        full.reset();
+        QVERIFY2(!r.ok() && r.description.contains(says) && !r.description.contains(neverSays),
+                 qPrintable(r.description));
     }
 
     void writtenBytesAreExact_data() {

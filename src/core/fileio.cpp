@@ -29,9 +29,16 @@ FileResult writeFailure(const QString& path, const QString& reason) {
     const QFileInfo info(path);
     const QString shown = displayPath(path);
     const QFileInfo folder(info.absolutePath());
+    if (folder.exists() && !folder.isDir())
+        return failure(FileError::CannotOpen,
+                       QStringLiteral("无法写入“%1”：“%2”应是文件夹，那里却是一个文件")
+                           .arg(shown, displayPath(folder.filePath())));
     if (!folder.isDir())
         return failure(FileError::CannotOpen,
-                       QStringLiteral("无法写入“%1”：文件夹不存在").arg(shown));
+                       QStringLiteral("无法写入“%1”：%2")
+                           .arg(shown, folder.isSymLink()
+                                           ? QStringLiteral("文件夹的链接指向不存在的地方")
+                                           : QStringLiteral("文件夹不存在")));
     if (!folder.isWritable() || (info.exists() && !info.isWritable()))
         return failure(FileError::AccessRefused,
                        QStringLiteral("无法写入“%1”：没有写入权限").arg(shown));
@@ -151,9 +158,12 @@ FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return failure(
-            FileError::WriteFailed,
-            QStringLiteral("无法写入“%1”（%2），原文件未改动").arg(displayPath(path), reason));
+        // Only a file that was there before can have stayed as it was.
+        return failure(FileError::WriteFailed,
+                       QStringLiteral("无法写入“%1”（%2），%3")
+                           .arg(displayPath(path), reason,
+                                target.exists() ? QStringLiteral("原文件未改动")
+                                                : QStringLiteral("文件没有建成")));
     }
     return FileResult::success();
 }

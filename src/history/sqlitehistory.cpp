@@ -401,10 +401,9 @@ private:
         db_->setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
         if (!db_->open())
             return db_->lastError();
+        // Nothing is changed in a file before it is known to be one of ours.
         QSqlQuery query(*db_);
-        if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-            !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-            !query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
             return query.lastError();
         const int version = query.value(0).toInt();
         if (version > SchemaVersion) {
@@ -428,6 +427,9 @@ private:
                            : QSqlError(QStringLiteral("missing tables"), error.databaseText(),
                                        QSqlError::StatementError, QStringLiteral("11"));
             }
+        if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+            !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+            return query.lastError();
         return {};
     }
 

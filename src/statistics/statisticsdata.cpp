@@ -45,7 +45,7 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
     QSqlQuery answers(db_);
     answers.prepare(
         QStringLiteral(
-            "SELECT answered_at / %1, count(*), sum(correct) FROM answers"
+            "SELECT answered_at / %1, count(*), sum(correct <> 0) FROM answers"
             " WHERE answered_at >= ? AND answered_at < ?"
             " AND (coalesce(?, '') = '' OR direction = ?) AND (coalesce(?, '') = '' OR mode = ?)"
             " GROUP BY 1")
@@ -72,7 +72,9 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
         while (sessions.next()) {
             const qint64 i = indexOf(sessions.value(0).toLongLong());
             if (i >= 0 && i < out.size())
-                out[i].minutes += sessions.value(1).toInt();
+                // The file is anyone's to edit: no run is longer than its day.
+                out[i].minutes +=
+                    qint32(std::clamp<qint64>(sessions.value(1).toLongLong(), 0, 24 * 60));
         }
     return out;
 }
@@ -113,7 +115,7 @@ QList<StatisticsData::HardWord> StatisticsData::hardestWords(int count) const {
     QSqlQuery query(db_);
     query.prepare(QStringLiteral(
         "SELECT w.english, w.chinese, w.lapses, coalesce(a.n, 0), coalesce(a.c, 0)"
-        " FROM words w LEFT JOIN (SELECT english, chinese, count(*) AS n, sum(correct) AS c"
+        " FROM words w LEFT JOIN (SELECT english, chinese, count(*) AS n, sum(correct <> 0) AS c"
         " FROM answers GROUP BY english, chinese) a"
         " ON a.english = w.english AND a.chinese = w.chinese"
         " ORDER BY w.lapses DESC, CAST(coalesce(a.c, 0) AS REAL) / max(coalesce(a.n, 0), 1),"
