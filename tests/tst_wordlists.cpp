@@ -287,6 +287,9 @@ private slots:
             << "超过 1000 个字";
         QTest::newRow("2,000,001 pairs")
             << "many.csv" << QByteArray("a,b\n").repeated(2000001) << "有超过 2000000 对单词";
+        QTest::newRow("a lesson file of 2,000,001 lines")
+            << "many.txt" << QByteArray("\"a\",\"b\"\r\n").repeated(2000001)
+            << "有超过 2000000 对单词";
     }
     void importBombs() {
         QFETCH(QString, name);

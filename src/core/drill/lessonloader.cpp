@@ -38,6 +38,11 @@ LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
     if (loaded.result = lesson.take(bytes, path); !loaded.result.ok())
         return loaded;
     loaded.lines = lesson.countLines();
+    if (loaded.lines > MostListPairs) {
+        loaded.result = tooManyPairs(path);
+        loaded.lines = 0;
+        return loaded;
+    }
     if (loaded.lines < 2)
         return loaded;
 

@@ -213,8 +213,7 @@ FileResult take(const Record& record, const QList<int>& skipped, bool html, cons
 // Hands a checked pair on; refuses the file, at once, past the most pairs a list may have.
 FileResult put(const WordPair& pair, const QString& path, Output& out) {
     if (++out.pairs > MostListPairs)
-        return refused(FileError::TooLarge, path,
-                       QStringLiteral("有超过 %1 对单词，太多了，不像是单词表").arg(MostListPairs));
+        return tooManyPairs(path);
     out.sink(pair.word, pair.meaning);
     return FileResult::success();
 }
@@ -700,6 +699,11 @@ QString cell(const QString& text, QChar separator) {
 }
 
 } // namespace
+
+FileResult tooManyPairs(const QString& path) {
+    return refused(FileError::TooLarge, path,
+                   QStringLiteral("有超过 %1 对单词，太多了，不像是单词表").arg(MostListPairs));
+}
 
 ListFormat listFormatOf(const QString& path, const QByteArray& bytes) {
     const QString head = headOf(bytes);

@@ -26,6 +26,9 @@ struct WordList final {
 // shows, before its pairs take the memory.
 inline constexpr qint64 MostListPairs = 2'000'000;
 
+// The refusal of a file with more than MostListPairs pairs, lesson files included.
+FileResult tooManyPairs(const QString& path);
+
 // Receives the pairs of a list as they are read.
 using PairSink = std::function<void(QStringView word, QStringView meaning)>;
 
