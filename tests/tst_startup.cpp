@@ -80,9 +80,11 @@ struct Program {
         }
         // Why, for the log of a failing run.
         if (process.state() != QProcess::Running)
-            qWarning("the program ended before it showed its window: %s %d, standard error:\n%s",
+            qWarning("the program ended before it showed its window: %s %d (%s), standard "
+                     "error:\n%s",
                      process.exitStatus() == QProcess::CrashExit ? "crashed, signal" : "exit code",
-                     process.exitCode(), process.readAllStandardError().constData());
+                     process.exitCode(), qPrintable(process.errorString()),
+                     process.readAllStandardError().constData());
         else
             qWarning("no window after %lld ms; standard error so far:\n%s", qint64(timer.elapsed()),
                      process.readAllStandardError().constData());
