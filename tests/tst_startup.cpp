@@ -300,6 +300,8 @@ private slots:
             << "stale" << int(SingleInstance::Start::First) << false;
         QTest::newRow("lock of a killed program, disk full")
             << "stale, full" << int(SingleInstance::Start::Unlocked) << false;
+        QTest::newRow("lock of a killed program not yet reaped, disk full")
+            << "stale, unreaped, full" << int(SingleInstance::Start::Unlocked) << false;
     }
     void claimingTheFolder() {
         QFETCH(QString, folder);
@@ -310,13 +312,19 @@ private slots:
         QLockFile other(QDir(dir.path()).filePath("vokarin.lock"));
         if (folder == "held")
             QVERIFY(other.tryLock(0));
+        pid_t zombie = 0;
         if (folder.startsWith("stale")) { // locked by a process that is gone
             const pid_t child = ::fork();
             if (child == 0)
                 ::_exit(other.tryLock(0) ? 0 : 1);
-            int status = -1;
-            ::waitpid(child, &status, 0);
-            QCOMPARE(status, 0);
+            if (folder.contains("unreaped")) {
+                zombie = child;
+                QTRY_VERIFY(fileBytes(QStringLiteral("/proc/%1/stat").arg(child)).contains(") Z "));
+            } else {
+                int status = -1;
+                ::waitpid(child, &status, 0);
+                QCOMPARE(status, 0);
+            }
         }
         std::optional<FileSizeCap> full;
         if (folder.endsWith("full"))
@@ -325,6 +333,8 @@ private slots:
         SingleInstance instance(app);
         QCOMPARE(int(instance.claim(messages)), start);
         full.reset();
+        if (zombie)
+            ::waitpid(zombie, nullptr, 0);
         QCOMPARE(messages.shown.size(), int(told));
         if (told)
             QVERIFY(messages.shown[0].contains("已经在这个文件夹里运行"));

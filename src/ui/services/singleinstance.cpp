@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -99,13 +100,28 @@ bool sendAll(int fd, const QByteArray& message) {
     return true;
 }
 
-// The owner of the lock is gone: its process no longer runs, or it never wrote who it is.
+// The owner of the lock is gone: it never wrote who it is, its process no longer runs (or has
+// ended and waits only to be reaped), or its number now belongs to another program.
 bool lockIsStale(const QLockFile& lock) {
     qint64 pid = 0;
     QString host, application;
     if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0)
         return true;
-    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false; // no /proc: trust the number
+    // "pid (name) state ...": the name may hold blanks and parentheses, the last ")" ends it.
+    const QByteArray line = stat.read(1024);
+    const qsizetype open = line.indexOf('('), close = line.lastIndexOf(')');
+    if (open < 0 || close < open || close + 2 >= line.size())
+        return false;
+    if (line[close + 2] == 'Z')
+        return true;
+    // The kernel keeps 15 bytes of a program's name.
+    const QByteArray name = line.sliced(open + 1, close - open - 1);
+    return !application.isEmpty() && !application.toLocal8Bit().startsWith(name);
 }
 
 } // namespace
