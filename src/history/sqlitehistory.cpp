@@ -196,19 +196,23 @@ public:
         return state->done && state->ok;
     }
 
-    // Waits at most waitMs for the writes; the number left unwritten.
-    int stop(int waitMs) {
+    // Writes what waits, giving up once no record could be written for waitMs; the number
+    // left unwritten. heldUp tells whether another program's lock was what stopped them.
+    int stop(int waitMs, bool* heldUp = nullptr) {
         {
             const std::lock_guard lock(mutex_);
             if (!stopping_) {
                 stopping_ = true;
-                stopAt_ = Clock::now() + std::chrono::milliseconds(waitMs);
+                patience_ = std::chrono::milliseconds(waitMs);
+                stopAt_ = Clock::now() + patience_;
             }
         }
         wake_.notify_all();
         if (thread_.joinable())
             thread_.join();
         const std::lock_guard lock(mutex_);
+        if (heldUp)
+            *heldUp = retryAt_.has_value();
         return int(writes_.size());
     }
 
@@ -262,6 +266,9 @@ private:
                 if (done) {
                     writes_.pop_front();
                     retryAt_.reset();
+                    // A slow disk is waited for as long as it gets on.
+                    if (stopping_)
+                        stopAt_ = std::max(stopAt_, Clock::now() + patience_);
                 } else {
                     // Held by another program: the answers wait, and are written when it lets go.
                     retryAt_ = Clock::now() + std::chrono::milliseconds(200);
@@ -469,6 +476,7 @@ private:
     std::optional<Clock::time_point> retryAt_;
     bool stopping_ = false;
     Clock::time_point stopAt_;
+    std::chrono::milliseconds patience_{0};
     QStringList messages_;
     std::thread thread_;
 
@@ -564,10 +572,13 @@ int SqliteHistory::finish(int waitMs, bool quietly) {
     if (finished_)
         return 0;
     finished_ = true;
-    const int left = writer_->stop(waitMs);
+    bool heldUp = false;
+    const int left = writer_->stop(waitMs, &heldUp);
     QStringList texts = writer_->takeMessages();
     if (left > 0)
-        texts << QStringLiteral("学习记录文件一直被别的程序占用着，这次还有 %1 条记录没能写入。")
+        texts << (heldUp ? QStringLiteral(
+                               "学习记录文件一直被别的程序占用着，这次还有 %1 条记录没能写入。")
+                         : QStringLiteral("学习记录写得太慢，这次还有 %1 条记录没来得及写入。"))
                      .arg(left);
     for (const QString& text : std::as_const(texts)) {
         if (quietly)

@@ -38,9 +38,10 @@ public:
     void clearNotebookWords() override;
     QList<NotebookWord> notebookWords() override;
 
-    // Waits at most waitMs for the queue to be written and stops the writer; the number of
-    // records that could not be written. They are told of once: in a message box, or, when
-    // quietly (the session is ending), on standard error. Later records are not kept.
+    // Writes what waits and stops the writer, giving up once nothing could be written for
+    // waitMs (a lock held by another program); the number of records that could not be. They are
+    // told of once: in a message box, or, when quietly (the session is ending), on standard error.
+    // Later records are not kept.
     int finish(int waitMs, bool quietly = false);
 
     static constexpr int SchemaVersion = 2;
