@@ -149,6 +149,8 @@ class SqliteHistory::Writer final {
 public:
     using Write = std::function<QSqlError(QSqlDatabase&)>;
     using Read = std::function<QSqlError(QSqlDatabase&)>;
+    // A read as queued: without a database, it ends empty.
+    using Queued = std::function<QSqlError(QSqlDatabase*)>;
 
     Writer(const QString& path, const QTimeZone& zone, std::function<void()> told)
         : path_(path)
@@ -181,8 +183,10 @@ public:
             const std::lock_guard lock(mutex_);
             if (stopping_)
                 return false;
-            reads_.push_back([this, state, read = std::move(read)](QSqlDatabase& db) {
-                const QSqlError error = read(db);
+            // Without a database (none to be had, or the writer ending) the read is over, empty.
+            reads_.push_back([this, state, read = std::move(read)](QSqlDatabase* db) {
+                const QSqlError error =
+                    db ? read(*db) : QSqlError(QStringLiteral("no history"), {});
                 const std::lock_guard lock(mutex_);
                 state->done = true;
                 state->ok = !error.isValid();
@@ -250,7 +254,7 @@ private:
         for (;;) {
             const bool blocked = retryAt_ && Clock::now() < *retryAt_;
             if (!reads_.empty() && (writes_.empty() || blocked)) {
-                Read read = std::move(reads_.front());
+                Queued read = std::move(reads_.front());
                 reads_.pop_front();
                 lock.unlock();
                 runRead(read);
@@ -285,9 +289,10 @@ private:
                 wake_.wait(lock);
         }
         // Reads still waiting are answered empty.
-        for (; !reads_.empty(); reads_.pop_front())
-            ;
+        std::deque<Queued> unread = std::exchange(reads_, {});
         lock.unlock();
+        for (const Queued& read : unread)
+            read(nullptr);
         close();
         readDone_.notify_all();
     }
@@ -329,10 +334,12 @@ private:
         return true;
     }
 
-    void runRead(const Read& read) {
-        if (ensureOpen() != Outcome::Done)
+    void runRead(const Queued& read) {
+        if (ensureOpen() != Outcome::Done) {
+            read(nullptr);
             return;
-        QSqlError error = read(*db_);
+        }
+        QSqlError error = read(db_.get());
         if (outcomeOf(error) == Outcome::Corrupt)
             setAside();
     }
@@ -472,7 +479,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_, readDone_;
     std::deque<Write> writes_;
-    std::deque<Read> reads_;
+    std::deque<Queued> reads_;
     std::optional<Clock::time_point> retryAt_;
     bool stopping_ = false;
     Clock::time_point stopAt_;
