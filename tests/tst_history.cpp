@@ -283,7 +283,8 @@ private slots:
             QSqlDatabase::removeDatabase(QStringLiteral("other"));
         }
         QCOMPARE(left, fault == "locked to the end" ? 3 : 0);
-        QVERIFY2(messages.shown.size() == (told.isEmpty() ? 0 : 1), qPrintable(messages.shown.join(" / ")));
+        QVERIFY2(messages.shown.size() == (told.isEmpty() ? 0 : 1),
+                 qPrintable(messages.shown.join(" / ")));
         if (!told.isEmpty()) {
             QVERIFY2(messages.shown[0].contains(told), qPrintable(messages.shown[0]));
             if (fault != "locked to the end")
