@@ -1,6 +1,6 @@
-// Other programs' word lists as they come: whatever the bytes, a list is read whole or not at
-// all, holds only pairs a lesson can hold, and reads back the same from every format it can
-// be saved in.
+// Other programs' word lists as they come: whatever the bytes, a list holds only pairs a lesson
+// can hold (what else there was is left out or refuses the file), and reads back the same from
+// every format it can be saved in.
 #include "lessons/wordlists.h"
 
 #include <cstddef>
@@ -12,7 +12,8 @@ namespace {
 QList<WordPair> readBack(const QList<WordPair>& pairs, ListFormat format) {
     const QByteArray bytes = wordListBytes(pairs, format, QStringLiteral("x"));
     WordList list;
-    if (!readWordList(bytes, format, QStringLiteral("x"), list).ok() || list.incomplete != 0)
+    if (!readWordList(bytes, format, QStringLiteral("x"), list).ok() ||
+        list.reading.incomplete != 0 || list.reading.unreadable != 0)
         std::abort();
     return list.pairs;
 }

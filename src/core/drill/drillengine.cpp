@@ -259,6 +259,9 @@ void DrillEngine::打开() {
         return fail(shownPath(path) + QStringLiteral("中第 %1行有空词！").arg(loaded.emptyRecord));
     }
 
+    // The rows of a word list that could not be read are told before the drill begins.
+    if (!loaded.leftOut.isEmpty())
+        platform_.messages.ok(QStringLiteral("“%1”").arg(shownPath(path)) + loaded.leftOut);
     table_ = std::move(loaded.table);
     reversed_ = false;
     WordCount = table_.size();

@@ -18,13 +18,14 @@ LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
         // into the table, with the file's bytes let go once decoded.
         WordTable& table = loaded.table;
         table.reserve(qMin<qsizetype>(bytes.count('\n') + 1, MostListPairs), 0);
-        qint32 incomplete = 0;
+        ListReading reading;
         loaded.result = readWordList(
             std::move(bytes), format, path,
             [&](QStringView word, QStringView meaning) {
                 table.append(word, meaning, unfamiliarity);
             },
-            incomplete);
+            reading);
+        loaded.leftOut = leftOutText(reading);
         if (!loaded.result.ok()) {
             table.clear();
             return loaded;

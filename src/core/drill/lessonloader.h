@@ -12,6 +12,7 @@ struct LoadedLesson final {
     FileResult result;      // reading, checking or splitting failed
     qint32 lines = 0;       // as counted
     qint32 emptyRecord = 0; // the record with an empty field, or 0
+    QString leftOut;        // of a word list: the rows left out, for the learner
     WordTable table;
 };
 

@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -96,6 +97,45 @@ bool utf8IsLikelier(QByteArrayView bytes) {
     return chinese > 0 && 2 * chinese >= lines;
 }
 
+// Valid UTF-8 with no Chinese in it is still likelier UTF-8 when it reads as a Latin word list:
+// IPA, pinyin tone letters and accented words carry their non-ASCII letters inside words of
+// ASCII letters ("ɡrɪt", "café", "ài"). GBK Chinese that happens to be valid UTF-8 reads as
+// words of such letters alone ("猫" as "è"), or as Cyrillic and Greek, which a list of English
+// words does not mix with ASCII. So: more words mixing ASCII letters with Latin or IPA letters
+// than words of non-ASCII letters alone.
+bool latinUtf8IsLikelier(QByteArrayView bytes) {
+    const QString text = QString::fromUtf8(bytes);
+    qint64 mixed = 0, alone = 0;
+    bool ascii = false, latin = false, other = false;
+    auto endWord = [&] {
+        if (latin && ascii && !other)
+            ++mixed;
+        else if (latin || other)
+            ++alone;
+        ascii = latin = other = false;
+    };
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            if (c.isLetter())
+                ascii = true;
+            else if (u != u'\'' && u != u'-')
+                endWord();
+        } else if ((u >= 0xC0 && u <= 0x24F && u != 0xD7 && u != 0xF7) ||
+                   (u >= 0x250 && u <= 0x2FF) || (u >= 0x300 && u <= 0x36F) ||
+                   (u >= 0x1E00 && u <= 0x1EFF) || u == 0x3B8 || u == 0x3B2 || u == 0x3C7) {
+            // accented Latin, IPA (with its θ, β and χ), modifier letters, combining marks
+            latin = true;
+        } else if (c.isLetter()) {
+            other = true;
+        } else {
+            endWord();
+        }
+    }
+    endWord();
+    return mixed > 0 && mixed > alone;
+}
+
 // Control characters other than tab and the line ends never occur in a text file; a file
 // with them is not a lesson, whatever else it holds.
 bool looksLikeText(QByteArrayView bytes) {
@@ -120,21 +160,57 @@ bool looksLikeText(QByteArrayView bytes) {
     return true;
 }
 
+// UTF-16 without a byte-order mark: a zero byte in every other place of a text of ASCII.
+std::optional<QStringConverter::Encoding> bareUtf16(QByteArrayView raw) {
+    if (raw.size() < 4 || raw.size() % 2 != 0)
+        return std::nullopt;
+    const qsizetype look = qMin<qsizetype>(raw.size(), 512);
+    qsizetype evenZeros = 0, oddZeros = 0;
+    for (qsizetype i = 0; i < look; ++i)
+        if (raw[i] == '\0')
+            ++(i % 2 ? oddZeros : evenZeros);
+    if (oddZeros * 4 >= look && evenZeros == 0)
+        return QStringConverter::Utf16LE;
+    if (evenZeros * 4 >= look && oddZeros == 0)
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
+}
+
 // Brings a file's bytes to a form in which quote, comma, CR and LF are always structure:
 // GBK as it is, UTF-8 without its mark, UTF-16 converted to UTF-8.
 FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& lesson,
-                   bool utf8First = false) {
+                   TextGuess guess = TextGuess::Lesson, QString* decided = nullptr) {
     const bool utf16le = raw.startsWith("\xFF\xFE");
-    if (raw.startsWith("\xEF\xBB\xBF")) {
+    const bool utf16 = utf16le || raw.startsWith("\xFE\xFF");
+    std::optional<QStringConverter::Encoding> bare;
+    if (!utf16 && (guess == TextGuess::List || guess == TextGuess::Utf16))
+        bare = bareUtf16(raw);
+    if (guess == TextGuess::Utf16 && !utf16 && !bare)
+        bare = QStringConverter::Utf16LE;
+    auto name = [&](const char* n) {
+        if (decided)
+            *decided = QString::fromLatin1(n);
+    };
+    if (raw.startsWith("\xEF\xBB\xBF") && guess != TextGuess::Gbk) {
         lesson = {raw.sliced(3), TextEncoding::Utf8};
-    } else if (utf16le || raw.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(utf16le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        const QString text = utf16(QByteArrayView(raw).sliced(2));
+        name("UTF-8");
+    } else if ((utf16 || bare) && guess != TextGuess::Gbk && guess != TextGuess::Utf8) {
+        QStringDecoder decoder(bare      ? *bare
+                               : utf16le ? QStringConverter::Utf16LE
+                                         : QStringConverter::Utf16BE);
+        const QString text = decoder(QByteArrayView(raw).sliced(bare ? 0 : 2));
         lesson = {text.toUtf8(), TextEncoding::Utf8};
+        name("UTF-16");
     } else {
-        const bool utf8 =
-            hasNonAscii(raw) && isValidUtf8(raw) && (utf8First || utf8IsLikelier(raw));
+        bool utf8 = false;
+        if (guess == TextGuess::Utf8)
+            utf8 = true;
+        else if (guess != TextGuess::Gbk)
+            utf8 = hasNonAscii(raw) && isValidUtf8(raw) &&
+                   (guess == TextGuess::Utf8WhenValid || utf8IsLikelier(raw) ||
+                    (guess == TextGuess::List && latinUtf8IsLikelier(raw)));
         lesson = {raw, utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
+        name(utf8 ? "UTF-8" : "GBK");
     }
     if (!looksLikeText(lesson.data))
         return {FileError::NotText,
@@ -346,10 +422,11 @@ FileResult readpairs(const QString& path, qint32 records, const PairReceiver& re
     return lesson.readPairs(records, receive);
 }
 
-FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text, bool utf8First) {
+FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text, TextGuess guess,
+                      QString* decided) {
     LessonBytes lesson;
     text.clear();
-    if (FileResult r = prepare(bytes, path, lesson, utf8First); !r.ok())
+    if (FileResult r = prepare(bytes, path, lesson, guess, decided); !r.ok())
         return r;
     decodePiece(lesson.data, lesson.encoding, true, text);
     return FileResult::success();

@@ -59,12 +59,23 @@ private:
     qsizetype pieceSize_ = 256 * 1024;
 };
 
-// The whole of a text file's bytes decoded as lesson files are (GBK or GB18030, UTF-8 with or
-// without a byte-order mark, UTF-16 with one); fails as reading a lesson does on bytes no
-// text file holds. Word lists of other programs are read through this. utf8First: valid UTF-8
-// is read as UTF-8 even without Chinese in it, for text from programs that write nothing else.
+// How the encoding of text without a byte-order mark is decided.
+enum class TextGuess {
+    Lesson,        // as lesson files: UTF-8 when valid and most lines hold Chinese, else GBK
+    Utf8WhenValid, // UTF-8 whenever valid (text from programs that write nothing else)
+    List,          // as lessons, and also UTF-8 when valid and it reads as a Latin word list
+                   // (IPA, pinyin, accents); UTF-16 without a mark is recognised too
+    Gbk,           // as the learner says
+    Utf8,
+    Utf16,
+};
+
+// The whole of a text file's bytes decoded (GBK or GB18030, UTF-8 with or without a
+// byte-order mark, UTF-16 with one); fails as reading a lesson does on bytes no text file
+// holds. Word lists of other programs are read through this. decided, when given, is told the
+// encoding taken: "GBK", "UTF-8" or "UTF-16".
 FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text,
-                      bool utf8First = false);
+                      TextGuess guess = TextGuess::Lesson, QString* decided = nullptr);
 
 // The pairs as a lesson file's bytes: GBK, GB18030 for characters beyond GBK.
 QByteArray lessonBytes(const QList<WordPair>& pairs);

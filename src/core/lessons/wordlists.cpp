@@ -23,6 +23,11 @@ QString headOf(const QByteArray& bytes) {
                                                          : QStringConverter::Utf16BE);
         return utf16(head.sliced(2));
     }
+    // UTF-16 without its mark: ASCII has a zero byte beside every letter.
+    if (head.size() >= 4 && head[1] == '\0' && head[3] == '\0' && head[0] != '\0') {
+        QStringDecoder utf16(QStringConverter::Utf16LE);
+        return utf16(head.first(head.size() & ~qsizetype(1)));
+    }
     // Only ASCII matters here; anything else may decode as it likes.
     return QString::fromUtf8(head.startsWith("\xEF\xBB\xBF") ? head.sliced(3) : head);
 }
@@ -55,15 +60,16 @@ bool isLineEnd(QChar c) {
 
 struct Record final {
     QStringList fields;
-    qint32 line = 0; // where the record starts, counted from 1
+    qint32 line = 0;  // where the record starts, counted from 1
+    bool bad = false; // a stray quote: the row cannot be read as it was meant
 };
-
-enum class SplitFault { None, OpenQuote, TextAfterQuote };
 
 // Records of comma-, semicolon- or tab-separated text as RFC 4180 has them: a field in double
 // quotes may hold the separator, line ends and doubled quotes. Blanks around a field are not
 // part of it, and may stand before an opening or after a closing quote. CR LF, CR and LF all
-// end a record.
+// end a record. A stray quote costs its own row only: a quote never closed is taken as a
+// character up to its line's end, text after a closing quote is kept; either marks the row
+// bad.
 class RecordSplitter final {
 public:
     RecordSplitter(QStringView text, QChar separator, qint32 firstLine)
@@ -71,10 +77,11 @@ public:
         , separator_(separator)
         , line_(firstLine) {}
 
-    // False at the end of the text, or on a fault (fault() and faultLine() tell).
+    // False at the end of the text.
     bool next(Record& record) {
         record.fields.clear();
         record.line = line_;
+        record.bad = false;
         if (at_ >= text_.size())
             return false;
         for (;;) {
@@ -82,15 +89,14 @@ public:
             QString field;
             if (at_ < text_.size() && text_[at_] == u'"') {
                 if (!quoted(field))
-                    return false;
+                    record.bad = true;
                 skipBlanks();
-                if (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_]))
-                    return fail(SplitFault::TextAfterQuote, line_);
+                if (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_])) {
+                    record.bad = true;
+                    field += unquoted();
+                }
             } else {
-                const qsizetype begin = at_;
-                while (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_]))
-                    ++at_;
-                field = text_.sliced(begin, at_ - begin).trimmed().toString();
+                field = unquoted();
             }
             record.fields << field;
             if (at_ >= text_.size())
@@ -104,15 +110,19 @@ public:
         }
     }
 
-    SplitFault fault() const { return fault_; }
-    qint32 faultLine() const { return faultLine_; }
-
 private:
     // Blanks that are not the separator itself.
     void skipBlanks() {
         while (at_ < text_.size() && (text_[at_] == u' ' || text_[at_] == u'\t') &&
                text_[at_] != separator_)
             ++at_;
+    }
+
+    QString unquoted() {
+        const qsizetype begin = at_;
+        while (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_]))
+            ++at_;
+        return text_.sliced(begin, at_ - begin).trimmed().toString();
     }
 
     void endLine() {
@@ -122,12 +132,19 @@ private:
         ++line_;
     }
 
+    // False when the quote is never closed: then it was a stray one, and the field is the
+    // rest of its line, quote and all.
     bool quoted(QString& field) {
-        const qint32 opened = line_;
+        const qsizetype opened = at_;
+        const qint32 openedLine = line_;
         ++at_;
         for (;;) {
-            if (at_ >= text_.size())
-                return fail(SplitFault::OpenQuote, opened);
+            if (at_ >= text_.size()) {
+                at_ = opened;
+                line_ = openedLine;
+                field = unquoted();
+                return false;
+            }
             const QChar c = text_[at_];
             if (c == u'"') {
                 if (at_ + 1 < text_.size() && text_[at_ + 1] == u'"') {
@@ -152,73 +169,61 @@ private:
         }
     }
 
-    bool fail(SplitFault fault, qint32 line) {
-        fault_ = fault;
-        faultLine_ = line;
-        return false;
-    }
-
     QStringView text_;
     QChar separator_;
     qsizetype at_ = 0;
     qint32 line_;
-    SplitFault fault_ = SplitFault::None;
-    qint32 faultLine_ = 0;
 };
 
-// ---- Messages ------------------------------------------------------------------------------
-
-// Where read pairs go, and how many went.
-struct Output final {
-    const PairSink& sink;
-    qint32& incomplete;
-    qint64 pairs = 0;
-};
+// ---- Messages and output -------------------------------------------------------------------
 
 FileResult refused(FileError kind, const QString& path, const QString& what) {
     return {kind, QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), what)};
 }
 
-QString atLine(qint32 line) {
-    return QStringLiteral("第 %1 行").arg(line);
-}
-
 // A pair the lesson format can hold: no double quote or line end, no field longer than a word.
-FileResult checkPair(const WordPair& pair, const QString& path, const QString& where) {
-    for (const QString* field : {&pair.word, &pair.meaning}) {
-        if (field->contains(u'"') || field->contains(u'\r') || field->contains(u'\n'))
-            return refused(FileError::BadList, path,
-                           where + QStringLiteral("的单词或汉语里有英文双引号(\")或换行，"
-                                                  "单词文件存不下，请先在原来的程序里改一下"));
-        if (field->size() > LongestField)
-            return refused(
-                FileError::FieldTooLong, path,
-                where + QStringLiteral("的单词或汉语超过 %1 个字，不像是单词").arg(LongestField));
+bool lessonCanHold(const WordPair& pair) {
+    for (const QString* field : {&pair.word, &pair.meaning})
+        if (field->contains(u'"') || field->contains(u'\r') || field->contains(u'\n') ||
+            field->size() > LongestField)
+            return false;
+    return true;
+}
+
+// How many rows left out are named by their line.
+constexpr qsizetype LinesNamed = 20;
+
+// Where read pairs go, and what is told of the rest.
+struct Output final {
+    const PairSink& sink;
+    ListReading& reading;
+    qint64 pairs = 0;
+
+    void leaveOut(qint32 line) {
+        ++reading.unreadable;
+        if (reading.unreadableLines.size() < LinesNamed)
+            reading.unreadableLines << line;
     }
-    return FileResult::success();
-}
 
-FileResult splitFault(const RecordSplitter& splitter, const QString& path) {
-    const QString where = atLine(splitter.faultLine());
-    return refused(FileError::BadList, path,
-                   splitter.fault() == SplitFault::OpenQuote
-                       ? where + QStringLiteral("的英文双引号没有配对")
-                       : where + QStringLiteral("的引号后面、分隔符前面还有文字"));
-}
+    // Hands a pair on, or leaves its row out; refuses the file, at once, past the most pairs
+    // a list may have.
+    FileResult put(const WordPair& pair, qint32 line, const QString& path) {
+        if (pair.word.isEmpty() || pair.meaning.isEmpty()) {
+            ++reading.incomplete;
+            return FileResult::success();
+        }
+        if (!lessonCanHold(pair)) {
+            leaveOut(line);
+            return FileResult::success();
+        }
+        if (++pairs > MostListPairs)
+            return tooManyPairs(path);
+        sink(pair.word, pair.meaning);
+        return FileResult::success();
+    }
+};
 
-// Adds a record's first two columns (after the skipped ones) as a pair.
-FileResult take(const Record& record, const QList<int>& skipped, bool html, const QString& path,
-                Output& out);
-
-// Hands a checked pair on; refuses the file, at once, past the most pairs a list may have.
-FileResult put(const WordPair& pair, const QString& path, Output& out) {
-    if (++out.pairs > MostListPairs)
-        return tooManyPairs(path);
-    out.sink(pair.word, pair.meaning);
-    return FileResult::success();
-}
-
-// ---- Spreadsheets ---------------------------------------------------------------------------
+// ---- Which column holds what ---------------------------------------------------------------
 
 bool hasHan(QStringView text) {
     for (const QChar c : text) {
@@ -230,13 +235,9 @@ bool hasHan(QStringView text) {
     return false;
 }
 
-bool isAsciiName(QStringView text) {
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text)
-        if (!(c.isLetter() && c.unicode() < 0x80) && c != u' ' && c != u'_')
-            return false;
-    return true;
+bool hasAsciiLetter(QStringView text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() < 0x80 && c.isLetter(); });
 }
 
 // Column names a header row of a word list has.
@@ -248,6 +249,7 @@ bool isColumnName(const QString& cell) {
         QStringLiteral("vocabulary"), QStringLiteral("vocab"), QStringLiteral("en"),
         QStringLiteral("英文"), QStringLiteral("英语"), QStringLiteral("单词"),
         QStringLiteral("词汇"), QStringLiteral("生词"), QStringLiteral("词语"),
+        QStringLiteral("汉字"), QStringLiteral("hanzi"), QStringLiteral("character"),
         // the meaning
         QStringLiteral("chinese"), QStringLiteral("meaning"), QStringLiteral("meanings"),
         QStringLiteral("translation"), QStringLiteral("definition"), QStringLiteral("back"),
@@ -258,25 +260,148 @@ bool isColumnName(const QString& cell) {
     return names.contains(cell.trimmed().toLower());
 }
 
-// A first row is a header when both its cells name columns, or when its meaning is a plain
-// English name while nearly every meaning below it is Chinese. records are the first rows.
-bool isHeaderRow(const QList<Record>& records) {
-    if (records.isEmpty() || records[0].fields.size() < 2)
-        return false;
-    const QStringList& first = records[0].fields;
-    if (isColumnName(first[0]) && isColumnName(first[1]))
-        return true;
-    if (records.size() < 2 || !isAsciiName(first[1]) || hasHan(first[0]))
-        return false;
-    qsizetype rows = 0, chinese = 0;
-    for (qsizetype i = 1; i < records.size(); ++i) {
-        if (records[i].fields.size() < 2 || records[i].fields[1].isEmpty())
-            continue;
-        ++rows;
-        chinese += hasHan(records[i].fields[1]);
-    }
-    return rows > 0 && chinese * 5 >= rows * 4;
+// "n.", "vt.", "adj./adv.": a part of speech and nothing else.
+bool isPartOfSpeech(const QString& cell) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:(?:n|v|vt|vi|adj|adv|a|ad|prep|conj|pron|num|art|int|interj|aux|"
+                       "abbr|pl|phr|det|modal|link-v)\\.?\\s*(?:[/&,;]\\s*|$))+$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !cell.isEmpty() && cell.size() <= 24 && pattern.match(cell).hasMatch();
 }
+
+// A pronunciation: /ɡrɪt/, [ɡrɪt], IPA letters, or pinyin with its tone letters or numbers.
+bool isPhonetic(const QString& cell) {
+    if (cell.size() >= 2 && ((cell.startsWith(u'/') && cell.endsWith(u'/')) ||
+                             (cell.startsWith(u'[') && cell.endsWith(u']'))))
+        return true;
+    static const QRegularExpression numbered(QStringLiteral("^(?:[a-zü]+[1-5]\\s*)+$"));
+    if (numbered.match(cell).hasMatch())
+        return true;
+    static const QString tones = QStringLiteral("āáǎàēéěèīíǐìōóǒòūúǔùǖǘǚǜ");
+    for (const QChar c : cell) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x250 && u <= 0x2AF) || u == 0x2C8 || u == 0x2CC || u == 0x2D0 ||
+            tones.contains(c))
+            return true;
+    }
+    return false;
+}
+
+struct ColumnCounts final {
+    int filled = 0, han = 0, latin = 0, partOfSpeech = 0, phonetic = 0;
+};
+
+// Where the word, its meaning and a part of speech are, and whether the first row is a header,
+// from what the first rows hold. The word is the first column of short Latin text that is
+// neither a part of speech nor a pronunciation, the meaning the column of Chinese; a list with
+// Chinese first (hanzi, pinyin, English) is so turned round. Without Chinese, the meaning is
+// the first other column that is neither.
+// Column names that say which language a column holds: these decide over the content, so that
+// what Vokarin writes (English, Chinese) reads back as it was, whatever the words are.
+int languageColumn(const QStringList& names, bool chinese) {
+    static const QStringList english = {QStringLiteral("english"), QStringLiteral("英文"),
+                                        QStringLiteral("英语"), QStringLiteral("en")};
+    static const QStringList han = {QStringLiteral("chinese"), QStringLiteral("中文"),
+                                    QStringLiteral("汉语"),    QStringLiteral("zh"),
+                                    QStringLiteral("cn"),      QStringLiteral("汉字"),
+                                    QStringLiteral("hanzi")};
+    for (int c = 0; c < names.size(); ++c)
+        if ((chinese ? han : english).contains(names[c].trimmed().toLower()))
+            return c;
+    return -1;
+}
+
+ListLayout guessLayout(const QList<Record>& rows, bool headerPossible, const QStringList& names) {
+    int columns = 0;
+    for (const Record& row : rows)
+        columns = qMax(columns, int(row.fields.size()));
+    ListLayout layout;
+    if (columns < 2)
+        return layout;
+    // Columns named by language, in the flash-card header lines or the first row.
+    const bool headerNames = names.isEmpty() && headerPossible && !rows.isEmpty();
+    const QStringList& named = headerNames ? rows[0].fields : names;
+    if (const int e = languageColumn(named, false), z = languageColumn(named, true);
+        e >= 0 && z >= 0) {
+        layout.wordColumn = e;
+        layout.meaningColumn = z;
+        layout.header = headerNames;
+        return layout;
+    }
+    const qsizetype from = headerPossible && rows.size() > 1 ? 1 : 0;
+    QList<ColumnCounts> counts(columns);
+    for (qsizetype r = from; r < rows.size(); ++r) {
+        const QStringList& fields = rows[r].fields;
+        for (int c = 0; c < fields.size(); ++c) {
+            const QString& cell = fields[c];
+            if (cell.isEmpty())
+                continue;
+            ColumnCounts& n = counts[c];
+            ++n.filled;
+            const bool han = hasHan(cell);
+            n.han += han;
+            n.partOfSpeech += isPartOfSpeech(cell);
+            n.phonetic += !han && isPhonetic(cell);
+            n.latin += !han && hasAsciiLetter(cell) && cell.size() <= 60;
+        }
+    }
+    auto share = [](int part, const ColumnCounts& n) {
+        return n.filled > 0 ? double(part) / n.filled : 0;
+    };
+    int meaning = -1;
+    double bestHan = 0.5;
+    for (int c = 0; c < columns; ++c)
+        if (share(counts[c].han, counts[c]) > bestHan)
+            bestHan = share(counts[c].han, counts[c]), meaning = c;
+    for (int c = 0; c < columns && layout.partOfSpeechColumn < 0; ++c)
+        if (c != meaning && share(counts[c].partOfSpeech, counts[c]) >= 0.6)
+            layout.partOfSpeechColumn = c;
+    // Accented words are not a pronunciation, though one of them may look like pinyin: a
+    // column is one when nearly all of it is.
+    const auto usable = [&](int c) {
+        return c != meaning && c != layout.partOfSpeechColumn &&
+               share(counts[c].phonetic, counts[c]) < 0.8;
+    };
+    int word = -1;
+    for (int c = 0; c < columns && word < 0; ++c)
+        if (usable(c) && share(counts[c].latin, counts[c]) >= 0.5)
+            word = c;
+    for (int c = 0; c < columns && word < 0; ++c)
+        if (usable(c))
+            word = c;
+    if (word < 0)
+        word = meaning == 0 ? 1 : 0;
+    if (meaning < 0)
+        for (int c = 0; c < columns && meaning < 0; ++c)
+            if (c != word && usable(c) && counts[c].filled > 0)
+                meaning = c;
+    if (meaning < 0)
+        meaning = word == 0 ? 1 : 0;
+    layout.wordColumn = word;
+    layout.meaningColumn = meaning;
+    if (layout.partOfSpeechColumn == word || layout.partOfSpeechColumn == meaning)
+        layout.partOfSpeechColumn = -1;
+
+    // A header names its columns, or holds no Chinese where nearly every row below does.
+    if (headerPossible && rows.size() > 1) {
+        const QStringList& first = rows[0].fields;
+        const QString firstWord = first.value(word), firstMeaning = first.value(meaning);
+        const ColumnCounts& m = counts[meaning];
+        layout.header = isColumnName(firstWord) ||
+                        (isColumnName(firstMeaning) && !hasHan(firstWord)) ||
+                        (!firstMeaning.isEmpty() && !hasHan(firstMeaning) && m.filled > 0 &&
+                         m.han * 5 >= m.filled * 4) ||
+                        (layout.partOfSpeechColumn >= 0 &&
+                         !isPartOfSpeech(first.value(layout.partOfSpeechColumn)) &&
+                         !first.value(layout.partOfSpeechColumn).isEmpty() &&
+                         !hasHan(firstMeaning) && !hasHan(firstWord));
+    }
+    return layout;
+}
+
+// How many of the first records decide the layout, and how many a preview shows.
+constexpr qsizetype LayoutSample = 200;
+constexpr qsizetype PreviewRows = 20;
 
 // The separator of a spreadsheet's text: the one that gives two or more columns on the most of
 // its first records, then the one that gives the steadiest number of columns.
@@ -303,24 +428,78 @@ QChar separatorOf(QStringView text) {
     return best;
 }
 
-// How many of the first records decide whether the first is a header.
-constexpr qsizetype HeaderSample = 200;
+// The number of fields most rows have.
+qsizetype usualWidth(const QList<Record>& rows, qsizetype from) {
+    QHash<qsizetype, qsizetype> widths;
+    for (qsizetype r = from; r < rows.size(); ++r)
+        ++widths[rows[r].fields.size()];
+    qsizetype best = 0, most = 0;
+    for (auto it = widths.cbegin(); it != widths.cend(); ++it)
+        if (it.value() > most || (it.value() == most && it.key() < best))
+            best = it.key(), most = it.value();
+    return best;
+}
 
-// Hands each record that is not blank to each, one at a time, so that a long list is never
-// held twice; the first records are seen together by header first, when given.
-FileResult forEachRecord(QStringView text, QChar separator, qint32 firstLine, const QString& path,
-                         const std::function<bool(const QList<Record>&)>& header,
-                         const std::function<FileResult(const Record&)>& each) {
+// Reads the records of text as a list: the first ones decide the layout (unless the learner
+// did), then every record gives its pair. cells turns a record's fields into the columns that
+// count (the flash-card text leaves some out and strips HTML).
+FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool headerPossible,
+                       const QStringList& names,
+                       const std::function<QStringList(const QStringList&)>& cells,
+                       const QString& path, const ListRequest& request, Output& out) {
     RecordSplitter splitter(text, separator, firstLine);
     QList<Record> first;
-    bool sampled = !header;
     Record record;
-    const auto flush = [&]() -> FileResult {
-        sampled = true;
-        const qsizetype from = header(first) ? 1 : 0;
-        for (qsizetype i = from; i < first.size(); ++i)
-            if (FileResult r = each(first[i]); !r.ok())
-                return r;
+    bool decided = false;
+    ListLayout layout;
+    qsizetype width = 0; // the fields a row has; more are the meaning's own commas
+    // Commas in the last column of a comma-separated row belong to it.
+    const bool mergeExtra = separator == u',';
+
+    const auto take = [&](const Record& row) -> FileResult {
+        if (row.bad) {
+            out.leaveOut(row.line);
+            return FileResult::success();
+        }
+        QStringList fields = row.fields;
+        if (mergeExtra && width >= 2 && fields.size() > width)
+            fields[width - 1] = fields.sliced(width - 1).join(separator), fields.resize(width);
+        const QString pos = fields.value(layout.partOfSpeechColumn);
+        QString meaning = fields.value(layout.meaningColumn);
+        if (!pos.isEmpty() && !meaning.isEmpty())
+            meaning = pos + u' ' + meaning;
+        return out.put({fields.value(layout.wordColumn), meaning}, row.line, path);
+    };
+    const auto decide = [&]() -> FileResult {
+        decided = true;
+        layout = request.layout ? *request.layout : guessLayout(first, headerPossible, names);
+        // A header says how many fields a row has; without one, most rows do.
+        width = layout.header && !first.isEmpty() ? first[0].fields.size() : usualWidth(first, 0);
+        if (mergeExtra && layout.header && !request.layout) {
+            // The guess again, on the rows as they will be read.
+            QList<Record> merged = first;
+            for (qsizetype r = 1; r < merged.size(); ++r)
+                if (QStringList& f = merged[r].fields; width >= 2 && f.size() > width)
+                    f[width - 1] = f.sliced(width - 1).join(separator), f.resize(width);
+            layout = guessLayout(merged, true, names);
+            layout.header = true;
+        }
+        ListReading& reading = out.reading;
+        reading.layout = layout;
+        int columns = 0;
+        for (qsizetype r = 0; r < first.size(); ++r) {
+            if (r < PreviewRows)
+                reading.firstRows << first[r].fields;
+            columns = qMax(columns, int(first[r].fields.size()));
+        }
+        for (int c = 0; c < columns; ++c) {
+            const QString name =
+                layout.header && !first.isEmpty() ? first[0].fields.value(c) : names.value(c);
+            reading.columns << (name.isEmpty() ? QStringLiteral("第 %1 列").arg(c + 1) : name);
+        }
+        for (qsizetype r = layout.header ? 1 : 0; r < first.size(); ++r)
+            if (FileResult f = take(first[r]); !f.ok())
+                return f;
         first.clear();
         return FileResult::success();
     };
@@ -329,28 +508,29 @@ FileResult forEachRecord(QStringView text, QChar separator, qint32 firstLine, co
                                        [](const QString& f) { return f.isEmpty(); });
         if (blank)
             continue;
-        if (!sampled) {
+        record.fields = cells(record.fields);
+        if (!decided) {
             first << record;
-            if (first.size() == HeaderSample)
-                if (FileResult r = flush(); !r.ok())
+            if (first.size() == LayoutSample)
+                if (FileResult r = decide(); !r.ok())
                     return r;
             continue;
         }
-        if (FileResult r = each(record); !r.ok())
+        if (FileResult r = take(record); !r.ok())
             return r;
     }
-    if (splitter.fault() != SplitFault::None)
-        return splitFault(splitter, path);
-    if (!sampled)
-        return flush();
+    if (!decided)
+        return decide();
     return FileResult::success();
 }
 
-FileResult readDelimited(QStringView text, const QString& path, Output& out) {
+FileResult readDelimited(QStringView text, const QString& path, const ListRequest& request,
+                         Output& out) {
     const bool tabs = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive) ||
                       path.endsWith(QStringLiteral(".tab"), Qt::CaseInsensitive);
-    return forEachRecord(text, tabs ? QChar(u'\t') : separatorOf(text), 1, path, isHeaderRow,
-                         [&](const Record& record) { return take(record, {}, false, path, out); });
+    return readRecords(
+        text, tabs ? QChar(u'\t') : separatorOf(text), 1, true, {},
+        [](const QStringList& fields) { return fields; }, path, request, out);
 }
 
 // ---- Flash-card text ------------------------------------------------------------------------
@@ -408,10 +588,12 @@ QString plainText(const QString& html) {
     return out.simplified();
 }
 
-FileResult readFlashCards(QStringView text, const QString& path, Output& out) {
+FileResult readFlashCards(QStringView text, const QString& path, const ListRequest& request,
+                          Output& out) {
     QChar separator = u'\t';
     bool html = false;
     QList<int> skipped; // columns counted from 0
+    QString columnNames;
     qsizetype at = 0;
     qint32 line = 1;
     while (at < text.size()) {
@@ -428,6 +610,8 @@ FileResult readFlashCards(QStringView text, const QString& path, Output& out) {
             separator = separatorNamed(value);
         } else if (name == u"html") {
             html = value.toLower() == u"true";
+        } else if (name == u"columns") {
+            columnNames = value;
         } else if (name.endsWith(QStringLiteral(" column"))) {
             if (const int column = value.toInt(); column > 0)
                 skipped << column - 1;
@@ -438,25 +622,18 @@ FileResult readFlashCards(QStringView text, const QString& path, Output& out) {
         at = qMin(end + 1, text.size());
         ++line;
     }
-    return forEachRecord(text.sliced(at), separator, line, path, {}, [&](const Record& record) {
-        return take(record, skipped, html, path, out);
-    });
-}
-
-FileResult take(const Record& record, const QList<int>& skipped, bool html, const QString& path,
-                Output& out) {
-    QStringList cells;
-    for (qsizetype column = 0; column < record.fields.size() && cells.size() < 2; ++column)
-        if (!skipped.contains(int(column)))
-            cells << (html ? plainText(record.fields[column]) : record.fields[column]);
-    if (cells.size() < 2 || cells[0].isEmpty() || cells[1].isEmpty()) {
-        ++out.incomplete;
-        return FileResult::success();
-    }
-    const WordPair pair{cells[0], cells[1]};
-    if (FileResult r = checkPair(pair, path, atLine(record.line)); !r.ok())
-        return r;
-    return put(pair, path, out);
+    // The columns of the notes themselves, as text.
+    const auto cells = [&](const QStringList& fields) {
+        QStringList kept;
+        for (qsizetype column = 0; column < fields.size(); ++column)
+            if (!skipped.contains(int(column)))
+                kept << (html ? plainText(fields[column]) : fields[column]);
+        return kept;
+    };
+    QStringList names;
+    if (!columnNames.isEmpty())
+        names = cells(columnNames.split(separator));
+    return readRecords(text.sliced(at), separator, line, false, names, cells, path, request, out);
 }
 
 // ---- KVTML 2 --------------------------------------------------------------------------------
@@ -496,17 +673,21 @@ QList<Language> readIdentifiers(QXmlStreamReader& xml) {
     return languages;
 }
 
-// The text of the element just begun, its children's included, without recursion; false as
-// soon as it grows past any word's length, before more is spent on it.
+// The text of the element just begun, its children's included, without recursion; false when
+// it grows past any word's length, and then no more of it is kept.
 bool readBoundedText(QXmlStreamReader& xml, QString& text) {
     text.clear();
+    bool fits = true;
     for (int depth = 1; depth > 0 && !xml.atEnd();) {
         switch (xml.readNext()) {
         case QXmlStreamReader::Characters:
         case QXmlStreamReader::EntityReference:
-            text += xml.text();
-            if (text.size() > LongestField)
-                return false;
+            if (fits && text.size() + xml.text().size() > LongestField) {
+                fits = false;
+                text.clear();
+            }
+            if (fits)
+                text += xml.text();
             break;
         case QXmlStreamReader::StartElement:
             ++depth;
@@ -518,11 +699,11 @@ bool readBoundedText(QXmlStreamReader& xml, QString& text) {
             break;
         }
     }
-    return true;
+    return fits;
 }
 
 // An entry's translations by their id: the text of each. longText tells of a text too long
-// for a word, where reading stopped.
+// for a word.
 QHash<QString, QString> readTranslations(QXmlStreamReader& xml, bool& longText) {
     QHash<QString, QString> texts;
     while (xml.readNextStartElement()) {
@@ -537,7 +718,6 @@ QHash<QString, QString> readTranslations(QXmlStreamReader& xml, bool& longText) 
                 xml.skipCurrentElement();
             } else if (!readBoundedText(xml, text)) {
                 longText = true;
-                return texts;
             }
         }
         texts.insert(id, text);
@@ -579,7 +759,8 @@ FileResult checkXmlShape(const QByteArray& bytes, const QString& path) {
     return FileResult::success();
 }
 
-FileResult readKvtml(const QByteArray& bytes, const QString& path, Output& out) {
+FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListRequest& request,
+                     Output& out) {
     if (FileResult r = checkXmlShape(bytes, path); !r.ok())
         return r;
     QXmlStreamReader xml(bytes);
@@ -595,46 +776,65 @@ FileResult readKvtml(const QByteArray& bytes, const QString& path, Output& out) 
         return refused(FileError::BadList, path,
                        QStringLiteral("是 KVTML %1 文件，只能读 KVTML 2")
                            .arg(version.isEmpty() ? QStringLiteral("1") : version));
+    ListReading& reading = out.reading;
+    reading.encoding = xml.documentEncoding().isEmpty() ? QStringLiteral("UTF-8")
+                                                        : xml.documentEncoding().toString();
 
-    // The word is the first language, the meaning the second; a list from Chinese to English is
-    // turned round, since every lesson puts the English first.
-    QString wordId = QStringLiteral("0"), meaningId = QStringLiteral("1");
+    // The languages are the columns. The word is the first that is not Chinese, the meaning
+    // the first that is: a list from Chinese to English is turned round.
+    QList<Language> languages = {{QStringLiteral("0"), {}}, {QStringLiteral("1"), {}}};
+    ListLayout layout;
+    const auto decide = [&] {
+        reading.columns.clear();
+        for (const Language& language : std::as_const(languages))
+            reading.columns << (language.locale.isEmpty()
+                                    ? QStringLiteral("语言 %1").arg(language.id)
+                                    : language.locale);
+        int chinese = -1, other = -1;
+        for (int i = 0; i < languages.size(); ++i) {
+            int& first = languages[i].locale.startsWith(u"zh") ? chinese : other;
+            if (first < 0)
+                first = i;
+        }
+        layout = ListLayout{};
+        if (chinese >= 0 && other >= 0)
+            layout.wordColumn = other, layout.meaningColumn = chinese;
+        if (request.layout && request.layout->wordColumn < languages.size() &&
+            request.layout->meaningColumn < languages.size())
+            layout = {request.layout->wordColumn, request.layout->meaningColumn, -1, false};
+        reading.layout = layout;
+    };
+    decide();
     while (xml.readNextStartElement()) {
         if (xml.name() == u"identifiers") {
-            const QList<Language> languages = readIdentifiers(xml);
-            if (languages.size() >= 2) {
-                wordId = languages[0].id;
-                meaningId = languages[1].id;
-                if (languages[0].locale.startsWith(u"zh") && !languages[1].locale.startsWith(u"zh"))
-                    std::swap(wordId, meaningId);
-            }
+            const QList<Language> found = readIdentifiers(xml);
+            if (found.size() >= 2)
+                languages = found;
+            decide();
         } else if (xml.name() == u"entries") {
             while (xml.readNextStartElement()) {
                 if (xml.name() != u"entry") {
                     xml.skipCurrentElement();
                     continue;
                 }
-                const qint64 line = xml.lineNumber();
-                const QString id = xml.attributes().value(QLatin1String("id")).toString();
+                const qint32 line = qint32(xml.lineNumber());
                 bool longText = false;
                 const QHash<QString, QString> texts = readTranslations(xml, longText);
-                const QString where =
-                    QStringLiteral("第 %1 行的 <entry id=\"%2\">").arg(line).arg(id);
-                if (longText)
-                    return refused(
-                        FileError::FieldTooLong, path,
-                        where +
-                            QStringLiteral("里有超过 %1 个字的文字，不像是单词").arg(LongestField));
                 if (xml.hasError())
                     break;
-                const WordPair pair{texts.value(wordId), texts.value(meaningId)};
-                if (pair.word.isEmpty() || pair.meaning.isEmpty()) {
-                    ++out.incomplete;
+                if (reading.firstRows.size() < PreviewRows) {
+                    QStringList row;
+                    for (const Language& language : std::as_const(languages))
+                        row << texts.value(language.id);
+                    reading.firstRows << row;
+                }
+                if (longText) {
+                    out.leaveOut(line);
                     continue;
                 }
-                if (FileResult r = checkPair(pair, path, where); !r.ok())
-                    return r;
-                if (FileResult r = put(pair, path, out); !r.ok())
+                const WordPair pair{texts.value(languages.value(layout.wordColumn).id),
+                                    texts.value(languages.value(layout.meaningColumn).id)};
+                if (FileResult r = out.put(pair, line, path); !r.ok())
                     return r;
             }
         } else {
@@ -698,6 +898,33 @@ QString cell(const QString& text, QChar separator) {
     return u'"' + quoted + u'"';
 }
 
+// Text whose rows are a spreadsheet's rather than a lesson's: most of its first lines have a
+// tab between fields, or three or more comma-separated fields (a lesson line has two). Each
+// line is split alone: a lesson's quote left open never runs into the next line.
+bool looksDelimited(QStringView head) {
+    // The last line may be cut off in the middle.
+    const qsizetype lastEnd = std::max(head.lastIndexOf(u'\n'), head.lastIndexOf(u'\r'));
+    if (lastEnd > 0)
+        head = head.first(lastEnd);
+    qsizetype lines = 0, tabbed = 0, wide = 0;
+    for (qsizetype at = 0; at < head.size() && lines < 20;) {
+        qsizetype end = at;
+        while (end < head.size() && !isLineEnd(head[end]))
+            ++end;
+        const QStringView line = head.sliced(at, end - at);
+        at = end + 1;
+        if (line.trimmed().isEmpty())
+            continue;
+        Record comma, tab;
+        RecordSplitter(line, u',', 1).next(comma);
+        RecordSplitter(line, u'\t', 1).next(tab);
+        ++lines;
+        tabbed += tab.fields.size() >= 2;
+        wide += comma.fields.size() >= 3;
+    }
+    return lines > 0 && (tabbed * 2 > lines || wide * 2 > lines);
+}
+
 } // namespace
 
 FileResult tooManyPairs(const QString& path) {
@@ -719,38 +946,59 @@ ListFormat listFormatOf(const QString& path, const QByteArray& bytes) {
         ++firstEnd;
     if (headerLine(QStringView(head).first(firstEnd)))
         return ListFormat::FlashCard;
-    if (suffix == u"csv" || suffix == u"tsv" || suffix == u"tab")
+    if (suffix == u"csv" || suffix == u"tsv" || suffix == u"tab" || looksDelimited(head))
         return ListFormat::Delimited;
     return ListFormat::Lesson;
 }
 
 FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
-                        const PairSink& sink, qint32& incomplete) {
-    incomplete = 0;
-    Output out{sink, incomplete};
+                        const PairSink& sink, ListReading& reading, const ListRequest& request) {
+    reading = {};
+    reading.format = format;
+    Output out{sink, reading};
     if (format == ListFormat::Kvtml)
-        return readKvtml(bytes, path, out);
+        return readKvtml(bytes, path, request, out);
     QString text;
     // The flash-card programs write UTF-8 only; spreadsheets write GBK as often.
-    if (FileResult r = decodeText(bytes, path, text, format == ListFormat::FlashCard); !r.ok())
+    const TextGuess guess = format == ListFormat::FlashCard && request.encoding == TextGuess::List
+                                ? TextGuess::Utf8WhenValid
+                                : request.encoding;
+    if (FileResult r = decodeText(bytes, path, text, guess, &reading.encoding); !r.ok())
         return r;
     bytes = {}; // the text is all that is needed now; a long list is not held twice
-    return format == ListFormat::FlashCard ? readFlashCards(text, path, out)
-                                           : readDelimited(text, path, out);
+    return format == ListFormat::FlashCard ? readFlashCards(text, path, request, out)
+                                           : readDelimited(text, path, request, out);
 }
 
 FileResult readWordList(const QByteArray& bytes, ListFormat format, const QString& path,
-                        WordList& list) {
+                        WordList& list, const ListRequest& request) {
     list = {};
     const FileResult result = readWordList(
         bytes, format, path,
         [&list](QStringView word, QStringView meaning) {
             list.pairs.append({word.toString(), meaning.toString()});
         },
-        list.incomplete);
+        list.reading, request);
     if (!result.ok())
-        list = {};
+        list.pairs.clear();
     return result;
+}
+
+QString leftOutText(const ListReading& reading) {
+    QStringList parts;
+    if (reading.unreadable > 0) {
+        QStringList lines;
+        for (const qint32 line :
+             reading.unreadableLines.first(qMin<qsizetype>(reading.unreadableLines.size(), 5)))
+            lines << QStringLiteral("第 %1 行").arg(line);
+        parts << QStringLiteral("另有 %1 行没有读入：%2%3")
+                     .arg(reading.unreadable)
+                     .arg(lines.join(u'、'))
+                     .arg(reading.unreadable > lines.size() ? QStringLiteral("…") : QString());
+    }
+    if (reading.incomplete > 0)
+        parts << QStringLiteral("另有 %1 条缺单词或汉语，没有读入").arg(reading.incomplete);
+    return parts.join(u'；');
 }
 
 QByteArray wordListBytes(const QList<WordPair>& pairs, ListFormat format, const QString& title) {
@@ -767,8 +1015,9 @@ QByteArray wordListBytes(const QList<WordPair>& pairs, ListFormat format, const 
     // which reading it back always recognises; the flash-card text without either, with the
     // header lines its programs read.
     const bool flashCard = format == ListFormat::FlashCard;
-    QString text = flashCard ? QStringLiteral("#separator:tab\n#html:false\n")
-                             : QStringLiteral("\uFEFFEnglish\tChinese\r\n");
+    QString text = flashCard
+                       ? QStringLiteral("#separator:tab\n#html:false\n#columns:English\tChinese\n")
+                       : QStringLiteral("\uFEFFEnglish\tChinese\r\n");
     const QString lineEnd = flashCard ? QStringLiteral("\n") : QStringLiteral("\r\n");
     for (const WordPair& pair : pairs)
         text += cell(pair.word, u'\t') + u'\t' + cell(pair.meaning, u'\t') + lineEnd;

@@ -2,10 +2,12 @@
 
 #include "lessons/lessonfile.h"
 
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 // The word lists of other programs, read beside Vokarin's own lesson files and written on
-// request. Pairs are always the first two columns (or translations): the word, then its meaning.
+// request. Which columns hold the word and its meaning is found from what they hold.
 enum class ListFormat {
     Lesson,    // Vokarin's own: "word","meaning" per line, GBK
     Delimited, // a spreadsheet's CSV or TSV: comma, semicolon or tab, quoted as RFC 4180
@@ -13,13 +15,47 @@ enum class ListFormat {
     Kvtml,     // KVTML 2, the XML vocabulary files of the KDE trainers
 };
 
-// What a file holds: by its start first (XML, flash-card header lines), then by its name's
-// ending (.kvtml, .csv, .tsv). Everything else is a lesson file, read as it always was.
+// What a file holds, from its bytes: XML is KVTML, flash-card header lines are flash-card text,
+// text in UTF-16, with tabs, or with three or more fields a row is a spreadsheet's list. The
+// name's ending (.kvtml, .csv, .tsv) decides only what the content leaves open; everything
+// else is a lesson file, read as it always was.
 ListFormat listFormatOf(const QString& path, const QByteArray& bytes);
+
+// Where the word and the meaning are in a list's rows (columns counted from 0; for KVTML the
+// languages in the order the file names them).
+struct ListLayout final {
+    int wordColumn = 0;
+    int meaningColumn = 1;
+    int partOfSpeechColumn = -1; // -1: none; otherwise put before the meaning ("vt. 放弃")
+    bool header = false;         // the first row names the columns
+
+    bool operator==(const ListLayout&) const = default;
+};
+
+// What the reader decided about a list and what it found; the preview shows it.
+struct ListReading final {
+    ListFormat format = ListFormat::Delimited;
+    QString encoding;              // "GBK", "UTF-8" or "UTF-16"
+    ListLayout layout;             // as guessed, or as asked for
+    QStringList columns;           // a name for each column, for the learner to choose from
+    QList<QStringList> firstRows;  // the first rows as split, the header among them
+    qint32 incomplete = 0;         // rows without a word or a meaning, left out
+    qint32 unreadable = 0;         // rows that could not be read, left out
+    QList<qint32> unreadableLines; // the first of them, by line (for KVTML, the entry's line)
+};
+
+// What the learner asks for instead of the reader's guesses.
+struct ListRequest final {
+    std::optional<ListLayout> layout;
+    TextGuess encoding = TextGuess::List;
+};
+
+// "另有 M 行没有读入：第 62 行、第 70 行…" for the rows left out, or nothing when none were.
+QString leftOutText(const ListReading& reading);
 
 struct WordList final {
     QList<WordPair> pairs;
-    qint32 incomplete = 0; // rows or entries without a word or a meaning, left out
+    ListReading reading;
 };
 
 // No list of words comes near this many pairs; a file with more is refused as soon as it
@@ -33,17 +69,19 @@ FileResult tooManyPairs(const QString& path);
 using PairSink = std::function<void(QStringView word, QStringView meaning)>;
 
 // Reads a list in one of the other programs' formats (not ListFormat::Lesson), in any encoding
-// a lesson may have. Bad input loads nothing: the message names the file and the line (or the
-// KVTML element). So does a pair the lesson format cannot hold (a double quote, CR or LF in a
-// field) or a field longer than any word.
+// a lesson may have. A row that cannot be read (a stray quote, a pair the lesson format cannot
+// hold: a double quote, CR or LF in a field, a field longer than any word) is left out and
+// counted with its line. A file that cannot be read at all (malformed XML, more than
+// MostListPairs pairs, not text) loads nothing: the message names the file and why.
 FileResult readWordList(const QByteArray& bytes, ListFormat format, const QString& path,
-                        WordList& list);
+                        WordList& list, const ListRequest& request = {});
 
 // The same, each pair handed to sink as it is read, so that a long list is held only where it
 // goes. On a failure some pairs may have been handed over already: the caller drops them.
-// bytes are let go once decoded. incomplete counts the rows left out.
+// bytes are let go once decoded.
 FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
-                        const PairSink& sink, qint32& incomplete);
+                        const PairSink& sink, ListReading& reading,
+                        const ListRequest& request = {});
 
 // The pairs in a format: TSV (UTF-8) for ListFormat::Delimited, the flash-card text with its
 // header lines, KVTML 2 titled title, or the lesson format.

@@ -219,10 +219,9 @@ void Form1::openWordList(const QByteArray& bytes, ListFormat format, const QStri
             break;
         appendPair(pair.word, pair.meaning);
     }
-    if (list.incomplete > 0)
-        Label3->setText(QStringLiteral("共计： %1个单词（另有 %2 条缺单词或汉语，没有读入）")
-                            .arg(List1[0]->count())
-                            .arg(list.incomplete));
+    if (const QString leftOut = leftOutText(list.reading); !leftOut.isEmpty())
+        Label3->setText(
+            QStringLiteral("共计： %1个单词（%2）").arg(List1[0]->count()).arg(leftOut));
 }
 
 void Form1::Command2_Click() {
