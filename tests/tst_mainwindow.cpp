@@ -7,8 +7,10 @@
 #include "windows/twips.h"
 
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +32,22 @@ float questionWidthAt(const QLabel* question, double points) {
     probe.setFont(font);
     probe.adjustSize();
     return toTwips(probe.width());
+}
+
+// Whether text drawn in font leaves any ink.
+bool inks(const QFont& font, const QString& text) {
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(image.rect(), Qt::AlignCenter, text);
+    painter.end();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                return true;
+    return false;
 }
 
 } // namespace
@@ -66,6 +84,18 @@ private slots:
         }
         // The client area starts at 5910 x 5490 twips.
         QCOMPARE(h.window->size(), QSize(toPixels(5910), toPixels(5490)));
+    }
+
+    // Pinyin's tone letters, IPA and accented Latin show in the question, the choices and the
+    // typing box, and so does Chinese.
+    void everyLetterVisible() {
+        Harness h;
+        for (const QString& name :
+             {QStringLiteral("Label1"), QStringLiteral("Label3_1"), QStringLiteral("Text1")}) {
+            const QFont font = h.window->findChild<QWidget*>(name)->font();
+            for (const QChar c : QStringLiteral("ǎǐǒǔǖǚāēɡɪʃθŋéü苹"))
+                QVERIFY2(inks(font, c), qPrintable(name + u' ' + c));
+        }
     }
 
     void toolbar() {

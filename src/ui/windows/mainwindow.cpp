@@ -56,12 +56,18 @@ constexpr int StartHeightTwips = 5490;
 // Below this the window snaps back, unless auto-browse may shrink it to a strip.
 constexpr float MinimumTwips = 3000;
 
+// Each character comes from the first family that has it. A Latin font of full coverage stands
+// before the Chinese ones, whose glyphs for pinyin's tone letters and for IPA may be empty
+// (WenQuanYi Micro Hei draws ǎ ǐ ǒ ǔ as nothing).
 const QStringList QuestionFamilies = {QStringLiteral("Times New Roman"),
                                       QStringLiteral("Liberation Serif"),
                                       QStringLiteral("DejaVu Serif")};
-const QStringList ChoiceFamilies = {
-    QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-    QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
+const QStringList ChoiceFamilies = {QStringLiteral("DejaVu Sans"),
+                                    QStringLiteral("宋体"),
+                                    QStringLiteral("SimSun"),
+                                    QStringLiteral("Noto Serif CJK SC"),
+                                    QStringLiteral("WenQuanYi Micro Hei"),
+                                    QStringLiteral("Noto Sans CJK SC")};
 
 struct ToolButton {
     const char16_t* key;
