@@ -1,6 +1,7 @@
 // The word-file editor and the settings dialog, opened from a real main window.
 #include "lessons/wordlists.h"
 #include "windowharness.h"
+#include "windows/importpreview.h"
 #include "windows/settingsdialog.h"
 #include "windows/wordfileeditor.h"
 
@@ -9,6 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringEncoder>
+#include <QTableWidget>
 #include <QTimer>
 
 namespace {
@@ -49,6 +52,22 @@ struct Editor {
         box("Text1")->setText(word);
         box("Text2")->setText(meaning);
         button("Command1")->click();
+    }
+
+    // The import preview of a list just opened, made active; null when none opened.
+    ImportPreview* preview() const {
+        auto* shown = form->findChild<ImportPreview*>();
+        if (shown && QTest::qWaitForWindowExposed(shown)) {
+            QApplication::setActiveWindow(shown); // as a window manager would
+            if (!QTest::qWaitForWindowActive(shown))
+                qWarning("preview not active");
+        }
+        return shown;
+    }
+    // Takes the list as the preview guessed it, with Enter.
+    void acceptPreview() const {
+        if (ImportPreview* shown = preview())
+            QTest::keyClick(shown, Qt::Key_Return);
     }
 
     Harness& h;
@@ -241,6 +260,7 @@ private slots:
             h.fakes.files.answers = {csv, QDir(h.module.lessonFolder()).filePath("mine")};
             h.fakes.files.filters = {filter};
             e.button("Command3")->click();
+            e.acceptPreview();
             QCOMPARE(e.pairs(), expected);
             QCOMPARE(e.count(),
                      QStringLiteral("共计： 2个单词（另有 1 条缺单词或汉语，没有读入）"));
@@ -252,7 +272,40 @@ private slots:
         Editor fresh(h);
         h.fakes.files.answers = {path};
         fresh.button("Command3")->click();
+        fresh.acceptPreview();
         QCOMPARE(fresh.pairs(), expected);
+        QVERIFY(h.fakes.messages.shown.isEmpty());
+    }
+
+    // A wrong guess put right in the preview with a few keys: the header row, the direction,
+    // the encoding; Enter brings the pairs in.
+    void previewPutsAWrongGuessRight() {
+        Harness h;
+        // GBK bytes that are valid UTF-8 as well, under a row that names nothing.
+        QStringEncoder gbk("GB18030");
+        const QString csv = putFile(h.dir, "lesson/list.csv",
+                                    gbk.encode(QStringLiteral("sun,太阳\ncat,猫\nwood,木\n")));
+        Editor e(h);
+        h.fakes.files.answers = {csv};
+        e.button("Command3")->click();
+        ImportPreview* preview = e.preview();
+        QVERIFY(preview);
+        auto* pairs = preview->findChild<QTableWidget*>("Pairs");
+        QCOMPARE(pairs->item(0, 0)->text(), QStringLiteral("sun"));
+        QCOMPARE(preview->findChild<QLabel*>("Summary")->text(),
+                 QStringLiteral("表格文字（CSV/TSV），GBK，共 3 个单词"));
+        QTest::keyClick(preview, Qt::Key_H, Qt::AltModifier); // the first row is a header
+        QTRY_COMPARE(pairs->item(0, 0)->text(), QStringLiteral("cat"));
+        QTest::keyClick(preview, Qt::Key_R, Qt::AltModifier); // Chinese first
+        QTRY_COMPARE(pairs->item(0, 0)->text(), QStringLiteral("猫"));
+        QTest::keyClick(preview, Qt::Key_E, Qt::AltModifier); // the encoding: UTF-8
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(pairs->item(0, 0)->text(), QStringLiteral("è")); // 猫 read as UTF-8
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up); // back to GBK
+        QCOMPARE(pairs->item(0, 0)->text(), QStringLiteral("猫"));
+        QTest::keyClick(preview, Qt::Key_Return);
+        QCOMPARE(e.pairs(), (Pairs{{"猫", "cat"}, {"木", "wood"}}));
         QVERIFY(h.fakes.messages.shown.isEmpty());
     }
 

@@ -318,16 +318,7 @@ ListLayout guessLayout(const QList<Record>& rows, bool headerPossible, const QSt
     ListLayout layout;
     if (columns < 2)
         return layout;
-    // Columns named by language, in the flash-card header lines or the first row.
-    const bool headerNames = names.isEmpty() && headerPossible && !rows.isEmpty();
-    const QStringList& named = headerNames ? rows[0].fields : names;
-    if (const int e = languageColumn(named, false), z = languageColumn(named, true);
-        e >= 0 && z >= 0) {
-        layout.wordColumn = e;
-        layout.meaningColumn = z;
-        layout.header = headerNames;
-        return layout;
-    }
+
     const qsizetype from = headerPossible && rows.size() > 1 ? 1 : 0;
     QList<ColumnCounts> counts(columns);
     for (qsizetype r = from; r < rows.size(); ++r) {
@@ -362,6 +353,18 @@ ListLayout guessLayout(const QList<Record>& rows, bool headerPossible, const QSt
         return c != meaning && c != layout.partOfSpeechColumn &&
                share(counts[c].phonetic, counts[c]) < 0.8;
     };
+    // Columns named by language, in the flash-card header lines or the first row.
+    const bool headerNames = names.isEmpty() && headerPossible && !rows.isEmpty();
+    const QStringList& named = headerNames ? rows[0].fields : names;
+    if (const int e = languageColumn(named, false), z = languageColumn(named, true);
+        e >= 0 && z >= 0) {
+        layout.wordColumn = e;
+        layout.meaningColumn = z;
+        layout.header = headerNames;
+        if (layout.partOfSpeechColumn == e || layout.partOfSpeechColumn == z)
+            layout.partOfSpeechColumn = -1;
+        return layout;
+    }
     int word = -1;
     for (int c = 0; c < columns && word < 0; ++c)
         if (usable(c) && share(counts[c].latin, counts[c]) >= 0.5)

@@ -1,4 +1,5 @@
 #include "windows/wordfileeditor.h"
+#include "windows/importpreview.h"
 
 #include "lessons/lessonfile.h"
 #include "lessons/wordlists.h"
@@ -207,11 +208,24 @@ void Form1::Command3_Click() {
         platform_.messages.ok(read.description);
 }
 
-// A list of another program: all of its complete pairs or, on bad input, nothing.
+// A list of another program: shown first in the import preview, where a wrong guess of its
+// columns, header, direction or encoding is put right; its pairs come in when it is accepted.
 void Form1::openWordList(const QByteArray& bytes, ListFormat format, const QString& path) {
-    WordList list;
-    if (const FileResult read = readWordList(bytes, format, path, list); !read.ok())
-        return platform_.messages.ok(read.description);
+    const ImportPreview::Reader read = [bytes, format, path](const ListRequest& request) {
+        WordList list;
+        const FileResult result = readWordList(bytes, format, path, list, request);
+        return std::pair{result, list};
+    };
+    if (const auto [result, list] = read({}); !result.ok())
+        return platform_.messages.ok(result.description);
+    if (preview_)
+        preview_->close();
+    preview_ = new ImportPreview(path, read, this);
+    connect(preview_, &ImportPreview::listAccepted, this, &Form1::takeWordList);
+    preview_->open();
+}
+
+void Form1::takeWordList(const WordList& list) {
     if (list.pairs.size() < 2)
         return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
     for (const WordPair& pair : std::as_const(list.pairs)) {

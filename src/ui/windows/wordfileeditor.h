@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <array>
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class ImportPreview;
 enum class ListFormat;
+struct WordList;
 struct Module1;
 struct Platform;
 
@@ -34,10 +37,12 @@ private:
     void List1_Click();
     void appendPair(QStringView word, QStringView meaning);
     void openWordList(const QByteArray& bytes, ListFormat format, const QString& path);
+    void takeWordList(const WordList& list);
 
     Module1& module_;
     const Platform& platform_;
     QString lastFile_; // offered again by the next file dialog
+    QPointer<ImportPreview> preview_;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
