@@ -28,12 +28,18 @@ namespace {
 // How many windows of this title the X server shows (windows of a program, with a class; not
 // Qt's hidden helpers).
 int windowsShown(const QString& title) {
-    QProcess info;
-    info.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    if (!info.waitForFinished(5000))
-        return 0;
-    return int(QString::fromLocal8Bit(info.readAllStandardOutput())
-                   .count(QStringLiteral("\"%1\": (\"").arg(title)));
+    // A loaded machine may keep xwininfo from answering in time: asked again, not taken as
+    // "no window".
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        QProcess info;
+        info.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+        if (info.waitForFinished(10000) && info.exitStatus() == QProcess::NormalExit &&
+            info.exitCode() == 0)
+            return int(QString::fromLocal8Bit(info.readAllStandardOutput())
+                           .count(QStringLiteral("\"%1\": (\"").arg(title)));
+        qWarning("xwininfo did not answer (%s)", info.readAllStandardError().constData());
+    }
+    return 0;
 }
 
 bool windowShown(const QString& title) {

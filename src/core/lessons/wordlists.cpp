@@ -78,15 +78,22 @@ public:
         , line_(firstLine) {}
 
     // False at the end of the text.
+    // The record's strings are written over where they can be: a long list costs no
+    // allocation a field.
     bool next(Record& record) {
-        record.fields.clear();
         record.line = line_;
         record.bad = false;
-        if (at_ >= text_.size())
+        if (at_ >= text_.size()) {
+            record.fields.clear();
             return false;
+        }
+        qsizetype count = 0;
         for (;;) {
+            if (count == record.fields.size())
+                record.fields.emplace_back();
+            QString& field = record.fields[count++];
+            field.resize(0);
             skipBlanks();
-            QString field;
             if (at_ < text_.size() && text_[at_] == u'"') {
                 if (!quoted(field))
                     record.bad = true;
@@ -96,16 +103,15 @@ public:
                     field += unquoted();
                 }
             } else {
-                field = unquoted();
+                field.append(unquoted());
             }
-            record.fields << field;
-            if (at_ >= text_.size())
-                return true;
-            if (text_[at_] == separator_) {
+            if (at_ < text_.size() && text_[at_] == separator_) {
                 ++at_;
                 continue;
             }
-            endLine();
+            if (at_ < text_.size())
+                endLine();
+            record.fields.resize(count);
             return true;
         }
     }
@@ -118,11 +124,11 @@ private:
             ++at_;
     }
 
-    QString unquoted() {
+    QStringView unquoted() {
         const qsizetype begin = at_;
         while (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_]))
             ++at_;
-        return text_.sliced(begin, at_ - begin).trimmed().toString();
+        return text_.sliced(begin, at_ - begin).trimmed();
     }
 
     void endLine() {
@@ -142,7 +148,8 @@ private:
             if (at_ >= text_.size()) {
                 at_ = opened;
                 line_ = openedLine;
-                field = unquoted();
+                field.resize(0);
+                field.append(unquoted());
                 return false;
             }
             const QChar c = text_[at_];
@@ -657,119 +664,174 @@ struct Language final {
     QString locale;
 };
 
-QList<Language> readIdentifiers(QXmlStreamReader& xml) {
+// Vocabulary files are a few elements deep; nothing real comes near this.
+constexpr int MostXmlDepth = 32;
+
+// A reader of XML in one pass that counts how deep it is and refuses, without recursion, what
+// would make reading explode: entity declarations, whose every use repeats their text, nesting
+// deeper than MostXmlDepth, and texts longer than any word, of which no more is kept.
+class BoundedXml final {
+public:
+    explicit BoundedXml(const QByteArray& bytes)
+        : xml_(bytes) {}
+
+    QXmlStreamReader& xml() { return xml_; }
+    // Why reading stopped, when it was for one of the reasons above.
+    const QString& refusal() const { return refusal_; }
+
+    // The root element, after the prolog; false when there is none or the prolog is refused.
+    bool root() {
+        while (!xml_.atEnd()) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::DTD:
+                if (!xml_.entityDeclarations().isEmpty() || xml_.text().contains(u"<!ENTITY")) {
+                    stop(QStringLiteral("声明了 XML 实体（<!ENTITY>）：KVTML 单词文件不用它，"
+                                        "这样的文件读入时可能膨胀成极大的文字"));
+                    return false;
+                }
+                break;
+            case QXmlStreamReader::StartElement:
+                return enter();
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+
+    // The next child of the element being read, as QXmlStreamReader::readNextStartElement;
+    // false at the element's end.
+    bool child() {
+        while (!xml_.atEnd()) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::StartElement:
+                return enter();
+            case QXmlStreamReader::EndElement:
+                --depth_;
+                return false;
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+
+    // Past the end of the element begun, whatever it holds.
+    void skip() { text(nullptr); }
+
+    // The text of the element begun, its children's included; false when it grows past any
+    // word's length, and then no more of it is kept. With no text given, only skips.
+    bool text(QString* text) {
+        if (text)
+            text->clear();
+        bool fits = true;
+        for (const int base = depth_; depth_ >= base && !xml_.atEnd();) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                if (!text)
+                    break;
+                if (fits && text->size() + xml_.text().size() > LongestField) {
+                    fits = false;
+                    text->clear();
+                }
+                if (fits)
+                    *text += xml_.text();
+                break;
+            case QXmlStreamReader::StartElement:
+                enter();
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth_;
+                break;
+            default:
+                break;
+            }
+        }
+        return fits;
+    }
+
+private:
+    bool enter() {
+        if (++depth_ <= MostXmlDepth)
+            return true;
+        stop(QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
+                 .arg(xml_.lineNumber())
+                 .arg(MostXmlDepth));
+        return false;
+    }
+
+    void stop(const QString& why) {
+        refusal_ = why;
+        xml_.raiseError(why);
+    }
+
+    QXmlStreamReader xml_;
+    int depth_ = 0;
+    QString refusal_;
+};
+
+QList<Language> readIdentifiers(BoundedXml& reader) {
     QList<Language> languages;
-    while (xml.readNextStartElement()) {
+    QXmlStreamReader& xml = reader.xml();
+    while (reader.child()) {
         if (xml.name() != u"identifier") {
-            xml.skipCurrentElement();
+            reader.skip();
             continue;
         }
         Language language{xml.attributes().value(QLatin1String("id")).toString(), {}};
-        while (xml.readNextStartElement()) {
-            if (xml.name() == u"locale")
-                language.locale = xml.readElementText().trimmed();
-            else
-                xml.skipCurrentElement();
+        while (reader.child()) {
+            if (xml.name() == u"locale") {
+                reader.text(&language.locale);
+                language.locale = language.locale.trimmed();
+            } else {
+                reader.skip();
+            }
         }
         languages << language;
     }
     return languages;
 }
 
-// The text of the element just begun, its children's included, without recursion; false when
-// it grows past any word's length, and then no more of it is kept.
-bool readBoundedText(QXmlStreamReader& xml, QString& text) {
-    text.clear();
-    bool fits = true;
-    for (int depth = 1; depth > 0 && !xml.atEnd();) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::Characters:
-        case QXmlStreamReader::EntityReference:
-            if (fits && text.size() + xml.text().size() > LongestField) {
-                fits = false;
-                text.clear();
-            }
-            if (fits)
-                text += xml.text();
-            break;
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    return fits;
-}
-
-// An entry's translations by their id: the text of each. longText tells of a text too long
-// for a word.
-QHash<QString, QString> readTranslations(QXmlStreamReader& xml, bool& longText) {
-    QHash<QString, QString> texts;
-    while (xml.readNextStartElement()) {
+// An entry's translations: the text of each, in the order of languages (others are left
+// out). longText tells of a text too long for a word.
+QStringList readTranslations(BoundedXml& reader, const QList<Language>& languages, bool& longText) {
+    QStringList texts(languages.size());
+    QXmlStreamReader& xml = reader.xml();
+    QString text;
+    while (reader.child()) {
         if (xml.name() != u"translation") {
-            xml.skipCurrentElement();
+            reader.skip();
             continue;
         }
-        const QString id = xml.attributes().value(QLatin1String("id")).toString();
-        QString text;
-        while (xml.readNextStartElement()) {
-            if (xml.name() != u"text") {
-                xml.skipCurrentElement();
-            } else if (!readBoundedText(xml, text)) {
+        const QStringView id = xml.attributes().value(QLatin1String("id"));
+        qsizetype column = -1;
+        for (qsizetype i = 0; i < languages.size() && column < 0; ++i)
+            if (languages[i].id == id)
+                column = i;
+        text.clear();
+        while (reader.child()) {
+            if (xml.name() != u"text")
+                reader.skip();
+            else if (!reader.text(&text))
                 longText = true;
-            }
         }
-        texts.insert(id, text);
+        if (column >= 0)
+            texts[column] = text;
     }
     return texts;
 }
 
-// Vocabulary files are a few elements deep; nothing real comes near this.
-constexpr int MostXmlDepth = 32;
-
-// What no vocabulary file holds and what would make reading one explode is refused before
-// anything is read: entity declarations, whose every use repeats their text, and nesting deeper
-// than MostXmlDepth. Other faults are left to the reading itself, which names them.
-FileResult checkXmlShape(const QByteArray& bytes, const QString& path) {
-    QXmlStreamReader xml(bytes);
-    int depth = 0;
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::DTD:
-            if (!xml.entityDeclarations().isEmpty() || xml.text().contains(u"<!ENTITY"))
-                return refused(FileError::BadList, path,
-                               QStringLiteral("声明了 XML 实体（<!ENTITY>）：KVTML 单词文件不用"
-                                              "它，这样的文件读入时可能膨胀成极大的文字"));
-            break;
-        case QXmlStreamReader::StartElement:
-            if (++depth > MostXmlDepth)
-                return refused(FileError::BadList, path,
-                               QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
-                                   .arg(xml.lineNumber())
-                                   .arg(MostXmlDepth));
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    return FileResult::success();
-}
-
 FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListRequest& request,
                      Output& out) {
-    if (FileResult r = checkXmlShape(bytes, path); !r.ok())
-        return r;
-    QXmlStreamReader xml(bytes);
-    if (!xml.readNextStartElement())
+    BoundedXml reader(bytes);
+    QXmlStreamReader& xml = reader.xml();
+    if (!reader.root()) {
+        if (!reader.refusal().isEmpty())
+            return refused(FileError::BadList, path, reader.refusal());
         return xml.hasError() ? xmlFault(xml, path)
                               : refused(FileError::BadList, path, QStringLiteral("里没有内容"));
+    }
     if (xml.name() != u"kvtml")
         return refused(FileError::BadList, path,
                        QStringLiteral("不是 KVTML 单词文件：最外层的元素是 <%1>，应是 <kvtml>")
@@ -808,42 +870,40 @@ FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListReq
         reading.layout = layout;
     };
     decide();
-    while (xml.readNextStartElement()) {
+    while (reader.child()) {
         if (xml.name() == u"identifiers") {
-            const QList<Language> found = readIdentifiers(xml);
+            const QList<Language> found = readIdentifiers(reader);
             if (found.size() >= 2)
                 languages = found;
             decide();
         } else if (xml.name() == u"entries") {
-            while (xml.readNextStartElement()) {
+            while (reader.child()) {
                 if (xml.name() != u"entry") {
-                    xml.skipCurrentElement();
+                    reader.skip();
                     continue;
                 }
                 const qint32 line = qint32(xml.lineNumber());
                 bool longText = false;
-                const QHash<QString, QString> texts = readTranslations(xml, longText);
+                const QStringList texts = readTranslations(reader, languages, longText);
                 if (xml.hasError())
                     break;
-                if (reading.firstRows.size() < PreviewRows) {
-                    QStringList row;
-                    for (const Language& language : std::as_const(languages))
-                        row << texts.value(language.id);
-                    reading.firstRows << row;
-                }
+                if (reading.firstRows.size() < PreviewRows)
+                    reading.firstRows << texts;
                 if (longText) {
                     out.leaveOut(line);
                     continue;
                 }
-                const WordPair pair{texts.value(languages.value(layout.wordColumn).id),
-                                    texts.value(languages.value(layout.meaningColumn).id)};
+                const WordPair pair{texts.value(layout.wordColumn),
+                                    texts.value(layout.meaningColumn)};
                 if (FileResult r = out.put(pair, line, path); !r.ok())
                     return r;
             }
         } else {
-            xml.skipCurrentElement();
+            reader.skip();
         }
     }
+    if (!reader.refusal().isEmpty())
+        return refused(FileError::BadList, path, reader.refusal());
     if (xml.hasError())
         return xmlFault(xml, path);
     return FileResult::success();
