@@ -308,6 +308,42 @@ private slots:
         }
     }
 
+    // The big flash-card program's packages, one of each collection version, made by the tool
+    // in tools/ with a generator of its own.
+    void packages_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("refusal");
+        const QString fruit = "apple=苹果|pear=梨|salt & pepper=椒盐";
+        QTest::newRow("collection.anki2") << "fruit-anki2.apkg" << fruit << "";
+        QTest::newRow("collection.anki21, a placeholder beside it")
+            << "fruit-anki21.apkg" << fruit << "";
+        QTest::newRow("collection.anki21b (zstd), note types in tables")
+            << "fruit-anki21b.colpkg" << fruit << "";
+        QTest::newRow("only the placeholder") << "placeholder-only.apkg"
+                                              << ""
+                                              << "只能读到一张要求升级的占位卡片";
+    }
+    void packages() {
+        QFETCH(QString, name);
+        QFETCH(QString, pairs);
+        QFETCH(QString, refusal);
+        const QString path = QStringLiteral(VOKARIN_TEST_DATA "/packages/") + name;
+        QByteArray bytes;
+        QVERIFY(readFileBytes(path, bytes).ok());
+        QCOMPARE(listFormatOf(path, bytes), ListFormat::Package);
+        WordList list;
+        const FileResult r = readWordList(bytes, ListFormat::Package, path, list);
+        if (!refusal.isEmpty()) {
+            QVERIFY2(!r.ok() && r.description.contains(refusal), qPrintable(r.description));
+            return;
+        }
+        QVERIFY2(r.ok(), qPrintable(r.description));
+        QCOMPARE(shown(list.pairs), pairs);
+        QCOMPARE(list.reading.columns, QStringList({"Front", "Back"}));
+        QCOMPARE(leftOutText(list.reading), QStringLiteral("另有 1 行没有读入：第 4 行"));
+    }
+
     // Files made to explode are refused, saying why, before they cost the memory.
     void importBombs_data() {
         QTest::addColumn<QString>("name");

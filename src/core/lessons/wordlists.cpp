@@ -1,4 +1,5 @@
 #include "lessons/wordlists.h"
+#include "lessons/flashcardpackage.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -453,11 +454,12 @@ qsizetype usualWidth(const QList<Record>& rows, qsizetype from) {
 // Reads the records of text as a list: the first ones decide the layout (unless the learner
 // did), then every record gives its pair. cells turns a record's fields into the columns that
 // count (the flash-card text leaves some out and strips HTML).
-FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool headerPossible,
-                       const QStringList& names,
-                       const std::function<QStringList(const QStringList&)>& cells,
-                       const QString& path, const ListRequest& request, Output& out) {
-    RecordSplitter splitter(text, separator, firstLine);
+// The rows come from next; separator is the one between their fields (commas in the last
+// column of a comma-separated row belong to it), or none.
+FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, bool headerPossible,
+                    const QStringList& names,
+                    const std::function<QStringList(const QStringList&)>& cells,
+                    const QString& path, const ListRequest& request, Output& out) {
     QList<Record> first;
     Record record;
     bool decided = false;
@@ -513,7 +515,7 @@ FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool
         first.clear();
         return FileResult::success();
     };
-    while (splitter.next(record)) {
+    while (next(record)) {
         const bool blank = std::all_of(record.fields.cbegin(), record.fields.cend(),
                                        [](const QString& f) { return f.isEmpty(); });
         if (blank)
@@ -532,6 +534,15 @@ FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool
     if (!decided)
         return decide();
     return FileResult::success();
+}
+
+FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool headerPossible,
+                       const QStringList& names,
+                       const std::function<QStringList(const QStringList&)>& cells,
+                       const QString& path, const ListRequest& request, Output& out) {
+    RecordSplitter splitter(text, separator, firstLine);
+    return readRows([&](Record& record) { return splitter.next(record); }, separator,
+                    headerPossible, names, cells, path, request, out);
 }
 
 FileResult readDelimited(QStringView text, const QString& path, const ListRequest& request,
@@ -644,6 +655,31 @@ FileResult readFlashCards(QStringView text, const QString& path, const ListReque
     if (!columnNames.isEmpty())
         names = cells(columnNames.split(separator));
     return readRecords(text.sliced(at), separator, line, false, names, cells, path, request, out);
+}
+
+// ---- Flash-card packages -------------------------------------------------------------------
+
+FileResult readPackage(const QByteArray& bytes, const QString& path, const ListRequest& request,
+                       Output& out) {
+    PackageNotes package;
+    if (FileResult r = readPackageNotes(bytes, path, package); !r.ok())
+        return r;
+    out.reading.encoding = QStringLiteral("UTF-8");
+    qsizetype at = 0;
+    const auto next = [&](Record& record) {
+        if (at >= package.notes.size())
+            return false;
+        record = {package.notes[at], qint32(at + 1), false};
+        ++at;
+        return true;
+    };
+    const auto cells = [](const QStringList& fields) {
+        QStringList text;
+        for (const QString& field : fields)
+            text << plainText(field);
+        return text;
+    };
+    return readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);
 }
 
 // ---- KVTML 2 --------------------------------------------------------------------------------
@@ -996,6 +1032,8 @@ FileResult tooManyPairs(const QString& path) {
 }
 
 ListFormat listFormatOf(const QString& path, const QByteArray& bytes) {
+    if (isFlashCardPackage(bytes))
+        return ListFormat::Package;
     const QString head = headOf(bytes);
     const QStringView start = QStringView(head).trimmed();
     if (start.startsWith(u"<?xml") || start.startsWith(u"<kvtml") ||
@@ -1021,6 +1059,8 @@ FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path
     Output out{sink, reading};
     if (format == ListFormat::Kvtml)
         return readKvtml(bytes, path, request, out);
+    if (format == ListFormat::Package)
+        return readPackage(bytes, path, request, out);
     QString text;
     // The flash-card programs write UTF-8 only; spreadsheets write GBK as often.
     const TextGuess guess = format == ListFormat::FlashCard && request.encoding == TextGuess::List
@@ -1072,6 +1112,7 @@ QByteArray wordListBytes(const QList<WordPair>& pairs, ListFormat format, const 
         return kvtmlBytes(pairs, title);
     case ListFormat::Delimited:
     case ListFormat::FlashCard:
+    case ListFormat::Package: // never written: TSV is what is asked for instead
         break;
     }
     // TSV with a byte-order mark, so that spreadsheets take it as UTF-8, and a header row,

@@ -13,6 +13,7 @@ enum class ListFormat {
     Delimited, // a spreadsheet's CSV or TSV: comma, semicolon or tab, quoted as RFC 4180
     FlashCard, // the plain-text export of the big flash-card programs: #separator:, #html: ...
     Kvtml,     // KVTML 2, the XML vocabulary files of the KDE trainers
+    Package,   // the big flash-card program's packages (.apkg, .colpkg), read only
 };
 
 // What a file holds, from its bytes: XML is KVTML, flash-card header lines are flash-card text,

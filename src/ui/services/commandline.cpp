@@ -24,7 +24,8 @@ CommandLine readCommandLine(int argc, const char* const argv[]) {
     parser.addPositionalArgument(QStringLiteral("文件"),
                                  QStringLiteral("要练习的单词文件，可以有多个，按给出的顺序练习："
                                                 "课文文件（.txt），CSV/TSV 表格，"
-                                                "闪卡程序导出的纯文本，KVTML 词库。"),
+                                                "闪卡程序导出的纯文本和卡片包（.apkg、"
+                                                ".colpkg），KVTML 词库。"),
                                  QStringLiteral("[文件...]"));
 
     CommandLine line;

@@ -31,6 +31,8 @@ QString formatName(ListFormat format) {
         return QStringLiteral("闪卡程序导出的文字");
     case ListFormat::Kvtml:
         return QStringLiteral("KVTML");
+    case ListFormat::Package:
+        return QStringLiteral("闪卡程序的卡片包");
     case ListFormat::Lesson:
         break;
     }
@@ -169,8 +171,9 @@ void ImportPreview::display(const FileResult& result) {
     }
     Header->setChecked(reading.layout.header);
     Header->setEnabled(reading.format == ListFormat::Delimited);
+    Encoding->setEnabled(reading.format != ListFormat::Kvtml &&
+                         reading.format != ListFormat::Package);
     PartOfSpeechColumn->setEnabled(reading.format != ListFormat::Kvtml);
-    Encoding->setEnabled(reading.format != ListFormat::Kvtml);
     Reversed->setChecked(reading.layout.wordColumn > reading.layout.meaningColumn);
 
     // The rows as split, the chosen columns marked.

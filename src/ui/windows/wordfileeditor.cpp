@@ -25,7 +25,9 @@ const QString NothingTyped = QStringLiteral("您还没有输入");
 const QString OpenFilter =
     QStringLiteral("text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
                    "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml|"
-                   "所有单词表(*.txt *.csv *.tsv *.kvtml)|*.txt;*.csv;*.tsv;*.kvtml");
+                   "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg|"
+                   "所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg)|"
+                   "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg");
 const QString SaveFilter = QStringLiteral("text_files(*.txt)|*.txt|TSV 表格(*.tsv)|*.tsv|"
                                           "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml");
 struct SaveFormat final {
