@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     for (const ListFormat format :
-         {ListFormat::Delimited, ListFormat::FlashCard, ListFormat::Kvtml}) {
+         {ListFormat::Delimited, ListFormat::FlashCard, ListFormat::Kvtml, ListFormat::Package}) {
         WordList list;
         if (!readWordList(bytes, format, QStringLiteral("x"), list).ok()) {
             if (!list.pairs.isEmpty())
