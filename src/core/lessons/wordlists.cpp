@@ -190,10 +190,11 @@ FileResult refused(FileError kind, const QString& path, const QString& what) {
 }
 
 // A pair the lesson format can hold: no double quote or line end, no field longer than a word.
-bool lessonCanHold(const WordPair& pair) {
-    for (const QString* field : {&pair.word, &pair.meaning})
-        if (field->contains(u'"') || field->contains(u'\r') || field->contains(u'\n') ||
-            field->size() > LongestField)
+bool lessonCanHold(QStringView field) {
+    if (field.size() > LongestField)
+        return false;
+    for (const QChar c : field)
+        if (c == u'"' || c == u'\r' || c == u'\n')
             return false;
     return true;
 }
@@ -215,18 +216,18 @@ struct Output final {
 
     // Hands a pair on, or leaves its row out; refuses the file, at once, past the most pairs
     // a list may have.
-    FileResult put(const WordPair& pair, qint32 line, const QString& path) {
-        if (pair.word.isEmpty() || pair.meaning.isEmpty()) {
+    FileResult put(QStringView word, QStringView meaning, qint32 line, const QString& path) {
+        if (word.isEmpty() || meaning.isEmpty()) {
             ++reading.incomplete;
             return FileResult::success();
         }
-        if (!lessonCanHold(pair)) {
+        if (!lessonCanHold(word) || !lessonCanHold(meaning)) {
             leaveOut(line);
             return FileResult::success();
         }
         if (++pairs > MostListPairs)
             return tooManyPairs(path);
-        sink(pair.word, pair.meaning);
+        sink(word, meaning);
         return FileResult::success();
     }
 };
@@ -473,14 +474,28 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             out.leaveOut(row.line);
             return FileResult::success();
         }
-        QStringList fields = row.fields;
-        if (mergeExtra && width >= 2 && fields.size() > width)
-            fields[width - 1] = fields.sliced(width - 1).join(separator), fields.resize(width);
-        const QString pos = fields.value(layout.partOfSpeechColumn);
-        QString meaning = fields.value(layout.meaningColumn);
-        if (!pos.isEmpty() && !meaning.isEmpty())
-            meaning = pos + u' ' + meaning;
-        return out.put({fields.value(layout.wordColumn), meaning}, row.line, path);
+        // Views into the row, a string made only where fields are joined.
+        const QStringList& fields = row.fields;
+        const auto field = [&](int column) -> QStringView {
+            return column >= 0 && column < fields.size() ? QStringView(fields[column])
+                                                         : QStringView();
+        };
+        QString merged, joined;
+        QStringView meaning = field(layout.meaningColumn), word = field(layout.wordColumn);
+        if (mergeExtra && width >= 2 && fields.size() > width) {
+            merged = fields.sliced(width - 1).join(separator);
+            if (layout.meaningColumn == width - 1)
+                meaning = merged;
+            if (layout.wordColumn == width - 1)
+                word = merged;
+        }
+        if (const QStringView pos = field(layout.partOfSpeechColumn);
+            !pos.isEmpty() && !meaning.isEmpty()) {
+            joined.reserve(pos.size() + 1 + meaning.size());
+            joined.append(pos).append(u' ').append(meaning);
+            meaning = joined;
+        }
+        return out.put(word, meaning, row.line, path);
     };
     const auto decide = [&]() -> FileResult {
         decided = true;
@@ -520,7 +535,8 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
                                        [](const QString& f) { return f.isEmpty(); });
         if (blank)
             continue;
-        record.fields = cells(record.fields);
+        if (cells)
+            record.fields = cells(record.fields);
         if (!decided) {
             first << record;
             if (first.size() == LayoutSample)
@@ -549,9 +565,8 @@ FileResult readDelimited(QStringView text, const QString& path, const ListReques
                          Output& out) {
     const bool tabs = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive) ||
                       path.endsWith(QStringLiteral(".tab"), Qt::CaseInsensitive);
-    return readRecords(
-        text, tabs ? QChar(u'\t') : separatorOf(text), 1, true, {},
-        [](const QStringList& fields) { return fields; }, path, request, out);
+    return readRecords(text, tabs ? QChar(u'\t') : separatorOf(text), 1, true, {}, {}, path,
+                       request, out);
 }
 
 // ---- Flash-card text ------------------------------------------------------------------------
@@ -654,7 +669,11 @@ FileResult readFlashCards(QStringView text, const QString& path, const ListReque
     QStringList names;
     if (!columnNames.isEmpty())
         names = cells(columnNames.split(separator));
-    return readRecords(text.sliced(at), separator, line, false, names, cells, path, request, out);
+    // Plain text in every column is taken as it is split.
+    const bool asSplit = !html && skipped.isEmpty();
+    return readRecords(text.sliced(at), separator, line, false, names,
+                       asSplit ? std::function<QStringList(const QStringList&)>() : cells, path,
+                       request, out);
 }
 
 // ---- Flash-card packages -------------------------------------------------------------------
@@ -931,7 +950,7 @@ FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListReq
                 }
                 const WordPair pair{texts.value(layout.wordColumn),
                                     texts.value(layout.meaningColumn)};
-                if (FileResult r = out.put(pair, line, path); !r.ok())
+                if (FileResult r = out.put(pair.word, pair.meaning, line, path); !r.ok())
                     return r;
             }
         } else {
