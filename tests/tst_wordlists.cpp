@@ -341,7 +341,7 @@ private slots:
         QVERIFY2(r.ok(), qPrintable(r.description));
         QCOMPARE(shown(list.pairs), pairs);
         QCOMPARE(list.reading.columns, QStringList({"Front", "Back"}));
-        QCOMPARE(leftOutText(list.reading), QStringLiteral("另有 1 行没有读入：第 4 行"));
+        QCOMPARE(leftOutText(list.reading), QStringLiteral("另有 1 张卡片没有读入：第 4 张卡片"));
     }
 
     // Files made to explode are refused, saying why, before they cost the memory.

@@ -1108,13 +1108,17 @@ FileResult readWordList(const QByteArray& bytes, ListFormat format, const QStrin
 
 QString leftOutText(const ListReading& reading) {
     QStringList parts;
+    // A package's rows are its cards, counted from 1; every other list's are its lines.
+    const QString unit =
+        reading.format == ListFormat::Package ? QStringLiteral("张卡片") : QStringLiteral("行");
     if (reading.unreadable > 0) {
         QStringList lines;
         for (const qint32 line :
              reading.unreadableLines.first(qMin<qsizetype>(reading.unreadableLines.size(), 5)))
-            lines << QStringLiteral("第 %1 行").arg(line);
-        parts << QStringLiteral("另有 %1 行没有读入：%2%3")
+            lines << QStringLiteral("第 %1 %2").arg(line).arg(unit);
+        parts << QStringLiteral("另有 %1 %2没有读入：%3%4")
                      .arg(reading.unreadable)
+                     .arg(unit)
                      .arg(lines.join(u'、'))
                      .arg(reading.unreadable > lines.size() ? QStringLiteral("…") : QString());
     }
