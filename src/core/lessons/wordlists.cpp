@@ -59,10 +59,28 @@ bool isLineEnd(QChar c) {
     return c == u'\r' || c == u'\n';
 }
 
+// A record as split: its fields are pieces of the text, or of held where they are not the text
+// as it stands (quoted, or made from it), so that a long list costs no copy of every field.
 struct Record final {
-    QStringList fields;
+    QList<QStringView> fields;
+    QStringList held;
     qint32 line = 0;  // where the record starts, counted from 1
     bool bad = false; // a stray quote: the row cannot be read as it was meant
+
+    QStringList strings() const {
+        QStringList all;
+        all.reserve(fields.size());
+        for (const QStringView field : fields)
+            all << field.toString();
+        return all;
+    }
+};
+
+// A record that keeps its own copy of its fields.
+struct Row final {
+    QStringList fields;
+    qint32 line = 0;
+    bool bad = false;
 };
 
 // Records of comma-, semicolon- or tab-separated text as RFC 4180 has them: a field in double
@@ -78,24 +96,21 @@ public:
         , separator_(separator)
         , line_(firstLine) {}
 
-    // False at the end of the text.
-    // The record's strings are written over where they can be: a long list costs no
-    // allocation a field.
+    // False at the end of the text. The record's held strings are written over where they
+    // can be: a long list costs no allocation a field.
     bool next(Record& record) {
         record.line = line_;
         record.bad = false;
-        if (at_ >= text_.size()) {
-            record.fields.clear();
+        record.fields.resize(0);
+        if (at_ >= text_.size())
             return false;
-        }
-        qsizetype count = 0;
-        for (;;) {
-            if (count == record.fields.size())
-                record.fields.emplace_back();
-            QString& field = record.fields[count++];
-            field.resize(0);
+        for (qsizetype count = 0;; ++count) {
             skipBlanks();
             if (at_ < text_.size() && text_[at_] == u'"') {
+                if (count >= record.held.size())
+                    record.held.resize(count + 1);
+                QString& field = record.held[count];
+                field.resize(0);
                 if (!quoted(field))
                     record.bad = true;
                 skipBlanks();
@@ -103,8 +118,9 @@ public:
                     record.bad = true;
                     field += unquoted();
                 }
+                record.fields << QStringView(field);
             } else {
-                field.append(unquoted());
+                record.fields << unquoted();
             }
             if (at_ < text_.size() && text_[at_] == separator_) {
                 ++at_;
@@ -112,7 +128,6 @@ public:
             }
             if (at_ < text_.size())
                 endLine();
-            record.fields.resize(count);
             return true;
         }
     }
@@ -320,9 +335,9 @@ int languageColumn(const QStringList& names, bool chinese) {
     return -1;
 }
 
-ListLayout guessLayout(const QList<Record>& rows, bool headerPossible, const QStringList& names) {
+ListLayout guessLayout(const QList<Row>& rows, bool headerPossible, const QStringList& names) {
     int columns = 0;
-    for (const Record& row : rows)
+    for (const Row& row : rows)
         columns = qMax(columns, int(row.fields.size()));
     ListLayout layout;
     if (columns < 2)
@@ -441,7 +456,7 @@ QChar separatorOf(QStringView text) {
 }
 
 // The number of fields most rows have.
-qsizetype usualWidth(const QList<Record>& rows, qsizetype from) {
+qsizetype usualWidth(const QList<Row>& rows, qsizetype from) {
     QHash<qsizetype, qsizetype> widths;
     for (qsizetype r = from; r < rows.size(); ++r)
         ++widths[rows[r].fields.size()];
@@ -461,7 +476,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
                     const QStringList& names,
                     const std::function<QStringList(const QStringList&)>& cells,
                     const QString& path, const ListRequest& request, Output& out) {
-    QList<Record> first;
+    QList<Row> first;
     Record record;
     bool decided = false;
     ListLayout layout;
@@ -469,21 +484,23 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
     // Commas in the last column of a comma-separated row belong to it.
     const bool mergeExtra = separator == u',';
 
-    const auto take = [&](const Record& row) -> FileResult {
-        if (row.bad) {
-            out.leaveOut(row.line);
+    // A string is made only where fields are joined.
+    const auto take = [&](const QList<QStringView>& fields, qint32 line, bool bad) -> FileResult {
+        if (bad) {
+            out.leaveOut(line);
             return FileResult::success();
         }
-        // Views into the row, a string made only where fields are joined.
-        const QStringList& fields = row.fields;
         const auto field = [&](int column) -> QStringView {
-            return column >= 0 && column < fields.size() ? QStringView(fields[column])
-                                                         : QStringView();
+            return column >= 0 && column < fields.size() ? fields[column] : QStringView();
         };
         QString merged, joined;
         QStringView meaning = field(layout.meaningColumn), word = field(layout.wordColumn);
         if (mergeExtra && width >= 2 && fields.size() > width) {
-            merged = fields.sliced(width - 1).join(separator);
+            for (qsizetype c = width - 1; c < fields.size(); ++c) {
+                if (c > width - 1)
+                    merged += separator;
+                merged += fields[c];
+            }
             if (layout.meaningColumn == width - 1)
                 meaning = merged;
             if (layout.wordColumn == width - 1)
@@ -495,7 +512,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             joined.append(pos).append(u' ').append(meaning);
             meaning = joined;
         }
-        return out.put(word, meaning, row.line, path);
+        return out.put(word, meaning, line, path);
     };
     const auto decide = [&]() -> FileResult {
         decided = true;
@@ -504,7 +521,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
         width = layout.header && !first.isEmpty() ? first[0].fields.size() : usualWidth(first, 0);
         if (mergeExtra && layout.header && !request.layout) {
             // The guess again, on the rows as they will be read.
-            QList<Record> merged = first;
+            QList<Row> merged = first;
             for (qsizetype r = 1; r < merged.size(); ++r)
                 if (QStringList& f = merged[r].fields; width >= 2 && f.size() > width)
                     f[width - 1] = f.sliced(width - 1).join(separator), f.resize(width);
@@ -524,27 +541,31 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
                 layout.header && !first.isEmpty() ? first[0].fields.value(c) : names.value(c);
             reading.columns << (name.isEmpty() ? QStringLiteral("第 %1 列").arg(c + 1) : name);
         }
-        for (qsizetype r = layout.header ? 1 : 0; r < first.size(); ++r)
-            if (FileResult f = take(first[r]); !f.ok())
+        for (qsizetype r = layout.header ? 1 : 0; r < first.size(); ++r) {
+            const QList<QStringView> views(first[r].fields.cbegin(), first[r].fields.cend());
+            if (FileResult f = take(views, first[r].line, first[r].bad); !f.ok())
                 return f;
+        }
         first.clear();
         return FileResult::success();
     };
     while (next(record)) {
         const bool blank = std::all_of(record.fields.cbegin(), record.fields.cend(),
-                                       [](const QString& f) { return f.isEmpty(); });
+                                       [](QStringView f) { return f.isEmpty(); });
         if (blank)
             continue;
-        if (cells)
-            record.fields = cells(record.fields);
+        if (cells) {
+            record.held = cells(record.strings());
+            record.fields = QList<QStringView>(record.held.cbegin(), record.held.cend());
+        }
         if (!decided) {
-            first << record;
+            first << Row{record.strings(), record.line, record.bad};
             if (first.size() == LayoutSample)
                 if (FileResult r = decide(); !r.ok())
                     return r;
             continue;
         }
-        if (FileResult r = take(record); !r.ok())
+        if (FileResult r = take(record.fields, record.line, record.bad); !r.ok())
             return r;
     }
     if (!decided)
@@ -688,7 +709,10 @@ FileResult readPackage(const QByteArray& bytes, const QString& path, const ListR
     const auto next = [&](Record& record) {
         if (at >= package.notes.size())
             return false;
-        record = {package.notes[at], qint32(at + 1), false};
+        const QStringList& note = package.notes[at];
+        record.fields = QList<QStringView>(note.cbegin(), note.cend());
+        record.line = qint32(at + 1);
+        record.bad = false;
         ++at;
         return true;
     };
@@ -1004,11 +1028,12 @@ QByteArray kvtmlBytes(const QList<WordPair>& pairs, const QString& title) {
     return bytes;
 }
 
-// A field of separated text, quoted when it holds what would split it.
+// A field of separated text, quoted when it holds what would split it or lose its blanks (any
+// the reader trims, the ideographic space among them).
 QString cell(const QString& text, QChar separator) {
     const bool quote = text.contains(separator) || text.contains(u'"') || text.contains(u'\r') ||
-                       text.contains(u'\n') || text.startsWith(u' ') || text.endsWith(u' ') ||
-                       text.startsWith(u'#');
+                       text.contains(u'\n') || text.startsWith(u'#') ||
+                       (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
     if (!quote)
         return text;
     QString quoted = text;
