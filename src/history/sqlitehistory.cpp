@@ -538,12 +538,17 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZ
     return store.exec() ? QSqlError() : store.lastError();
 }
 
-QSqlError run(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
-    QSqlQuery query(db);
+// A statement with its values bound, run; false when it failed (the query says why).
+bool exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     query.prepare(sql);
     for (const QVariant& value : values)
         query.addBindValue(value);
-    return query.exec() ? QSqlError() : query.lastError();
+    return query.exec();
+}
+
+QSqlError run(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(db);
+    return exec(query, sql, values) ? QSqlError() : query.lastError();
 }
 
 // How long a read may keep the window waiting for the answers before it.
@@ -626,75 +631,62 @@ void SqliteHistory::clearNotebookWords() {
         [](QSqlDatabase& db) { return run(db, QStringLiteral("DELETE FROM notebook"), {}); });
 }
 
-// Reads hand their rows over through out, which outlives a read that comes too late.
-QList<NotebookWord> SqliteHistory::notebookWords() {
-    const auto out = std::make_shared<QList<NotebookWord>>();
-    const bool read = writer_->read(
-        [out](QSqlDatabase& db) {
+// A read on the writer's thread: fill puts the rows into a value that outlives a read that
+// comes too late; what the learner gets is that value, or T() when the read did not happen.
+template <typename T, typename Fill> T SqliteHistory::read(Fill fill) {
+    const auto out = std::make_shared<T>();
+    const bool done = writer_->read(
+        [out, fill](QSqlDatabase& db) {
             QSqlQuery query(db);
-            if (!query.exec(QStringLiteral("SELECT english, chinese FROM notebook ORDER BY rowid")))
-                return query.lastError();
-            while (query.next())
-                out->append({query.value(0).toString(), query.value(1).toString()});
-            return QSqlError();
+            return fill(query, *out) ? QSqlError() : query.lastError();
         },
         ReadWaitMs);
     deliver();
-    return read ? *out : QList<NotebookWord>();
+    return done ? *out : T();
+}
+
+QList<NotebookWord> SqliteHistory::notebookWords() {
+    return read<QList<NotebookWord>>([](QSqlQuery& query, QList<NotebookWord>& words) {
+        if (!exec(query, QStringLiteral("SELECT english, chinese FROM notebook ORDER BY rowid"),
+                  {}))
+            return false;
+        while (query.next())
+            words.append({query.value(0).toString(), query.value(1).toString()});
+        return true;
+    });
 }
 
 QList<DueWord> SqliteHistory::dueWords(qint64 now, int limit) {
-    const auto out = std::make_shared<QList<DueWord>>();
-    const bool read = writer_->read(
-        [out, now, limit](QSqlDatabase& db) {
-            QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT english, chinese, due FROM words WHERE due <= ?"
-                                         " ORDER BY due, rowid LIMIT ?"));
-            query.addBindValue(now);
-            query.addBindValue(limit);
-            if (!query.exec())
-                return query.lastError();
-            while (query.next())
-                out->append({query.value(0).toString(), query.value(1).toString(),
-                             query.value(2).toLongLong()});
-            return QSqlError();
-        },
-        ReadWaitMs);
-    deliver();
-    return read ? *out : QList<DueWord>();
+    return read<QList<DueWord>>([now, limit](QSqlQuery& query, QList<DueWord>& due) {
+        if (!exec(query,
+                  QStringLiteral("SELECT english, chinese, due FROM words WHERE due <= ?"
+                                 " ORDER BY due, rowid LIMIT ?"),
+                  {now, limit}))
+            return false;
+        while (query.next())
+            due.append({query.value(0).toString(), query.value(1).toString(),
+                        query.value(2).toLongLong()});
+        return true;
+    });
 }
 
 qint32 SqliteHistory::dueCount(qint64 now) {
-    const auto out = std::make_shared<qint32>(0);
-    const bool read = writer_->read(
-        [out, now](QSqlDatabase& db) {
-            QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT count(*) FROM words WHERE due <= ?"));
-            query.addBindValue(now);
-            if (!query.exec() || !query.next())
-                return query.lastError();
-            *out = query.value(0).toInt();
-            return QSqlError();
-        },
-        ReadWaitMs);
-    deliver();
-    return read ? *out : 0;
+    return read<qint32>([now](QSqlQuery& query, qint32& count) {
+        if (!exec(query, QStringLiteral("SELECT count(*) FROM words WHERE due <= ?"), {now}) ||
+            !query.next())
+            return false;
+        count = query.value(0).toInt();
+        return true;
+    });
 }
 
 std::optional<qint64> SqliteHistory::nextDue(qint64 now) {
-    const auto out = std::make_shared<std::optional<qint64>>();
-    const bool read = writer_->read(
-        [out, now](QSqlDatabase& db) {
-            QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT min(due) FROM words WHERE due > ?"));
-            query.addBindValue(now);
-            if (!query.exec() || !query.next())
-                return query.lastError();
-            if (!query.value(0).isNull())
-                *out = query.value(0).toLongLong();
-            return QSqlError();
-        },
-        ReadWaitMs);
-    deliver();
-    return read ? *out : std::nullopt;
+    return read<std::optional<qint64>>([now](QSqlQuery& query, std::optional<qint64>& next) {
+        if (!exec(query, QStringLiteral("SELECT min(due) FROM words WHERE due > ?"), {now}) ||
+            !query.next())
+            return false;
+        if (!query.value(0).isNull())
+            next = query.value(0).toLongLong();
+        return true;
+    });
 }

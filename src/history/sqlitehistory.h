@@ -50,6 +50,7 @@ private:
     class Writer;
     // Shows what the writer has to tell.
     void deliver();
+    template <typename T, typename Fill> T read(Fill fill);
 
     MessageBoxes& messages_;
     QTimeZone zone_;
