@@ -1,6 +1,7 @@
 // Other programs' word lists as they come: whatever the bytes, a list holds only pairs a lesson
 // can hold (what else there was is left out or refuses the file), and reads back the same from
 // every format it can be saved in.
+#include "lessons/listreaders.h"
 #include "lessons/wordlists.h"
 
 #include <cstddef>
@@ -18,6 +19,26 @@ QList<WordPair> readBack(const QList<WordPair>& pairs, ListFormat format) {
     return list.pairs;
 }
 
+// KVTML read by the quick reader (with Qt's for what it is not sure of) as by Qt's alone: the
+// same verdict, the same pairs, the same account of the file.
+void sameAsQtsReader(const QByteArray& bytes, const WordList& list, const FileResult& result) {
+    WordList qt;
+    const PairSink sink = [&qt](QStringView word, QStringView meaning) {
+        qt.pairs.append({word.toString(), meaning.toString()});
+    };
+    qt.reading.format = ListFormat::Kvtml;
+    ListOutput out{sink, qt.reading};
+    const FileResult qtResult = readKvtmlGenerally(bytes, QStringLiteral("x"), {}, out);
+    if (!qtResult.ok())
+        qt.pairs.clear();
+    const ListReading &a = list.reading, &b = qt.reading;
+    if (result.description != qtResult.description || list.pairs != qt.pairs ||
+        (result.ok() && (a.encoding != b.encoding || a.layout != b.layout ||
+                         a.columns != b.columns || a.firstRows != b.firstRows ||
+                         a.incomplete != b.incomplete || a.unreadableLines != b.unreadableLines)))
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,7 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const ListFormat format :
          {ListFormat::Delimited, ListFormat::FlashCard, ListFormat::Kvtml, ListFormat::Package}) {
         WordList list;
-        if (!readWordList(bytes, format, QStringLiteral("x"), list).ok()) {
+        const FileResult result = readWordList(bytes, format, QStringLiteral("x"), list);
+        if (format == ListFormat::Kvtml)
+            sameAsQtsReader(bytes, list, result);
+        if (!result.ok()) {
             if (!list.pairs.isEmpty())
                 std::abort();
             continue;

@@ -1,6 +1,7 @@
 // Word lists of other programs: recognised, read (or refused, saying where) and written so that
 // they read back as the same pairs.
 #include "drill/lessonloader.h"
+#include "lessons/listreaders.h"
 #include "lessons/wordlists.h"
 #include "testfiles.h"
 
@@ -130,6 +131,25 @@ QByteArray kvtmlAround(const QByteArray& doctype, const QByteArray& text) {
            "<kvtml version=\"2.0\"><entries><entry id=\"0\"><translation id=\"0\"><text>" + text +
            "</text></translation><translation id=\"1\"><text>甲</text></translation></entry>"
            "</entries></kvtml>\n";
+}
+
+// A KVTML file read by one of the two readers: everything the learner could see of it.
+struct KvtmlReading final {
+    std::optional<FileResult> result;
+    Pairs pairs;
+    ListReading reading;
+};
+
+KvtmlReading readKvtmlBy(bool quickly, const QByteArray& bytes) {
+    KvtmlReading read;
+    const PairSink sink = [&](QStringView word, QStringView meaning) {
+        read.pairs.append({word.toString(), meaning.toString()});
+    };
+    read.reading.format = ListFormat::Kvtml;
+    ListOutput out{sink, read.reading};
+    read.result = quickly ? readKvtmlQuickly(bytes, "x.kvtml", {}, out)
+                          : readKvtmlGenerally(bytes, "x.kvtml", {}, out);
+    return read;
 }
 
 } // namespace
@@ -459,6 +479,75 @@ private slots:
         QVERIFY(r.description.startsWith("第 2 个单词"));
         QVERIFY(!QFileInfo::exists(dir.filePath("x.kvtml")));
         QVERIFY(writeWordList(dir.filePath("x.tsv"), pairs, ListFormat::Delimited).ok());
+    }
+
+    // The quick KVTML reader reads the usual files as Qt's XML reader does, to the line of an
+    // entry left out; what it is not sure of it leaves to Qt's, which says what is wrong.
+    void kvtmlQuickReaderAgrees_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("quick");
+        const QByteArray two = entry(0, "apple", "苹果") + entry(1, "pear", "梨");
+        QTest::newRow("as written") << wordListBytes({{"a", "甲"}, {"b&<", "乙\"'"}},
+                                                     ListFormat::Kvtml, "t")
+                                    << true;
+        QTest::newRow("CR LF, a byte-order mark, single quotes, blanks in tags")
+            << "\xEF\xBB\xBF" + kvtml(EnZh, two).replace("\n", "\r\n").replace("id=\"0\"", "id = '0' ")
+            << true;
+        QTest::newRow("comments, instructions, CDATA and references")
+            << kvtml(EnZh, "<!-- a -->" + entry(0, "a<!--x-->b<?pi x?>", "<![CDATA[<甲>]]>&#x4E59;&amp;") +
+                               entry(1, "&#99;", "丙"))
+            << true;
+        QTest::newRow("empty elements, a text too long, an entry of many lines")
+            << kvtml(EnZh, entry(0, "", "甲") + "<entry id=\"1\"\n/>" +
+                               entry(2, QByteArray(1001, 'x'), "乙") +
+                               "<entry\rid=\"3\">\r\n<translation id=\"0\"><text>c</text></translation>"
+                               "<translation id=\"1\"><text>a\rb</text></translation></entry>" +
+                               entry(4, "d", "丁"))
+            << true;
+        QTest::newRow("Chinese first, blanks around the locales")
+            << kvtml("<identifier id=\"a\"><locale> zh_CN </locale></identifier>"
+                     "<identifier id=\"b\"><locale>en</locale></identifier>",
+                     "<entry id=\"0\"><translation id=\"b\"><text>a</text></translation>"
+                     "<translation id=\"a\"><text>甲</text></translation></entry>")
+            << true;
+        QTest::newRow("not KVTML 2") << QByteArray("<kvtml version='1.0'></kvtml>") << true;
+        QTest::newRow("not KVTML") << QByteArray("<html/>") << true;
+        QTest::newRow("another encoding")
+            << kvtml(EnZh, two).replace("UTF-8", "ISO-8859-1") << false;
+        QTest::newRow("a DTD of its own") << kvtmlAround("<!DOCTYPE kvtml [<!ELEMENT a ANY>]>", "a") << false;
+        QTest::newRow("an entity") << kvtmlAround("<!DOCTYPE kvtml [<!ENTITY e \"x\">]>", "&e;") << false;
+        QTest::newRow("too deep") << kvtmlAround("", QByteArray("<b>").repeated(40)) << false;
+        QTest::newRow("end tags crossed") << kvtml(EnZh, two).replace("</text></translation>", "</translation></text>") << false;
+        QTest::newRow("cut off") << kvtml(EnZh, two).chopped(30) << false;
+        QTest::newRow("not UTF-8") << kvtml(EnZh, entry(0, "a", gbk("甲"))) << false;
+        QTest::newRow("a control character") << kvtml(EnZh, entry(0, "a\x01", "甲")) << false;
+        QTest::newRow("a namespace") << kvtml(EnZh, two).replace("<entries>", "<k:entries xmlns:k='u'>") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void kvtmlQuickReaderAgrees() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, quick);
+        const KvtmlReading quickly = readKvtmlBy(true, bytes);
+        QCOMPARE(quickly.result.has_value(), quick);
+        const KvtmlReading generally = readKvtmlBy(false, bytes);
+        WordList list;
+        const FileResult result = readWordList(bytes, ListFormat::Kvtml, "x.kvtml", list);
+        QCOMPARE(result.description, generally.result->description);
+        QCOMPARE(list.pairs, generally.result->ok() ? generally.pairs : Pairs());
+        for (const ListReading* reading : {&std::as_const(list.reading), &quickly.reading}) {
+            if (reading == &quickly.reading && !quick)
+                continue;
+            QCOMPARE(reading->encoding, generally.reading.encoding);
+            QCOMPARE(reading->layout, generally.reading.layout);
+            QCOMPARE(reading->columns, generally.reading.columns);
+            QCOMPARE(reading->firstRows, generally.reading.firstRows);
+            QCOMPARE(reading->unreadableLines, generally.reading.unreadableLines);
+            QCOMPARE(reading->incomplete, generally.reading.incomplete);
+        }
+        if (quick) {
+            QCOMPARE(quickly.result->description, generally.result->description);
+            QCOMPARE(quickly.pairs, generally.pairs);
+        }
     }
 
     // The structure check itself finds what the format does not allow.

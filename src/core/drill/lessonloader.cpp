@@ -5,8 +5,25 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
+
+namespace {
+
+// How many lines a text has, a bound on its rows, so that the table is made once. An XML file's
+// or a package's lines say nothing of their entries: those tables grow as they are read.
+qsizetype rowBound(const QByteArray& bytes, ListFormat format) {
+    if (format == ListFormat::Kvtml || format == ListFormat::Package)
+        return 0;
+    qsizetype lines = 1;
+    for (const char *p = bytes.constData(), *end = p + bytes.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))); ++p)
+        ++lines;
+    return lines;
+}
+
+} // namespace
 
 LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
     LoadedLesson loaded;
@@ -17,7 +34,7 @@ LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
         // Another program's list: its complete pairs, each checked as it was read, straight
         // into the table, with the file's bytes let go once decoded.
         WordTable& table = loaded.table;
-        table.reserve(qMin<qsizetype>(bytes.count('\n') + 1, MostListPairs), 0);
+        table.reserve(qMin<qsizetype>(rowBound(bytes, format), MostListPairs), 0);
         ListReading reading;
         loaded.result = readWordList(
             std::move(bytes), format, path,

@@ -5,6 +5,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 #include <optional>
 
@@ -28,6 +31,31 @@ bool hasNonAscii(QByteArrayView bytes) {
     return false;
 }
 
+// Eight bytes of text at once.
+quint64 eightAt(const unsigned char* p) {
+    quint64 bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return bytes;
+}
+
+constexpr quint64 HighBits = 0x8080808080808080ULL;
+
+// The first byte from p that is CR, LF or not ASCII; end when there is none.
+const unsigned char* pastPlainAscii(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int lineEnds = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (const int found = lineEnds | _mm_movemask_epi8(v))
+            return p + __builtin_ctz(unsigned(found));
+    }
+#endif
+    while (p < end && *p < 0x80 && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
 bool isValidUtf8(QByteArrayView bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
@@ -35,6 +63,8 @@ bool isValidUtf8(QByteArrayView bytes) {
         const unsigned char lead = *p;
         if (lead < 0x80) {
             ++p;
+            while (end - p >= 8 && !(eightAt(p) & HighBits))
+                p += 8;
             continue;
         }
         int trail;
@@ -84,7 +114,7 @@ bool utf8IsLikelier(QByteArrayView bytes) {
         chinese += han;
         nonAscii = han = false;
     };
-    for (; p < end; ++p) {
+    for (; (p = pastPlainAscii(p, end)) < end; ++p) {
         if (*p == '\r' || *p == '\n') {
             endLine();
         } else if (*p >= 0x80) {

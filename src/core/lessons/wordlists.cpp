@@ -1,16 +1,18 @@
 #include "lessons/wordlists.h"
 #include "lessons/flashcardpackage.h"
+#include "lessons/listreaders.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -59,10 +61,20 @@ bool isLineEnd(QChar c) {
     return c == u'\r' || c == u'\n';
 }
 
+// A field without the blanks around it; the usual field, with none, at once.
+QStringView trimmed(QStringView field) {
+    const auto plain = [](QChar c) { return c.unicode() > u' ' && c.unicode() < 0x80; };
+    if (field.isEmpty() || (plain(field.front()) && plain(field.back())))
+        return field;
+    return field.trimmed();
+}
+
 // A record as split: its fields are pieces of the text, or of held where they are not the text
 // as it stands (quoted, or made from it), so that a long list costs no copy of every field.
+using Fields = std::vector<QStringView>;
+
 struct Record final {
-    QList<QStringView> fields;
+    Fields fields;
     QStringList held;
     qint32 line = 0;  // where the record starts, counted from 1
     bool bad = false; // a stray quote: the row cannot be read as it was meant
@@ -101,7 +113,7 @@ public:
     bool next(Record& record) {
         record.line = line_;
         record.bad = false;
-        record.fields.resize(0);
+        record.fields.clear();
         if (at_ >= text_.size())
             return false;
         for (qsizetype count = 0;; ++count) {
@@ -118,9 +130,9 @@ public:
                     record.bad = true;
                     field += unquoted();
                 }
-                record.fields << QStringView(field);
+                record.fields.emplace_back(field);
             } else {
-                record.fields << unquoted();
+                record.fields.push_back(unquoted());
             }
             if (at_ < text_.size() && text_[at_] == separator_) {
                 ++at_;
@@ -142,9 +154,24 @@ private:
 
     QStringView unquoted() {
         const qsizetype begin = at_;
-        while (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_]))
+        const char16_t* const text = text_.utf16();
+        const qsizetype size = text_.size();
+#if defined(__SSE2__)
+        const __m128i separator = _mm_set1_epi16(short(separator_.unicode()));
+        const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
+        for (; size - at_ >= 8; at_ += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at_));
+            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(v, separator),
+                                              _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
+            if (const int found = _mm_movemask_epi8(ends)) {
+                at_ += __builtin_ctz(unsigned(found)) / 2;
+                return trimmed(text_.sliced(begin, at_ - begin));
+            }
+        }
+#endif
+        while (at_ < size && text[at_] != separator_.unicode() && !isLineEnd(text[at_]))
             ++at_;
-        return text_.sliced(begin, at_ - begin).trimmed();
+        return trimmed(text_.sliced(begin, at_ - begin));
     }
 
     void endLine() {
@@ -196,55 +223,6 @@ private:
     QChar separator_;
     qsizetype at_ = 0;
     qint32 line_;
-};
-
-// ---- Messages and output -------------------------------------------------------------------
-
-FileResult refused(FileError kind, const QString& path, const QString& what) {
-    return {kind, QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), what)};
-}
-
-// A pair the lesson format can hold: no double quote or line end, no field longer than a word.
-bool lessonCanHold(QStringView field) {
-    if (field.size() > LongestField)
-        return false;
-    for (const QChar c : field)
-        if (c == u'"' || c == u'\r' || c == u'\n')
-            return false;
-    return true;
-}
-
-// How many rows left out are named by their line.
-constexpr qsizetype LinesNamed = 20;
-
-// Where read pairs go, and what is told of the rest.
-struct Output final {
-    const PairSink& sink;
-    ListReading& reading;
-    qint64 pairs = 0;
-
-    void leaveOut(qint32 line) {
-        ++reading.unreadable;
-        if (reading.unreadableLines.size() < LinesNamed)
-            reading.unreadableLines << line;
-    }
-
-    // Hands a pair on, or leaves its row out; refuses the file, at once, past the most pairs
-    // a list may have.
-    FileResult put(QStringView word, QStringView meaning, qint32 line, const QString& path) {
-        if (word.isEmpty() || meaning.isEmpty()) {
-            ++reading.incomplete;
-            return FileResult::success();
-        }
-        if (!lessonCanHold(word) || !lessonCanHold(meaning)) {
-            leaveOut(line);
-            return FileResult::success();
-        }
-        if (++pairs > MostListPairs)
-            return tooManyPairs(path);
-        sink(word, meaning);
-        return FileResult::success();
-    }
 };
 
 // ---- Which column holds what ---------------------------------------------------------------
@@ -426,9 +404,8 @@ ListLayout guessLayout(const QList<Row>& rows, bool headerPossible, const QStrin
     return layout;
 }
 
-// How many of the first records decide the layout, and how many a preview shows.
+// How many of the first records decide the layout.
 constexpr qsizetype LayoutSample = 200;
-constexpr qsizetype PreviewRows = 20;
 
 // The separator of a spreadsheet's text: the one that gives two or more columns on the most of
 // its first records, then the one that gives the steadiest number of columns.
@@ -443,8 +420,8 @@ QChar separatorOf(QStringView text) {
         for (int i = 0; i < 50 && splitter.next(record); ++i) {
             if (record.fields.size() >= 2)
                 ++rows;
-            if (!counts.contains(record.fields.size()))
-                counts << record.fields.size();
+            if (const auto width = qsizetype(record.fields.size()); !counts.contains(width))
+                counts << width;
         }
         if (rows > bestRows || (rows == bestRows && counts.size() < bestCounts)) {
             best = candidate;
@@ -475,7 +452,7 @@ qsizetype usualWidth(const QList<Row>& rows, qsizetype from) {
 FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, bool headerPossible,
                     const QStringList& names,
                     const std::function<QStringList(const QStringList&)>& cells,
-                    const QString& path, const ListRequest& request, Output& out) {
+                    const QString& path, const ListRequest& request, ListOutput& out) {
     QList<Row> first;
     Record record;
     bool decided = false;
@@ -484,22 +461,25 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
     // Commas in the last column of a comma-separated row belong to it.
     const bool mergeExtra = separator == u',';
 
-    // A string is made only where fields are joined.
-    const auto take = [&](const QList<QStringView>& fields, qint32 line, bool bad) -> FileResult {
+    // A string is made only where fields are joined, and then written over.
+    QString merged, joined;
+    const auto take = [&](const Fields& fields, qint32 line, bool bad) -> FileResult {
         if (bad) {
             out.leaveOut(line);
             return FileResult::success();
         }
         const auto field = [&](int column) -> QStringView {
-            return column >= 0 && column < fields.size() ? fields[column] : QStringView();
+            return column >= 0 && size_t(column) < fields.size() ? fields[size_t(column)]
+                                                                  : QStringView();
         };
-        QString merged, joined;
+        merged.resize(0);
         QStringView meaning = field(layout.meaningColumn), word = field(layout.wordColumn);
-        if (mergeExtra && width >= 2 && fields.size() > width) {
-            for (qsizetype c = width - 1; c < fields.size(); ++c) {
+        const auto size = qsizetype(fields.size());
+        if (mergeExtra && width >= 2 && size > width) {
+            for (qsizetype c = width - 1; c < size; ++c) {
                 if (c > width - 1)
                     merged += separator;
-                merged += fields[c];
+                merged += fields[size_t(c)];
             }
             if (layout.meaningColumn == width - 1)
                 meaning = merged;
@@ -508,8 +488,10 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
         }
         if (const QStringView pos = field(layout.partOfSpeechColumn);
             !pos.isEmpty() && !meaning.isEmpty()) {
-            joined.reserve(pos.size() + 1 + meaning.size());
-            joined.append(pos).append(u' ').append(meaning);
+            joined.resize(pos.size() + 1 + meaning.size());
+            QChar* into = std::copy(pos.begin(), pos.end(), joined.data());
+            *into++ = u' ';
+            std::copy(meaning.begin(), meaning.end(), into);
             meaning = joined;
         }
         return out.put(word, meaning, line, path);
@@ -542,7 +524,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             reading.columns << (name.isEmpty() ? QStringLiteral("第 %1 列").arg(c + 1) : name);
         }
         for (qsizetype r = layout.header ? 1 : 0; r < first.size(); ++r) {
-            const QList<QStringView> views(first[r].fields.cbegin(), first[r].fields.cend());
+            const Fields views(first[r].fields.cbegin(), first[r].fields.cend());
             if (FileResult f = take(views, first[r].line, first[r].bad); !f.ok())
                 return f;
         }
@@ -556,7 +538,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             continue;
         if (cells) {
             record.held = cells(record.strings());
-            record.fields = QList<QStringView>(record.held.cbegin(), record.held.cend());
+            record.fields.assign(record.held.cbegin(), record.held.cend());
         }
         if (!decided) {
             first << Row{record.strings(), record.line, record.bad};
@@ -576,14 +558,14 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
 FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool headerPossible,
                        const QStringList& names,
                        const std::function<QStringList(const QStringList&)>& cells,
-                       const QString& path, const ListRequest& request, Output& out) {
+                       const QString& path, const ListRequest& request, ListOutput& out) {
     RecordSplitter splitter(text, separator, firstLine);
     return readRows([&](Record& record) { return splitter.next(record); }, separator,
                     headerPossible, names, cells, path, request, out);
 }
 
 FileResult readDelimited(QStringView text, const QString& path, const ListRequest& request,
-                         Output& out) {
+                         ListOutput& out) {
     const bool tabs = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive) ||
                       path.endsWith(QStringLiteral(".tab"), Qt::CaseInsensitive);
     return readRecords(text, tabs ? QChar(u'\t') : separatorOf(text), 1, true, {}, {}, path,
@@ -646,7 +628,7 @@ QString plainText(const QString& html) {
 }
 
 FileResult readFlashCards(QStringView text, const QString& path, const ListRequest& request,
-                          Output& out) {
+                          ListOutput& out) {
     QChar separator = u'\t';
     bool html = false;
     QList<int> skipped; // columns counted from 0
@@ -700,7 +682,7 @@ FileResult readFlashCards(QStringView text, const QString& path, const ListReque
 // ---- Flash-card packages -------------------------------------------------------------------
 
 FileResult readPackage(const QByteArray& bytes, const QString& path, const ListRequest& request,
-                       Output& out) {
+                       ListOutput& out) {
     PackageNotes package;
     if (FileResult r = readPackageNotes(bytes, path, package); !r.ok())
         return r;
@@ -710,7 +692,7 @@ FileResult readPackage(const QByteArray& bytes, const QString& path, const ListR
         if (at >= package.notes.size())
             return false;
         const QStringList& note = package.notes[at];
-        record.fields = QList<QStringView>(note.cbegin(), note.cend());
+        record.fields.assign(note.cbegin(), note.cend());
         record.line = qint32(at + 1);
         record.bad = false;
         ++at;
@@ -723,309 +705,6 @@ FileResult readPackage(const QByteArray& bytes, const QString& path, const ListR
         return text;
     };
     return readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);
-}
-
-// ---- KVTML 2 --------------------------------------------------------------------------------
-
-constexpr auto KvtmlDoctype =
-    "<!DOCTYPE kvtml PUBLIC \"kvtml2.dtd\" \"http://edu.kde.org/kvtml/kvtml2.dtd\">";
-
-FileResult xmlFault(const QXmlStreamReader& xml, const QString& path) {
-    return refused(FileError::BadList, path,
-                   QStringLiteral("不是完好的 KVTML 文件：第 %1 行第 %2 列有错（%3）")
-                       .arg(xml.lineNumber())
-                       .arg(xml.columnNumber())
-                       .arg(xml.errorString()));
-}
-
-struct Language final {
-    QString id;
-    QString locale;
-};
-
-// Vocabulary files are a few elements deep; nothing real comes near this.
-constexpr int MostXmlDepth = 32;
-
-// A reader of XML in one pass that counts how deep it is and refuses, without recursion, what
-// would make reading explode: entity declarations, whose every use repeats their text, nesting
-// deeper than MostXmlDepth, and texts longer than any word, of which no more is kept.
-class BoundedXml final {
-public:
-    explicit BoundedXml(const QByteArray& bytes)
-        : xml_(bytes) {}
-
-    QXmlStreamReader& xml() { return xml_; }
-    // Why reading stopped, when it was for one of the reasons above.
-    const QString& refusal() const { return refusal_; }
-
-    // The root element, after the prolog; false when there is none or the prolog is refused.
-    bool root() {
-        while (!xml_.atEnd()) {
-            switch (xml_.readNext()) {
-            case QXmlStreamReader::DTD:
-                if (!xml_.entityDeclarations().isEmpty() || xml_.text().contains(u"<!ENTITY")) {
-                    stop(QStringLiteral("声明了 XML 实体（<!ENTITY>）：KVTML 单词文件不用它，"
-                                        "这样的文件读入时可能膨胀成极大的文字"));
-                    return false;
-                }
-                break;
-            case QXmlStreamReader::StartElement:
-                return enter();
-            default:
-                break;
-            }
-        }
-        return false;
-    }
-
-    // The next child of the element being read, as QXmlStreamReader::readNextStartElement;
-    // false at the element's end.
-    bool child() {
-        while (!xml_.atEnd()) {
-            switch (xml_.readNext()) {
-            case QXmlStreamReader::StartElement:
-                return enter();
-            case QXmlStreamReader::EndElement:
-                --depth_;
-                return false;
-            default:
-                break;
-            }
-        }
-        return false;
-    }
-
-    // Past the end of the element begun, whatever it holds.
-    void skip() { text(nullptr); }
-
-    // The text of the element begun, its children's included; false when it grows past any
-    // word's length, and then no more of it is kept. With no text given, only skips.
-    bool text(QString* text) {
-        if (text)
-            text->clear();
-        bool fits = true;
-        for (const int base = depth_; depth_ >= base && !xml_.atEnd();) {
-            switch (xml_.readNext()) {
-            case QXmlStreamReader::Characters:
-            case QXmlStreamReader::EntityReference:
-                if (!text)
-                    break;
-                if (fits && text->size() + xml_.text().size() > LongestField) {
-                    fits = false;
-                    text->clear();
-                }
-                if (fits)
-                    *text += xml_.text();
-                break;
-            case QXmlStreamReader::StartElement:
-                enter();
-                break;
-            case QXmlStreamReader::EndElement:
-                --depth_;
-                break;
-            default:
-                break;
-            }
-        }
-        return fits;
-    }
-
-private:
-    bool enter() {
-        if (++depth_ <= MostXmlDepth)
-            return true;
-        stop(QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
-                 .arg(xml_.lineNumber())
-                 .arg(MostXmlDepth));
-        return false;
-    }
-
-    void stop(const QString& why) {
-        refusal_ = why;
-        xml_.raiseError(why);
-    }
-
-    QXmlStreamReader xml_;
-    int depth_ = 0;
-    QString refusal_;
-};
-
-QList<Language> readIdentifiers(BoundedXml& reader) {
-    QList<Language> languages;
-    QXmlStreamReader& xml = reader.xml();
-    while (reader.child()) {
-        if (xml.name() != u"identifier") {
-            reader.skip();
-            continue;
-        }
-        Language language{xml.attributes().value(QLatin1String("id")).toString(), {}};
-        while (reader.child()) {
-            if (xml.name() == u"locale") {
-                reader.text(&language.locale);
-                language.locale = language.locale.trimmed();
-            } else {
-                reader.skip();
-            }
-        }
-        languages << language;
-    }
-    return languages;
-}
-
-// An entry's translations: the text of each, in the order of languages (others are left
-// out). longText tells of a text too long for a word.
-QStringList readTranslations(BoundedXml& reader, const QList<Language>& languages, bool& longText) {
-    QStringList texts(languages.size());
-    QXmlStreamReader& xml = reader.xml();
-    QString text;
-    while (reader.child()) {
-        if (xml.name() != u"translation") {
-            reader.skip();
-            continue;
-        }
-        const QStringView id = xml.attributes().value(QLatin1String("id"));
-        qsizetype column = -1;
-        for (qsizetype i = 0; i < languages.size() && column < 0; ++i)
-            if (languages[i].id == id)
-                column = i;
-        text.clear();
-        while (reader.child()) {
-            if (xml.name() != u"text")
-                reader.skip();
-            else if (!reader.text(&text))
-                longText = true;
-        }
-        if (column >= 0)
-            texts[column] = text;
-    }
-    return texts;
-}
-
-FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListRequest& request,
-                     Output& out) {
-    BoundedXml reader(bytes);
-    QXmlStreamReader& xml = reader.xml();
-    if (!reader.root()) {
-        if (!reader.refusal().isEmpty())
-            return refused(FileError::BadList, path, reader.refusal());
-        return xml.hasError() ? xmlFault(xml, path)
-                              : refused(FileError::BadList, path, QStringLiteral("里没有内容"));
-    }
-    if (xml.name() != u"kvtml")
-        return refused(FileError::BadList, path,
-                       QStringLiteral("不是 KVTML 单词文件：最外层的元素是 <%1>，应是 <kvtml>")
-                           .arg(xml.name()));
-    const QString version = xml.attributes().value(QLatin1String("version")).toString();
-    if (version.toDouble() < 2)
-        return refused(FileError::BadList, path,
-                       QStringLiteral("是 KVTML %1 文件，只能读 KVTML 2")
-                           .arg(version.isEmpty() ? QStringLiteral("1") : version));
-    ListReading& reading = out.reading;
-    reading.encoding = xml.documentEncoding().isEmpty() ? QStringLiteral("UTF-8")
-                                                        : xml.documentEncoding().toString();
-
-    // The languages are the columns. The word is the first that is not Chinese, the meaning
-    // the first that is: a list from Chinese to English is turned round.
-    QList<Language> languages = {{QStringLiteral("0"), {}}, {QStringLiteral("1"), {}}};
-    ListLayout layout;
-    const auto decide = [&] {
-        reading.columns.clear();
-        for (const Language& language : std::as_const(languages))
-            reading.columns << (language.locale.isEmpty()
-                                    ? QStringLiteral("语言 %1").arg(language.id)
-                                    : language.locale);
-        int chinese = -1, other = -1;
-        for (int i = 0; i < languages.size(); ++i) {
-            int& first = languages[i].locale.startsWith(u"zh") ? chinese : other;
-            if (first < 0)
-                first = i;
-        }
-        layout = ListLayout{};
-        if (chinese >= 0 && other >= 0)
-            layout.wordColumn = other, layout.meaningColumn = chinese;
-        if (request.layout && request.layout->wordColumn < languages.size() &&
-            request.layout->meaningColumn < languages.size())
-            layout = {request.layout->wordColumn, request.layout->meaningColumn, -1, false};
-        reading.layout = layout;
-    };
-    decide();
-    while (reader.child()) {
-        if (xml.name() == u"identifiers") {
-            const QList<Language> found = readIdentifiers(reader);
-            if (found.size() >= 2)
-                languages = found;
-            decide();
-        } else if (xml.name() == u"entries") {
-            while (reader.child()) {
-                if (xml.name() != u"entry") {
-                    reader.skip();
-                    continue;
-                }
-                const qint32 line = qint32(xml.lineNumber());
-                bool longText = false;
-                const QStringList texts = readTranslations(reader, languages, longText);
-                if (xml.hasError())
-                    break;
-                if (reading.firstRows.size() < PreviewRows)
-                    reading.firstRows << texts;
-                if (longText) {
-                    out.leaveOut(line);
-                    continue;
-                }
-                const WordPair pair{texts.value(layout.wordColumn),
-                                    texts.value(layout.meaningColumn)};
-                if (FileResult r = out.put(pair.word, pair.meaning, line, path); !r.ok())
-                    return r;
-            }
-        } else {
-            reader.skip();
-        }
-    }
-    if (!reader.refusal().isEmpty())
-        return refused(FileError::BadList, path, reader.refusal());
-    if (xml.hasError())
-        return xmlFault(xml, path);
-    return FileResult::success();
-}
-
-QByteArray kvtmlBytes(const QList<WordPair>& pairs, const QString& title) {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeDTD(QString::fromLatin1(KvtmlDoctype));
-    xml.writeStartElement(QStringLiteral("kvtml"));
-    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("2.0"));
-    xml.writeStartElement(QStringLiteral("information"));
-    xml.writeTextElement(QStringLiteral("generator"), QStringLiteral("Vokarin 2.0"));
-    xml.writeTextElement(QStringLiteral("title"), title);
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("identifiers"));
-    const std::pair<const char*, QString> languages[] = {{"en", QStringLiteral("English")},
-                                                         {"zh_CN", QStringLiteral("中文")}};
-    for (int id = 0; id < 2; ++id) {
-        xml.writeStartElement(QStringLiteral("identifier"));
-        xml.writeAttribute(QStringLiteral("id"), QString::number(id));
-        xml.writeTextElement(QStringLiteral("name"), languages[id].second);
-        xml.writeTextElement(QStringLiteral("locale"), QString::fromLatin1(languages[id].first));
-        xml.writeEndElement();
-    }
-    xml.writeEndElement();
-    xml.writeStartElement(QStringLiteral("entries"));
-    for (qsizetype i = 0; i < pairs.size(); ++i) {
-        xml.writeStartElement(QStringLiteral("entry"));
-        xml.writeAttribute(QStringLiteral("id"), QString::number(i));
-        const QString* texts[] = {&pairs[i].word, &pairs[i].meaning};
-        for (int id = 0; id < 2; ++id) {
-            xml.writeStartElement(QStringLiteral("translation"));
-            xml.writeAttribute(QStringLiteral("id"), QString::number(id));
-            xml.writeTextElement(QStringLiteral("text"), *texts[id]);
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-    }
-    xml.writeEndDocument();
-    return bytes;
 }
 
 // A field of separated text, quoted when it holds what would split it or lose its blanks (any
@@ -1070,6 +749,19 @@ bool looksDelimited(QStringView head) {
 
 } // namespace
 
+FileResult refused(FileError kind, const QString& path, const QString& what) {
+    return {kind, QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), what)};
+}
+
+bool lessonCanHold(QStringView field) {
+    if (field.size() > LongestField)
+        return false;
+    for (const QChar c : field)
+        if (c == u'"' || c == u'\r' || c == u'\n')
+            return false;
+    return true;
+}
+
 FileResult tooManyPairs(const QString& path) {
     return refused(FileError::TooLarge, path,
                    QStringLiteral("有超过 %1 对单词，太多了，不像是单词表").arg(MostListPairs));
@@ -1100,7 +792,7 @@ FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path
                         const PairSink& sink, ListReading& reading, const ListRequest& request) {
     reading = {};
     reading.format = format;
-    Output out{sink, reading};
+    ListOutput out{sink, reading};
     if (format == ListFormat::Kvtml)
         return readKvtml(bytes, path, request, out);
     if (format == ListFormat::Package)

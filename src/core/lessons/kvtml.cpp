@@ -1,0 +1,951 @@
+// KVTML 2, the vocabulary files of the KDE trainers. The usual file (UTF-8, no DTD of its own,
+// well formed) is read by a small reader of its own that passes over the indentation sixteen
+// bytes at a time and keeps nothing but the texts it is asked for; whatever that reader is not
+// sure of, Qt's XML reader reads, and says what is wrong. Both are driven by the same reading of
+// the vocabulary, so that they cannot differ in what they make of a file.
+#include "lessons/listreaders.h"
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr auto KvtmlDoctype =
+    "<!DOCTYPE kvtml PUBLIC \"kvtml2.dtd\" \"http://edu.kde.org/kvtml/kvtml2.dtd\">";
+
+struct Language final {
+    QString id;
+    QString locale;
+};
+
+// Vocabulary files are a few elements deep; nothing real comes near this.
+constexpr int MostXmlDepth = 32;
+
+// ---- Qt's reader ----------------------------------------------------------------------------
+
+// Qt's XML reader in one pass, counting how deep it is and refusing, without recursion, what
+// would make reading explode: entity declarations, whose every use repeats their text, nesting
+// deeper than MostXmlDepth, and texts longer than any word, of which no more is kept.
+class BoundedXml final {
+public:
+    explicit BoundedXml(const QByteArray& bytes)
+        : xml_(bytes) {}
+
+    // The root element, after the prolog; false when there is none or the prolog is refused.
+    bool root() {
+        while (!xml_.atEnd()) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::DTD:
+                if (!xml_.entityDeclarations().isEmpty() || xml_.text().contains(u"<!ENTITY")) {
+                    stop(QStringLiteral("声明了 XML 实体（<!ENTITY>）：KVTML 单词文件不用它，"
+                                        "这样的文件读入时可能膨胀成极大的文字"));
+                    return false;
+                }
+                break;
+            case QXmlStreamReader::StartElement:
+                return enter();
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+
+    // The next child of the element being read; false at the element's end.
+    bool child() {
+        while (!xml_.atEnd()) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::StartElement:
+                return enter();
+            case QXmlStreamReader::EndElement:
+                --depth_;
+                return false;
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+
+    // Past the end of the element begun, whatever it holds.
+    void skip() { text(nullptr); }
+
+    // The text of the element begun, its children's included; false when it grows past any
+    // word's length, and then no more of it is kept. With no text given, only skips.
+    bool text(QString* text) {
+        if (text)
+            text->resize(0);
+        bool fits = true;
+        for (const int base = depth_; depth_ >= base && !xml_.atEnd();) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                if (!text)
+                    break;
+                if (fits && text->size() + xml_.text().size() > LongestField) {
+                    fits = false;
+                    text->resize(0);
+                }
+                if (fits)
+                    *text += xml_.text();
+                break;
+            case QXmlStreamReader::StartElement:
+                enter();
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth_;
+                break;
+            default:
+                break;
+            }
+        }
+        return fits;
+    }
+
+    bool isNamed(QLatin1StringView name) const { return xml_.name() == name; }
+    QString name() const { return xml_.name().toString(); }
+    QString attribute(QLatin1StringView name) const {
+        return xml_.attributes().value(name).toString();
+    }
+    QString encoding() const { return xml_.documentEncoding().toString(); }
+    // Where an element begins, for lineOf() should the element be left out.
+    qint64 mark() const { return xml_.lineNumber(); }
+    qint32 lineOf(qint64 mark) const { return qint32(mark); }
+
+    bool failed() const { return xml_.hasError(); }
+    bool unsure() const { return false; }
+    FileResult fault(const QString& path) const {
+        if (!refusal_.isEmpty())
+            return refused(FileError::BadList, path, refusal_);
+        if (!xml_.hasError())
+            return refused(FileError::BadList, path, QStringLiteral("里没有内容"));
+        return refused(FileError::BadList, path,
+                       QStringLiteral("不是完好的 KVTML 文件：第 %1 行第 %2 列有错（%3）")
+                           .arg(xml_.lineNumber())
+                           .arg(xml_.columnNumber())
+                           .arg(xml_.errorString()));
+    }
+
+private:
+    bool enter() {
+        if (++depth_ <= MostXmlDepth)
+            return true;
+        stop(QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
+                 .arg(xml_.lineNumber())
+                 .arg(MostXmlDepth));
+        return false;
+    }
+
+    void stop(const QString& why) {
+        refusal_ = why;
+        xml_.raiseError(why);
+    }
+
+    QXmlStreamReader xml_;
+    int depth_ = 0;
+    QString refusal_;
+};
+
+// ---- The quick reader -----------------------------------------------------------------------
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+}
+
+// What ends a run of plain text: markup, a reference, the ']' of a "]]>", a byte of a character
+// beyond ASCII, and the control characters XML does not allow.
+bool ends(char c) {
+    const auto u = uchar(c);
+    return c == '<' || c == '&' || c == ']' || u >= 0x80 ||
+           (u < 0x20 && c != '\n' && c != '\t' && c != '\r');
+}
+
+const char* plainRun(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&'), bracket = _mm_set1_epi8(']');
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'),
+                  lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i marks = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)), _mm_cmpeq_epi8(v, bracket));
+        // Below a blank as signed bytes: the control characters, and every byte at or past 0x80.
+        const __m128i blanks =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf)),
+                         _mm_cmpeq_epi8(v, cr));
+        const __m128i odd = _mm_andnot_si128(blanks, _mm_cmplt_epi8(v, space));
+        if (const int bits = _mm_movemask_epi8(_mm_or_si128(marks, odd)))
+            return p + __builtin_ctz(unsigned(bits));
+    }
+#endif
+    while (p < end && !ends(*p))
+        ++p;
+    return p;
+}
+
+bool isXmlChar(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+void appendChar(QString* into, char32_t c) {
+    if (!into)
+        return;
+    if (c < 0x10000) {
+        into->append(QChar(char16_t(c)));
+    } else {
+        const QChar pair[] = {QChar(QChar::highSurrogate(c)), QChar(QChar::lowSurrogate(c))};
+        into->append(pair, 2);
+    }
+}
+
+// The quick reader of the usual KVTML file: UTF-8, ASCII names without namespaces, no DTD of
+// its own, at most the predefined entities and character references. Whatever else it meets,
+// anything malformed among it, makes it unsure(), and then it stops.
+class QuickXml final {
+public:
+    explicit QuickXml(const QByteArray& bytes)
+        : begin_(bytes.constData()),
+          p_(begin_),
+          end_(begin_ + bytes.size()) {}
+
+    bool root() {
+        if (end_ - p_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0)
+            p_ += 3;
+        if (startsWith("<?xml") && end_ - p_ > 5 && isBlank(p_[5]) && !declaration())
+            return false;
+        for (bool doctype = false;;) {
+            skipBlanks();
+            if (p_ == end_ || *p_ != '<')
+                return fail();
+            if (startsWith("<!--")) {
+                if (!comment())
+                    return false;
+            } else if (startsWith("<?")) {
+                if (!instruction())
+                    return false;
+            } else if (startsWith("<!DOCTYPE") && !doctype) {
+                if (!this->doctype())
+                    return false;
+                doctype = true;
+            } else if (end_ - p_ < 2 || p_[1] == '!' || startTag() != Token::Start) {
+                return fail();
+            } else {
+                return enter();
+            }
+        }
+    }
+
+    bool child() {
+        switch (next(nullptr)) {
+        case Token::Start:
+            return enter();
+        case Token::End:
+            --depth_;
+            return false;
+        case Token::Unsure:
+            break;
+        }
+        return false;
+    }
+
+    void skip() { text(nullptr); }
+
+    bool text(QString* text) {
+        if (text)
+            text->resize(0);
+        bool fits = true;
+        for (const int base = depth_; depth_ >= base && !unsure_;) {
+            switch (next(text)) {
+            case Token::Start:
+                enter();
+                break;
+            case Token::End:
+                --depth_;
+                break;
+            case Token::Unsure:
+                return fits;
+            }
+            if (text && text->size() > LongestField) {
+                fits = false;
+                text->resize(0);
+                text = nullptr;
+            }
+        }
+        return fits;
+    }
+
+    bool isNamed(QLatin1StringView name) const {
+        return name_ == QByteArrayView(name.data(), name.size());
+    }
+    QString name() const { return QString::fromLatin1(name_); }
+
+    // The attribute's value as XML has it (references resolved, blanks made spaces), valid until
+    // the next call.
+    QStringView attribute(QLatin1StringView name) {
+        for (int i = 0; i < attributes_; ++i) {
+            if (attribute_[i].name != QByteArrayView(name.data(), name.size()))
+                continue;
+            value_.resize(0);
+            const QByteArrayView value = attribute_[i].value;
+            for (const char *p = value.begin(), *end = value.end(); p < end;) {
+                if (*p == '&') {
+                    reference(p, end, &value_);
+                } else if (uchar(*p) >= 0x80) {
+                    utf8(p, end, &value_);
+                } else if (isBlank(*p)) {
+                    value_.append(u' ');
+                    p += *p == '\r' && p + 1 < end && p[1] == '\n' ? 2 : 1;
+                } else {
+                    value_.append(QLatin1Char(*p++));
+                }
+            }
+            return value_;
+        }
+        return {};
+    }
+
+    QString encoding() const { return encoding_; }
+    qint64 mark() const { return p_ - begin_; }
+
+    // The line of a place marked, counted as XML counts them (CR LF, CR and LF each end one).
+    qint32 lineOf(qint64 mark) {
+        if (mark < counted_)
+            counted_ = 0, line_ = 1;
+        for (const char* p = begin_ + counted_; p < begin_ + mark; ++p)
+            line_ += *p == '\n' || (*p == '\r' && (p + 1 == end_ || p[1] != '\n'));
+        counted_ = mark;
+        return line_;
+    }
+
+    bool failed() const { return unsure_; }
+    bool unsure() const { return unsure_; }
+
+    // Qt's reader decodes the whole file before it reads: a byte that is not UTF-8 past where
+    // reading stopped fails it all the same.
+    void decodeTheRest() {
+        if (!unsure_ && !QByteArrayView(p_, end_ - p_).isValidUtf8())
+            unsure_ = true;
+    }
+    FileResult fault(const QString& path) const {
+        return refused(FileError::BadList, path, QStringLiteral("不是完好的 KVTML 文件"));
+    }
+
+private:
+    enum class Token { Start, End, Unsure };
+
+    bool fail() {
+        unsure_ = true;
+        return false;
+    }
+
+    bool enter() {
+        if (unsure_)
+            return false;
+        if (++depth_ <= MostXmlDepth)
+            return true;
+        return fail();
+    }
+
+    bool startsWith(const char* text) const {
+        const auto size = qsizetype(std::strlen(text));
+        return end_ - p_ >= size && std::memcmp(p_, text, size_t(size)) == 0;
+    }
+
+    void skipBlanks() {
+        while (p_ < end_ && isBlank(*p_))
+            ++p_;
+    }
+
+    // An ASCII name without a prefix; empty when there is none, or when it is one this reader
+    // leaves to Qt's.
+    QByteArrayView readName() {
+        const char* from = p_;
+        const auto first = [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        };
+        if (p_ == end_ || !first(*p_))
+            return {};
+        while (p_ < end_ && (first(*p_) || (*p_ >= '0' && *p_ <= '9') || *p_ == '-' || *p_ == '.'))
+            ++p_;
+        if (p_ < end_ && (*p_ == ':' || uchar(*p_) >= 0x80))
+            return {};
+        return {from, p_ - from};
+    }
+
+    // One character beyond ASCII at p, checked and appended to into when there is one.
+    static bool utf8(const char*& p, const char* end, QString* into) {
+        const auto lead = uchar(*p);
+        const int size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        if (size == 0 || lead > 0xF4 || end - p < size)
+            return false;
+        char32_t c = lead & (0x7F >> size);
+        for (int i = 1; i < size; ++i) {
+            const auto next = uchar(p[i]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        // Overlong forms, and surrogates, are not UTF-8.
+        if ((size == 3 && c < 0x800) || (size == 4 && c < 0x10000) || !isXmlChar(c))
+            return false;
+        appendChar(into, c);
+        p += size;
+        return true;
+    }
+
+    // A reference at p: the five XML predefines, or a character's number.
+    static bool reference(const char*& p, const char* end, QString* into) {
+        const char* semicolon = static_cast<const char*>(std::memchr(p, ';', size_t(end - p)));
+        if (!semicolon || semicolon - p > 12)
+            return false;
+        const QByteArrayView name(p + 1, semicolon - p - 1);
+        char32_t c = 0;
+        if (name == "lt")
+            c = '<';
+        else if (name == "gt")
+            c = '>';
+        else if (name == "amp")
+            c = '&';
+        else if (name == "quot")
+            c = '"';
+        else if (name == "apos")
+            c = '\'';
+        else if (name.size() >= 2 && name[0] == '#') {
+            const bool hex = name[1] == 'x';
+            const QByteArrayView digits = name.sliced(hex ? 2 : 1);
+            if (digits.isEmpty())
+                return false;
+            for (const char d : digits) {
+                const int value = d >= '0' && d <= '9'             ? d - '0'
+                                  : hex && d >= 'a' && d <= 'f'   ? d - 'a' + 10
+                                  : hex && d >= 'A' && d <= 'F'   ? d - 'A' + 10
+                                                                  : -1;
+                if (value < 0)
+                    return false;
+                c = c * (hex ? 16 : 10) + char32_t(value);
+            }
+            if (!isXmlChar(c))
+                return false;
+        } else {
+            return false;
+        }
+        appendChar(into, c);
+        p = semicolon + 1;
+        return true;
+    }
+
+    // Characters of a comment, an instruction or a CDATA section, checked, and appended to into
+    // when there is one.
+    static bool characters(const char* p, const char* end, QString* into) {
+        while (p < end) {
+            if (into && into->size() > LongestField)
+                into = nullptr; // no more is kept
+            if (uchar(*p) >= 0x80) {
+                if (!utf8(p, end, into))
+                    return false;
+            } else if (*p == '\r') {
+                appendChar(into, '\n');
+                p += p + 1 < end && p[1] == '\n' ? 2 : 1;
+            } else if (uchar(*p) < 0x20 && !isBlank(*p)) {
+                return false;
+            } else {
+                appendChar(into, char32_t(*p++));
+            }
+        }
+        return true;
+    }
+
+    // Plain text, as it stands, with its line ends made LF.
+    static void appendPlain(QString* into, const char* from, const char* to) {
+        if (!into || into->size() > LongestField)
+            return;
+        to = std::min(to, from + (LongestField + 1 - into->size()));
+        if (!std::memchr(from, '\r', size_t(to - from)))
+            into->append(QLatin1StringView(from, to - from));
+        else
+            characters(from, to, into);
+    }
+
+    const char* find(const char* text) const {
+        const auto size = std::strlen(text);
+        return static_cast<const char*>(memmem(p_, size_t(end_ - p_), text, size));
+    }
+
+    bool comment() {
+        const char* dashes = static_cast<const char*>(
+            memmem(p_ + 4, size_t(end_ - p_ - 4), "--", 2));
+        if (!dashes || end_ - dashes < 3 || dashes[2] != '>' ||
+            !characters(p_ + 4, dashes, nullptr))
+            return fail();
+        p_ = dashes + 3;
+        return true;
+    }
+
+    bool instruction() {
+        p_ += 2;
+        const QByteArrayView target = readName();
+        if (target.isEmpty() || target.compare("xml", Qt::CaseInsensitive) == 0)
+            return fail();
+        const char* close = find("?>");
+        if (!close || (close != p_ && !isBlank(*p_)) || !characters(p_, close, nullptr))
+            return fail();
+        p_ = close + 2;
+        return true;
+    }
+
+    // The XML declaration: version 1.0, UTF-8 if an encoding is named.
+    bool declaration() {
+        p_ += 5;
+        const auto pseudo = [this](const char* name, QByteArrayView& value) {
+            const char* from = p_;
+            skipBlanks();
+            if (p_ == from || !startsWith(name)) {
+                p_ = from;
+                return false;
+            }
+            p_ += std::strlen(name);
+            skipBlanks();
+            if (p_ == end_ || *p_++ != '=')
+                return false;
+            skipBlanks();
+            if (p_ == end_ || (*p_ != '"' && *p_ != '\''))
+                return false;
+            const char* close = static_cast<const char*>(std::memchr(p_ + 1, *p_, size_t(end_ - p_ - 1)));
+            if (!close)
+                return false;
+            value = QByteArrayView(p_ + 1, close - p_ - 1);
+            p_ = close + 1;
+            return true;
+        };
+        QByteArrayView version, encoding, standalone;
+        if (!pseudo("version", version) || version != "1.0")
+            return fail();
+        if (pseudo("encoding", encoding)) {
+            if (encoding.compare("UTF-8", Qt::CaseInsensitive) != 0)
+                return fail();
+            encoding_ = QStringLiteral("UTF-8"); // as Qt's reader names it, however written
+        }
+        if (pseudo("standalone", standalone) && standalone != "yes" && standalone != "no")
+            return fail();
+        skipBlanks();
+        if (!startsWith("?>"))
+            return fail();
+        p_ += 2;
+        return true;
+    }
+
+    // A document type that names an outside DTD at most: one with declarations of its own is
+    // left to Qt's reader, which refuses entities.
+    bool doctype() {
+        p_ += 9;
+        const char* from = p_;
+        skipBlanks();
+        if (p_ == from || readName().isEmpty())
+            return fail();
+        const auto literal = [this](bool publicId) {
+            const char* from = p_;
+            skipBlanks();
+            if (p_ == from || p_ == end_ || (*p_ != '"' && *p_ != '\''))
+                return false;
+            const char* close =
+                static_cast<const char*>(std::memchr(p_ + 1, *p_, size_t(end_ - p_ - 1)));
+            if (!close)
+                return false;
+            for (const char* c = p_ + 1; c < close; ++c)
+                if (publicId && !((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                                  (*c >= '0' && *c <= '9') ||
+                                  std::strchr(" \r\n-'()+,./:=?;!*#@$_%", *c)))
+                    return false;
+            if (!characters(p_ + 1, close, nullptr))
+                return false;
+            p_ = close + 1;
+            return true;
+        };
+        const char* beforeId = p_;
+        skipBlanks();
+        if (startsWith("SYSTEM") && p_ != beforeId) {
+            p_ += 6;
+            if (!literal(false))
+                return fail();
+        } else if (startsWith("PUBLIC") && p_ != beforeId) {
+            p_ += 6;
+            if (!literal(true) || !literal(false))
+                return fail();
+        }
+        skipBlanks();
+        if (!startsWith(">"))
+            return fail();
+        ++p_;
+        return true;
+    }
+
+    Token giveUp() {
+        unsure_ = true;
+        return Token::Unsure;
+    }
+
+    // A start tag at p_, its attributes kept as they stand.
+    Token startTag() {
+        ++p_;
+        const QByteArrayView name = readName();
+        if (name.isEmpty() || depth_ > MostXmlDepth)
+            return giveUp();
+        attributes_ = 0;
+        for (;;) {
+            const char* from = p_;
+            skipBlanks();
+            if (p_ == end_)
+                return giveUp();
+            if (*p_ == '>') {
+                ++p_;
+                break;
+            }
+            if (*p_ == '/') {
+                if (end_ - p_ < 2 || p_[1] != '>')
+                    return giveUp();
+                p_ += 2;
+                closed_ = true;
+                break;
+            }
+            Attribute attribute;
+            if (p_ == from || attributes_ == MostAttributes ||
+                (attribute.name = readName()).isEmpty() || attribute.name.startsWith("xmlns"))
+                return giveUp();
+            skipBlanks();
+            if (p_ == end_ || *p_++ != '=')
+                return giveUp();
+            skipBlanks();
+            if (p_ == end_ || (*p_ != '"' && *p_ != '\''))
+                return giveUp();
+            const char quote = *p_++;
+            const char* close = static_cast<const char*>(std::memchr(p_, quote, size_t(end_ - p_)));
+            if (!close)
+                return giveUp();
+            for (const char* c = p_; c < close;) {
+                if (*c == '&') {
+                    if (!reference(c, close, nullptr))
+                        return giveUp();
+                } else if (uchar(*c) >= 0x80) {
+                    if (!utf8(c, close, nullptr))
+                        return giveUp();
+                } else if (*c == '<' || (uchar(*c) < 0x20 && !isBlank(*c))) {
+                    return giveUp();
+                } else {
+                    ++c;
+                }
+            }
+            attribute.value = QByteArrayView(p_, close - p_);
+            p_ = close + 1;
+            for (int i = 0; i < attributes_; ++i)
+                if (attribute_[i].name == attribute.name)
+                    return giveUp();
+            attribute_[attributes_++] = attribute;
+        }
+        name_ = open_[depth_] = name;
+        return Token::Start;
+    }
+
+    Token endTag() {
+        p_ += 2;
+        const QByteArrayView name = readName();
+        if (depth_ == 0 || name.isEmpty() || name != open_[depth_ - 1])
+            return giveUp();
+        skipBlanks();
+        if (p_ == end_ || *p_ != '>')
+            return giveUp();
+        ++p_;
+        return Token::End;
+    }
+
+    // The next start or end of an element inside the root, the text before it appended to
+    // into when there is one.
+    Token next(QString* into) {
+        if (unsure_)
+            return Token::Unsure;
+        if (closed_) { // <name/>
+            closed_ = false;
+            return Token::End;
+        }
+        for (;;) {
+            if (into && into->size() > LongestField)
+                into = nullptr; // no more is kept
+            const char* run = plainRun(p_, end_);
+            if (into && run != p_)
+                appendPlain(into, p_, run);
+            p_ = run;
+            if (p_ == end_)
+                return giveUp();
+            const char c = *p_;
+            if (c == '<') {
+                if (end_ - p_ < 2)
+                    return giveUp();
+                if (p_[1] == '/')
+                    return endTag();
+                if (p_[1] == '?') {
+                    if (!instruction())
+                        return Token::Unsure;
+                } else if (startsWith("<!--")) {
+                    if (!comment())
+                        return Token::Unsure;
+                } else if (startsWith("<![CDATA[")) {
+                    p_ += 9;
+                    const char* close = find("]]>");
+                    if (!close || !characters(p_, close, into))
+                        return giveUp();
+                    p_ = close + 3;
+                } else if (p_[1] == '!') {
+                    return giveUp();
+                } else {
+                    return startTag();
+                }
+            } else if (c == '&') {
+                if (!reference(p_, end_, into))
+                    return giveUp();
+            } else if (c == ']') {
+                if (end_ - p_ >= 3 && p_[1] == ']' && p_[2] == '>')
+                    return giveUp();
+                appendChar(into, ']');
+                ++p_;
+            } else if (uchar(c) >= 0x80) {
+                if (!utf8(p_, end_, into))
+                    return giveUp();
+            } else {
+                return giveUp();
+            }
+        }
+    }
+
+    struct Attribute final {
+        QByteArrayView name;
+        QByteArrayView value;
+    };
+    static constexpr int MostAttributes = 16;
+
+    const char* const begin_;
+    const char* p_;
+    const char* const end_;
+    bool unsure_ = false;
+    bool closed_ = false;
+    int depth_ = 0;
+    QByteArrayView name_;
+    QByteArrayView open_[MostXmlDepth + 2];
+    Attribute attribute_[MostAttributes];
+    int attributes_ = 0;
+    QString value_;
+    QString encoding_;
+    qint64 counted_ = 0;
+    qint32 line_ = 1;
+};
+
+// ---- The vocabulary -------------------------------------------------------------------------
+
+template <class Xml>
+QList<Language> readIdentifiers(Xml& xml) {
+    QList<Language> languages;
+    while (xml.child()) {
+        if (!xml.isNamed("identifier"_L1)) {
+            xml.skip();
+            continue;
+        }
+        Language language{QStringView(xml.attribute("id"_L1)).toString(), {}};
+        while (xml.child()) {
+            if (xml.isNamed("locale"_L1)) {
+                xml.text(&language.locale);
+                language.locale = language.locale.trimmed();
+            } else {
+                xml.skip();
+            }
+        }
+        languages << language;
+    }
+    return languages;
+}
+
+// An entry's translations: the text of each, in the order of languages (others are read into
+// spare and left out). longText tells of a text too long for a word.
+template <class Xml>
+void readTranslations(Xml& xml, const QList<Language>& languages, QStringList& texts,
+                      QString& spare, bool& longText) {
+    texts.resize(languages.size());
+    for (QString& text : texts)
+        text.resize(0);
+    while (xml.child()) {
+        if (!xml.isNamed("translation"_L1)) {
+            xml.skip();
+            continue;
+        }
+        QString* into = &spare;
+        const auto id = xml.attribute("id"_L1);
+        for (qsizetype i = 0; i < languages.size(); ++i)
+            if (languages[i].id == id) {
+                into = &texts[i];
+                break;
+            }
+        into->resize(0);
+        while (xml.child()) {
+            if (!xml.isNamed("text"_L1))
+                xml.skip();
+            else if (!xml.text(into))
+                longText = true;
+        }
+    }
+}
+
+template <class Xml>
+FileResult readVocabulary(Xml& xml, const QString& path, const ListRequest& request,
+                          ListOutput& out) {
+    if (!xml.root())
+        return xml.fault(path);
+    if (!xml.isNamed("kvtml"_L1))
+        return refused(FileError::BadList, path,
+                       QStringLiteral("不是 KVTML 单词文件：最外层的元素是 <%1>，应是 <kvtml>")
+                           .arg(xml.name()));
+    const QString version = QStringView(xml.attribute("version"_L1)).toString();
+    if (version.toDouble() < 2)
+        return refused(FileError::BadList, path,
+                       QStringLiteral("是 KVTML %1 文件，只能读 KVTML 2")
+                           .arg(version.isEmpty() ? QStringLiteral("1") : version));
+    ListReading& reading = out.reading;
+    const QString encoding = xml.encoding();
+    reading.encoding = encoding.isEmpty() ? QStringLiteral("UTF-8") : encoding;
+
+    // The languages are the columns. The word is the first that is not Chinese, the meaning
+    // the first that is: a list from Chinese to English is turned round.
+    QList<Language> languages = {{QStringLiteral("0"), {}}, {QStringLiteral("1"), {}}};
+    ListLayout layout;
+    const auto decide = [&] {
+        reading.columns.clear();
+        for (const Language& language : std::as_const(languages))
+            reading.columns << (language.locale.isEmpty()
+                                    ? QStringLiteral("语言 %1").arg(language.id)
+                                    : language.locale);
+        int chinese = -1, other = -1;
+        for (int i = 0; i < languages.size(); ++i) {
+            int& first = languages[i].locale.startsWith(u"zh") ? chinese : other;
+            if (first < 0)
+                first = i;
+        }
+        layout = ListLayout{};
+        if (chinese >= 0 && other >= 0)
+            layout.wordColumn = other, layout.meaningColumn = chinese;
+        if (request.layout && request.layout->wordColumn < languages.size() &&
+            request.layout->meaningColumn < languages.size())
+            layout = {request.layout->wordColumn, request.layout->meaningColumn, -1, false};
+        reading.layout = layout;
+    };
+    decide();
+    QStringList texts;
+    QString spare;
+    const auto column = [&texts](int i) {
+        return i >= 0 && i < texts.size() ? QStringView(texts[i]) : QStringView();
+    };
+    while (xml.child()) {
+        if (xml.isNamed("identifiers"_L1)) {
+            const QList<Language> found = readIdentifiers(xml);
+            if (found.size() >= 2)
+                languages = found;
+            decide();
+        } else if (xml.isNamed("entries"_L1)) {
+            while (xml.child()) {
+                if (!xml.isNamed("entry"_L1)) {
+                    xml.skip();
+                    continue;
+                }
+                const qint64 mark = xml.mark();
+                bool longText = false;
+                readTranslations(xml, languages, texts, spare, longText);
+                if (xml.failed())
+                    break;
+                if (reading.firstRows.size() < PreviewRows)
+                    reading.firstRows << texts;
+                if (longText) {
+                    out.leaveOut(xml.lineOf(mark));
+                    continue;
+                }
+                const auto line = [&xml, mark] { return xml.lineOf(mark); };
+                if (FileResult r = out.putAt(column(layout.wordColumn),
+                                             column(layout.meaningColumn), line, path);
+                    !r.ok())
+                    return r;
+            }
+        } else {
+            xml.skip();
+        }
+    }
+    if (xml.failed())
+        return xml.fault(path);
+    return FileResult::success();
+}
+
+} // namespace
+
+FileResult readKvtmlGenerally(const QByteArray& bytes, const QString& path,
+                              const ListRequest& request, ListOutput& out) {
+    BoundedXml xml(bytes);
+    return readVocabulary(xml, path, request, out);
+}
+
+std::optional<FileResult> readKvtmlQuickly(const QByteArray& bytes, const QString& path,
+                                           const ListRequest& request, ListOutput& out) {
+    QuickXml xml(bytes);
+    FileResult result = readVocabulary(xml, path, request, out);
+    xml.decodeTheRest();
+    if (xml.unsure())
+        return std::nullopt;
+    return result;
+}
+
+FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListRequest& request,
+                     ListOutput& out) {
+    if (std::optional<FileResult> result = readKvtmlQuickly(bytes, path, request, out))
+        return *result;
+    out.readAgain();
+    return readKvtmlGenerally(bytes, path, request, out);
+}
+
+QByteArray kvtmlBytes(const QList<WordPair>& pairs, const QString& title) {
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeDTD(QString::fromLatin1(KvtmlDoctype));
+    xml.writeStartElement(QStringLiteral("kvtml"));
+    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("2.0"));
+    xml.writeStartElement(QStringLiteral("information"));
+    xml.writeTextElement(QStringLiteral("generator"), QStringLiteral("Vokarin 2.0"));
+    xml.writeTextElement(QStringLiteral("title"), title);
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("identifiers"));
+    const std::pair<const char*, QString> languages[] = {{"en", QStringLiteral("English")},
+                                                         {"zh_CN", QStringLiteral("中文")}};
+    for (int id = 0; id < 2; ++id) {
+        xml.writeStartElement(QStringLiteral("identifier"));
+        xml.writeAttribute(QStringLiteral("id"), QString::number(id));
+        xml.writeTextElement(QStringLiteral("name"), languages[id].second);
+        xml.writeTextElement(QStringLiteral("locale"), QString::fromLatin1(languages[id].first));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("entries"));
+    for (qsizetype i = 0; i < pairs.size(); ++i) {
+        xml.writeStartElement(QStringLiteral("entry"));
+        xml.writeAttribute(QStringLiteral("id"), QString::number(i));
+        const QString* texts[] = {&pairs[i].word, &pairs[i].meaning};
+        for (int id = 0; id < 2; ++id) {
+            xml.writeStartElement(QStringLiteral("translation"));
+            xml.writeAttribute(QStringLiteral("id"), QString::number(id));
+            xml.writeTextElement(QStringLiteral("text"), *texts[id]);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndDocument();
+    return bytes;
+}
