@@ -50,13 +50,14 @@ private slots:
                   listening = int(AnswerMode::Listening);
         QTest::newRow("wrong, quick") << false << false << 800 << choice << 1;
         QTest::newRow("wrong after revealing") << false << true << 800 << typing << 1;
-        QTest::newRow("right after revealing") << true << true << 1000 << choice << 2;
-        QTest::newRow("right, 10.001 s") << true << false << 10001 << typing << 2;
-        QTest::newRow("right, 10 s exactly") << true << false << 10000 << typing << 3;
-        QTest::newRow("typed at once") << true << false << 1500 << typing << 3;
-        QTest::newRow("listening at once") << true << false << 1500 << listening << 3;
-        QTest::newRow("chosen in 2.499 s") << true << false << 2499 << choice << 4;
-        QTest::newRow("chosen in 2.5 s") << true << false << 2500 << choice << 3;
+        QTest::newRow("right after revealing") << true << true << 1000 << choice << 1;
+        QTest::newRow("chosen in 0.8 s") << true << false << 800 << choice << 3;
+        QTest::newRow("chosen after 30 s") << true << false << 30000 << choice << 3;
+        QTest::newRow("heard at once") << true << false << 1500 << listening << 3;
+        QTest::newRow("typed in 5 s exactly") << true << false << 5000 << typing << 4;
+        QTest::newRow("typed in 5.001 s") << true << false << 5001 << typing << 3;
+        QTest::newRow("typed in 20 s exactly") << true << false << 20000 << typing << 3;
+        QTest::newRow("typed in 20.001 s") << true << false << 20001 << typing << 2;
     }
     void grading() {
         QFETCH(bool, correct);

@@ -16,15 +16,17 @@ struct AnswerFacts final {
     AnswerMode mode = AnswerMode::Choice;
 };
 
-inline constexpr qint64 SlowAnswerMs = 10000; // slower than this is Hard
-inline constexpr qint64 QuickChoiceMs = 2500; // a choice this quick is Easy
+// Recognising the meaning among a few choices, or the word heard, says the word is known, not
+// that it is known well: a quick click may be a guess. Only recall (typing) earns Easy.
+inline constexpr qint64 QuickRecallMs = 5000; // typed within this: Easy
+inline constexpr qint64 SlowRecallMs = 20000; // typed after more than this: Hard
 
 inline fsrs::Grade gradeFor(const AnswerFacts& answer) {
-    if (!answer.correct)
+    if (!answer.correct || answer.revealed)
         return fsrs::Grade::Again;
-    if (answer.revealed || answer.responseMs > SlowAnswerMs)
+    if (answer.mode != AnswerMode::Typing)
+        return fsrs::Grade::Good;
+    if (answer.responseMs > SlowRecallMs)
         return fsrs::Grade::Hard;
-    if (answer.mode == AnswerMode::Choice && answer.responseMs < QuickChoiceMs)
-        return fsrs::Grade::Easy;
-    return fsrs::Grade::Good;
+    return answer.responseMs <= QuickRecallMs ? fsrs::Grade::Easy : fsrs::Grade::Good;
 }

@@ -558,13 +558,14 @@ private:
                 static_cast<const char*>(std::memchr(p_ + 1, *p_, size_t(end_ - p_ - 1)));
             if (!close)
                 return false;
+            // The letters of a public identifier; Qt's reader takes no reference or markup in
+            // a system one either, nor does this one anything beyond ASCII.
             for (const char* c = p_ + 1; c < close; ++c)
-                if (publicId && !((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
-                                  (*c >= '0' && *c <= '9') ||
-                                  std::strchr(" \r\n-'()+,./:=?;!*#@$_%", *c)))
+                if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                      (*c >= '0' && *c <= '9') ||
+                      (*c != '\0' && std::strchr(" \r\n-'()+,./:=?;!*#@$_%", *c)) ||
+                      (!publicId && (*c == '~' || *c == '"'))))
                     return false;
-            if (!characters(p_ + 1, close, nullptr))
-                return false;
             p_ = close + 1;
             return true;
         };

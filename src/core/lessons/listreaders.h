@@ -11,7 +11,8 @@ inline constexpr qsizetype LinesNamed = 20;
 // "“path”what，没有读入任何单词"
 FileResult refused(FileError kind, const QString& path, const QString& what);
 
-// A pair the lesson format can hold: no double quote or line end, no field longer than a word.
+// A pair the lesson format can hold: no double quote, line end or other control character but
+// the tab, no field longer than a word.
 bool lessonCanHold(QStringView field);
 
 // Where read pairs go, and what is told of the rest.

@@ -756,8 +756,9 @@ FileResult refused(FileError kind, const QString& path, const QString& what) {
 bool lessonCanHold(QStringView field) {
     if (field.size() > LongestField)
         return false;
+    // Nor control characters (a tab aside): a lesson file holding one is not taken for text.
     for (const QChar c : field)
-        if (c == u'"' || c == u'\r' || c == u'\n')
+        if (c == u'"' || (c.unicode() < 0x20 && c != u'\t'))
             return false;
     return true;
 }

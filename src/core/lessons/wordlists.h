@@ -71,8 +71,8 @@ using PairSink = std::function<void(QStringView word, QStringView meaning)>;
 
 // Reads a list in one of the other programs' formats (not ListFormat::Lesson), in any encoding
 // a lesson may have. A row that cannot be read (a stray quote, a pair the lesson format cannot
-// hold: a double quote, CR or LF in a field, a field longer than any word) is left out and
-// counted with its line. A file that cannot be read at all (malformed XML, more than
+// hold: a double quote or a control character in a field, a field longer than any word) is left
+// out and counted with its line. A file that cannot be read at all (malformed XML, more than
 // MostListPairs pairs, not text) loads nothing: the message names the file and why.
 FileResult readWordList(const QByteArray& bytes, ListFormat format, const QString& path,
                         WordList& list, const ListRequest& request = {});
