@@ -64,37 +64,42 @@ class tst_History final : public QObject {
     Q_OBJECT
 
 private slots:
-    // Every answer is logged; only the first of the learner's day reviews the word.
+    // Every answer is logged; the first of the learner's day reviews the word, and so does
+    // one given when a short step of (re)learning has come.
     void recordsARun() {
         QTemporaryDir dir;
         const QString path = dir.filePath("vokarin.db");
         FakeMessageBoxes messages;
         {
             SqliteHistory history(path, messages, QTimeZone::utc());
-            history.recordAnswer(answer("apple", Monday, false));         // Again
-            history.recordAnswer(answer("apple", Monday + Minute, true)); // logged only
-            history.recordAnswer(answer("pear", Monday, true, 1200));     // Easy
+            history.recordAnswer(answer("apple", Monday, false));         // Again: a minute
+            history.recordAnswer(answer("apple", Monday + Minute, true)); // Good: ten minutes
+            history.recordAnswer(answer("apple", Monday + 2 * Minute, true)); // logged only
+            history.recordAnswer(answer("pear", Monday, true, 1200));     // Good
             history.recordAnswer(answer("apple", Monday + Day, true, 3000,
-                                        AnswerMode::Typing)); // Good
+                                        AnswerMode::Typing)); // Easy
             history.recordSession({Monday, Monday + 20 * Minute, 20, {"unit1.txt", "unit2.txt"}});
         }
         QVERIFY(messages.shown.isEmpty());
         QCOMPARE(valueOf(path, "PRAGMA user_version").toInt(), SqliteHistory::SchemaVersion);
         QCOMPARE(valueOf(path, "PRAGMA journal_mode").toString(), QStringLiteral("wal"));
-        QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 4);
+        QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 5);
         QCOMPARE(valueOf(path, "SELECT group_concat(correct || mode || response_ms || direction"
                                " || lesson, ' ') FROM answers")
                      .toString(),
                  QStringLiteral("0choice1500en-zhunit1.txt 1choice1500en-zhunit1.txt "
-                                "1choice1200en-zhunit1.txt 1typing3000en-zhunit1.txt"));
-        QCOMPARE(valueOf(path, "SELECT reps || '/' || lapses || '/' || last_review FROM words"
+                                "1choice1500en-zhunit1.txt 1choice1200en-zhunit1.txt "
+                                "1typing3000en-zhunit1.txt"));
+        fsrs::Memory apple = fsrs::review({}, fsrs::Grade::Again, Monday);
+        apple = fsrs::review(apple, fsrs::Grade::Good, Monday + Minute);
+        apple = fsrs::review(apple, fsrs::Grade::Easy, Monday + Day);
+        QCOMPARE(valueOf(path, "SELECT reps || '/' || state || '/' || due FROM words"
                                " WHERE english = 'apple'")
                      .toString(),
-                 QStringLiteral("2/0/%1").arg(Monday + Day));
-        // Pear's first review was Easy: due 8 days later, as the scheduler says for Easy.
-        fsrs::Memory easy = fsrs::review({}, fsrs::Grade::Easy, Monday);
+                 QStringLiteral("3/2/%1").arg(apple.due));
+        // Pear was recognised at once: Good, and the next step ten minutes later.
         QCOMPARE(valueOf(path, "SELECT due FROM words WHERE english = 'pear'").toLongLong(),
-                 easy.due);
+                 Monday + 10 * Minute);
         QCOMPARE(valueOf(path, "SELECT minutes || lesson_files FROM sessions").toString(),
                  QStringLiteral("20unit1.txt\nunit2.txt"));
     }
@@ -141,12 +146,13 @@ private slots:
         SqliteHistory history(dir.filePath("h.db"), messages, QTimeZone::utc());
         QVERIFY(history.dueWords(Monday, 10).isEmpty());
         QVERIFY(!history.nextDue(Monday));
-        history.recordAnswer(answer("easy", Monday, true, 1000)); // Easy: 8 days
-        history.recordAnswer(answer("again", Monday, false));     // Again: 1 day
-        history.recordAnswer(answer("good", Monday, true, 3000)); // Good: 3 days
-        QCOMPARE(history.dueCount(Monday + Day - 1), 0);
-        QCOMPARE(*history.nextDue(Monday), Monday + Day);
-        QCOMPARE(history.dueCount(Monday + Day), 1);
+        history.recordAnswer(answer("easy", Monday, true, 1000, AnswerMode::Typing)); // 8 days
+        history.recordAnswer(answer("again", Monday, false)); // Again: a minute
+        history.recordAnswer(answer("good", Monday, true, 8000, AnswerMode::Typing)); // 10 min
+        QCOMPARE(history.dueCount(Monday + Minute - 1), 0);
+        QCOMPARE(*history.nextDue(Monday), Monday + Minute);
+        QCOMPARE(history.dueCount(Monday + Minute), 1);
+        QCOMPARE(history.dueCount(Monday + 10 * Minute), 2);
         const QList<DueWord> due = history.dueWords(Monday + 30 * Day, 10);
         QStringList order;
         for (const DueWord& word : due)
@@ -269,8 +275,9 @@ private slots:
                 history.recordAnswer(answer("word0", Monday + i * Minute, true));
             if (fault == "locked") {
                 // A read goes ahead of answers held up by the lock: when it is back, the writer
-                // has met the lock, and the answers wait.
-                QCOMPARE(history.dueCount(Monday), 0);
+                // has met the lock, and the answers wait (the one word due was answered the
+                // day before).
+                QCOMPARE(history.dueCount(Monday), 1);
                 QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 1);
                 QVERIFY(QSqlQuery(other).exec("ROLLBACK"));
             }

@@ -103,14 +103,19 @@ const Step Steps[] = {
          "CREATE TABLE notebook ("
          " english TEXT NOT NULL UNIQUE, chinese TEXT NOT NULL, added_at INTEGER NOT NULL)",
      }},
+    {3,
+     {
+         // Words between the short steps of (re)learning (state 1 or 3) are due within the day.
+         "ALTER TABLE words ADD COLUMN learning_steps INTEGER NOT NULL DEFAULT 0",
+     }},
 };
 
 // Every table and column the program uses, as a query that reads none of them.
 const char* const Probes[] = {
     "SELECT answered_at, lesson, english, chinese, direction, mode, correct, response_ms"
     " FROM answers LIMIT 0",
-    "SELECT english, chinese, state, stability, difficulty, due, reps, lapses, last_review"
-    " FROM words LIMIT 0",
+    "SELECT english, chinese, state, stability, difficulty, due, reps, lapses, last_review,"
+    " learning_steps FROM words LIMIT 0",
     "SELECT started_at, ended_at, minutes, lesson_files FROM sessions LIMIT 0",
     "SELECT english, chinese, added_at FROM notebook LIMIT 0",
 };
@@ -131,13 +136,17 @@ fsrs::Memory storedMemory(const QSqlQuery& row) {
         return std::isfinite(x) ? std::clamp(x, low, high) : low;
     };
     fsrs::Memory memory;
-    memory.state = qint32(std::clamp<qint64>(row.value(0).toLongLong(), 0, 2));
+    memory.state = qint32(std::clamp<qint64>(row.value(0).toLongLong(), 0, 3));
     memory.stability = real(1, 0.001, 36500);
     memory.difficulty = real(2, 1, 10);
     memory.due = time(3);
     memory.reps = count(4);
     memory.lapses = count(5);
     memory.lastReview = time(6);
+    memory.learningSteps = qint32(std::clamp<qint64>(row.value(7).toLongLong(), 0, 2));
+    // A word reviewed is never new again.
+    if (memory.reps > 0 && memory.state == int(fsrs::State::New))
+        memory.state = int(fsrs::State::Review);
     return memory;
 }
 
@@ -430,16 +439,18 @@ private:
                     .arg(SchemaVersion));
             return {};
         }
-        if (const QSqlError error = migrate(version); error.isValid())
-            return error;
         // Every table and column in place; a file without them is as good as damaged.
+        const auto missingTables = [](const QSqlError& error) {
+            return QSqlError(QStringLiteral("missing tables"), error.databaseText(),
+                             QSqlError::StatementError, QStringLiteral("11"));
+        };
+        if (const QSqlError error = migrate(version); error.isValid())
+            // SQLite's plain error: a table or column the step needs is not there.
+            return (error.nativeErrorCode().toInt() & 0xFF) == 1 ? missingTables(error) : error;
         for (const char* probe : Probes)
             if (!query.exec(QLatin1String(probe))) {
                 const QSqlError error = query.lastError();
-                return outcomeOf(error) == Outcome::Busy
-                           ? error
-                           : QSqlError(QStringLiteral("missing tables"), error.databaseText(),
-                                       QSqlError::StatementError, QStringLiteral("11"));
+                return outcomeOf(error) == Outcome::Busy ? error : missingTables(error);
             }
         if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
             !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
@@ -494,7 +505,8 @@ private:
 
 namespace {
 
-// The answer logged, and the word's review when it is the first answer of the learner's day.
+// The answer logged, and the word's review when it is the first answer of the learner's day,
+// or when the word is between short steps of (re)learning and the step has come.
 QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZone& zone) {
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
@@ -511,7 +523,8 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZ
 
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT state, stability, difficulty, due, reps, lapses,"
-                                " last_review FROM words WHERE english = ? AND chinese = ?"));
+                                " last_review, learning_steps FROM words"
+                                " WHERE english = ? AND chinese = ?"));
     find.addBindValue(answer.english);
     find.addBindValue(answer.chinese);
     if (!find.exec())
@@ -520,20 +533,24 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZ
     if (find.next())
         memory = storedMemory(find);
     const auto day = [&](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, zone).date(); };
-    if (memory.reps > 0 && day(memory.lastReview) == day(answer.answeredAt))
+    const bool stepCome = fsrs::isLearning(memory) && answer.answeredAt >= memory.due;
+    if (memory.reps > 0 && day(memory.lastReview) == day(answer.answeredAt) && !stepCome)
         return {};
     memory = fsrs::review(memory, gradeFor(answer.facts), answer.answeredAt);
     QSqlQuery store(db);
     store.prepare(QStringLiteral(
         "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
-        " last_review) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(english, chinese) DO"
+        " last_review, learning_steps) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+        " ON CONFLICT(english, chinese) DO"
         " UPDATE SET state = excluded.state, stability = excluded.stability,"
         " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
-        " lapses = excluded.lapses, last_review = excluded.last_review"));
+        " lapses = excluded.lapses, last_review = excluded.last_review,"
+        " learning_steps = excluded.learning_steps"));
     for (const QVariant& value :
          {QVariant(answer.english), QVariant(answer.chinese), QVariant(memory.state),
           QVariant(memory.stability), QVariant(memory.difficulty), QVariant(memory.due),
-          QVariant(memory.reps), QVariant(memory.lapses), QVariant(memory.lastReview)})
+          QVariant(memory.reps), QVariant(memory.lapses), QVariant(memory.lastReview),
+          QVariant(memory.learningSteps)})
         store.addBindValue(value);
     return store.exec() ? QSqlError() : store.lastError();
 }

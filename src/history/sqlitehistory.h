@@ -44,7 +44,7 @@ public:
     // Later records are not kept.
     int finish(int waitMs, bool quietly = false);
 
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
 private:
     class Writer;

@@ -58,6 +58,12 @@ double forgetStability(double d, double s, double r) {
                           LeastStability, MostDays));
 }
 
+double shortTermStability(double s, int g) {
+    const double increase = std::pow(s, -W[19]) * std::exp(W[17] * (g - 3 + W[18]));
+    return round8(clampTo(s * (g >= 2 ? std::max(increase, 1.0) : increase), LeastStability,
+                          MostDays));
+}
+
 qint32 interval(double stability) {
     return qint32(
         std::min(std::max(1.0, std::floor(stability * IntervalModifier + 0.5)), MostDays));
@@ -69,6 +75,73 @@ qint64 calendarDaysBetween(qint64 earlier, qint64 later) {
     return day(later) - day(earlier);
 }
 
+constexpr qint64 MinuteMs = 60 * 1000;
+constexpr std::array<int, 2> LearningMinutes = {1, 10};
+constexpr std::array<int, 1> RelearningMinutes = {10};
+
+// The short step a grade leads to from a step of (re)learning: its minutes (0 when the word
+// leaves the steps) and the step reached.
+struct Step final {
+    int minutes = 0;
+    int next = 0;
+};
+
+Step stepAfter(State state, int current, int g) {
+    const bool relearning = state == State::Relearning || state == State::Review;
+    const int* steps = relearning ? RelearningMinutes.data() : LearningMinutes.data();
+    const int count = relearning ? int(RelearningMinutes.size()) : int(LearningMinutes.size());
+    if (current >= count)
+        return {};
+    if (state == State::Review)
+        return g == 1 ? Step{steps[std::max(0, current)], 0} : Step{};
+    switch (g) {
+    case 1:
+        return {steps[0], 0};
+    case 2:
+        return {count == 1 ? int(std::lround(steps[0] * 1.5))
+                           : int(std::lround((steps[0] + steps[1]) / 2.0)),
+                current};
+    case 3:
+        return current + 1 < count ? Step{steps[current + 1], current + 1} : Step{};
+    default:
+        return {};
+    }
+}
+
+// The memory's stability and difficulty after grade g, t days after its last review.
+void nextState(Memory& memory, double t, int g, double r) {
+    const double d = memory.difficulty, s = memory.stability;
+    if (memory.state == int(State::New)) {
+        memory.difficulty = clampTo(initialDifficulty(g), 1, 10);
+        memory.stability = initialStability(g);
+        return;
+    }
+    if (t == 0)
+        memory.stability = shortTermStability(s, g);
+    else if (g == 1)
+        memory.stability = clampTo(round8(s / std::exp(W[17] * W[18])), LeastStability,
+                                   forgetStability(d, s, r));
+    else
+        memory.stability = recallStability(d, s, r, g);
+    memory.difficulty = nextDifficulty(d, g);
+}
+
+// A (re)learning step when the grade leads to one, else the word's next day.
+void scheduleStep(Memory& memory, State from, int current, int g, State to, qint64 now) {
+    const Step step = stepAfter(from, current, g);
+    if (step.minutes > 0) {
+        memory.learningSteps = step.next;
+        memory.scheduledDays = 0;
+        memory.state = int(to);
+        memory.due = now + step.minutes * MinuteMs;
+    } else {
+        memory.learningSteps = 0;
+        memory.state = int(State::Review);
+        memory.scheduledDays = interval(memory.stability);
+        memory.due = now + qint64(memory.scheduledDays) * DayMs;
+    }
+}
+
 } // namespace
 
 double retrievability(double elapsedDays, double stability) {
@@ -76,42 +149,43 @@ double retrievability(double elapsedDays, double stability) {
 }
 
 Memory review(const Memory& before, Grade grade, qint64 now) {
-    const bool fresh = before.reps == 0;
-    const double elapsed =
-        fresh ? 0 : double(std::max<qint64>(0, calendarDaysBetween(before.lastReview, now)));
-    const double r = fresh ? 1 : retrievability(elapsed, before.stability);
-
-    // All four outcomes: their intervals are kept in order, each at least a day past the one
-    // below it.
-    std::array<double, 5> stability{}, difficulty{};
-    std::array<qint32, 5> days{};
-    for (int g = 1; g <= 4; ++g) {
-        if (fresh) {
-            stability[g] = initialStability(g);
-            difficulty[g] = clampTo(initialDifficulty(g), 1, 10);
-        } else {
-            stability[g] = g == 1 ? clampTo(round8(before.stability), LeastStability,
-                                            forgetStability(before.difficulty, before.stability, r))
-                                  : recallStability(before.difficulty, before.stability, r, g);
-            difficulty[g] = nextDifficulty(before.difficulty, g);
-        }
-        days[g] = interval(stability[g]);
-    }
-    days[1] = std::min(days[1], days[2]);
-    days[2] = std::max(days[2], days[1] + 1);
-    days[3] = std::max(days[3], days[2] + 1);
-    days[4] = std::max(days[4], days[3] + 1);
-
     const int g = int(grade);
+    const auto state = State(before.state);
+    const double elapsed =
+        state == State::New
+            ? 0
+            : double(std::max<qint64>(0, calendarDaysBetween(before.lastReview, now)));
+    const double r = state == State::New ? 1 : retrievability(elapsed, before.stability);
     Memory after = before;
-    after.stability = stability[g];
-    after.difficulty = difficulty[g];
-    after.scheduledDays = days[g];
-    after.due = now + qint64(days[g]) * DayMs;
     after.lastReview = now;
     after.reps = before.reps + 1;
-    after.lapses = before.lapses + (!fresh && grade == Grade::Again ? 1 : 0);
-    after.state = 2;
+    nextState(after, elapsed, g, r);
+    if (state != State::Review) {
+        // New and (re)learning words go through their steps.
+        scheduleStep(after, state, before.learningSteps, g, state == State::New ? State::Learning : state,
+                     now);
+        return after;
+    }
+    if (g == 1) {
+        scheduleStep(after, State::Review, before.learningSteps, g, State::Relearning, now);
+        ++after.lapses;
+        return after;
+    }
+    // A word remembered: the intervals of the three passing grades are kept in order, each at
+    // least a day past the one below it.
+    std::array<qint32, 5> days{};
+    for (int pass = 2; pass <= 4; ++pass) {
+        Memory other = before;
+        nextState(other, elapsed, pass, r);
+        days[size_t(pass)] = interval(other.stability);
+    }
+    days[2] = std::min(days[2], days[3]);
+    days[3] = std::max(days[3], days[2] + 1);
+    days[4] = std::max(days[4], days[3] + 1);
+    after.learningSteps = 0;
+    after.state = int(State::Review);
+    after.scheduledDays = days[size_t(g)];
+    after.due = now + qint64(after.scheduledDays) * DayMs;
     return after;
 }
 

@@ -3,8 +3,10 @@
 #include <QtGlobal>
 
 // The FSRS-6 spaced-repetition model with its published default parameters, desired retention
-// 0.9, without interval fuzz and without same-day learning steps: one review a day at most,
-// each giving the word its next due day. Times are milliseconds since the Unix epoch (UTC).
+// 0.9, without interval fuzz, with short-term scheduling: a new word steps through 1 and 10
+// minutes, a forgotten one through 10 minutes, before it is given days again, and reviews on
+// the day of the last one change its memory as FSRS-6's short-term formula has it. Times are
+// milliseconds since the Unix epoch (UTC).
 namespace fsrs {
 
 enum class Grade { Again = 1, Hard = 2, Good = 3, Easy = 4 };
@@ -18,8 +20,16 @@ struct Memory final {
     qint32 scheduledDays = 0;
     qint32 reps = 0;
     qint32 lapses = 0;
-    qint32 state = 0; // 0 new, 2 review (the numbering other FSRS tools use)
+    qint32 state = 0;         // State, as a number (the numbering other FSRS tools use)
+    qint32 learningSteps = 0; // the step of (re)learning reached
 };
+
+enum class State { New = 0, Learning = 1, Review = 2, Relearning = 3 };
+
+// Whether the word is between short steps, due again within the day.
+inline bool isLearning(const Memory& memory) {
+    return memory.state == int(State::Learning) || memory.state == int(State::Relearning);
+}
 
 // The memory after a review with grade at time now.
 Memory review(const Memory& before, Grade grade, qint64 now);
