@@ -417,24 +417,46 @@ private slots:
         QCOMPARE(sessions.size(), 2);
     }
 
-    // D drills exactly the words due now, from every lesson; with none due it says when.
+    // D drills exactly the words due now, from every lesson, with wrong choices from the
+    // learner's other words (a single due word too), and writes nothing into the lesson
+    // folder; with none due it says when.
     void dueWordsAreDrilled() {
         Harness h(nullptr, false);
         const qint64 now = h.fakes.clock.epoch;
-        h.fakes.history.due = {{"apple", "苹果", now - 3 * 86400000LL},
-                               {"cat", "猫", now},
-                               {"later", "以后", now + 86400000}};
+        FakeHistory& history = h.fakes.history;
+        history.due = {{"apple", "苹果", now - 3 * 86400000LL},
+                       {"cat", "猫", now},
+                       {"later", "以后", now + 86400000}};
+        history.known = {{"apple", "苹果", 0}, {"dog", "狗", 0}, {"egg", "蛋", 0}};
+        const QString unit = h.lesson("unit1.txt", {{"cat", "猫"}, {"fish", "鱼"}, {"goat", "山羊"}});
+        history.answers.append({now, "unit1.txt", "cat", "猫", false, {}});
         h.start();
         QCOMPARE(h.status(), QStringLiteral("今天有 2 个单词该复习了，按 D 开始"));
+        h.module.SavedChoiceCount = 5;
         h.engine().dispatch(Command::ReviewDue);
         QCOMPARE(h.engine().wordCount(), 2);
         QVERIFY(h.window->windowTitle().endsWith("今日复习.txt"));
         QVERIFY(QStringList({"apple", "cat"})
                     .contains(h.engine().row(h.engine().currentWord()).fileWord));
+        QSet<QString> offered;
+        for (int i = 1; i <= h.module.Settings.ChoiceCount; ++i)
+            offered.insert(h.choice(i)->text());
+        QCOMPARE(offered.size(), 5);
+        QVERIFY(QSet<QString>({"苹果", "猫", "狗", "蛋", "鱼", "山羊"}).contains(offered));
+        QVERIFY(offered.subtract({"苹果", "猫"}).size() == 3); // beyond the due words
         h.missThenLearn({});
         QVERIFY(h.fakes.messages.shown.isEmpty());
+        QCOMPARE(QDir(h.module.lessonFolder()).entryList(QDir::Files), QStringList{"unit1.txt"});
+        QCOMPARE(h.fakes.history.sessions.last().lessonFiles, QStringList{"今日复习.txt"});
 
-        h.fakes.history.due = {{"later", "以后", now + 86400000}};
+        history.due = {{"cat", "猫", now}};
+        h.engine().dispatch(Command::ReviewDue);
+        QCOMPARE(h.engine().wordCount(), 1);
+        QVERIFY(!h.choice(2)->text().isEmpty());
+        h.missThenLearn({});
+        QVERIFY(QFile::exists(unit));
+
+        history.due = {{"later", "以后", now + 86400000}};
         h.engine().dispatch(Command::ReviewDue);
         QCOMPARE(h.fakes.messages.shown.size(), 1);
         QVERIFY(h.fakes.messages.shown[0].contains("下一个要复习的单词在"));

@@ -159,6 +159,10 @@ private slots:
             order << word.english;
         QCOMPARE(order, QStringList({"again", "good", "easy"})); // most overdue first
         QCOMPARE(history.dueWords(Monday + 30 * Day, 2).size(), 2);
+        // What a review offers besides: the history's words, and the lessons they came from.
+        QCOMPARE(history.someWords(10).size(), 3);
+        QCOMPARE(history.someWords(2).size(), 2);
+        QCOMPARE(history.lessonsOf({"good", "nothing"}), QStringList{"unit1.txt"});
         QVERIFY(messages.shown.isEmpty());
     }
 

@@ -697,6 +697,35 @@ qint32 SqliteHistory::dueCount(qint64 now) {
     });
 }
 
+QList<DueWord> SqliteHistory::someWords(int limit) {
+    return read<QList<DueWord>>([limit](QSqlQuery& query, QList<DueWord>& words) {
+        if (!exec(query,
+                  QStringLiteral("SELECT english, chinese, due FROM words"
+                                 " ORDER BY random() LIMIT ?"),
+                  {limit}))
+            return false;
+        while (query.next())
+            words.append({query.value(0).toString(), query.value(1).toString(),
+                          query.value(2).toLongLong()});
+        return true;
+    });
+}
+
+QStringList SqliteHistory::lessonsOf(const QStringList& english) {
+    return read<QStringList>([english](QSqlQuery& query, QStringList& lessons) {
+        for (const QString& word : english) {
+            if (!exec(query,
+                      QStringLiteral("SELECT DISTINCT lesson FROM answers WHERE english = ?"),
+                      {word}))
+                return false;
+            while (query.next())
+                if (const QString lesson = query.value(0).toString(); !lessons.contains(lesson))
+                    lessons << lesson;
+        }
+        return true;
+    });
+}
+
 std::optional<qint64> SqliteHistory::nextDue(qint64 now) {
     return read<std::optional<qint64>>([now](QSqlQuery& query, std::optional<qint64>& next) {
         if (!exec(query, QStringLiteral("SELECT min(due) FROM words WHERE due > ?"), {now}) ||

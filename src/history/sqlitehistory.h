@@ -34,6 +34,8 @@ public:
     QList<DueWord> dueWords(qint64 now, int limit) override;
     qint32 dueCount(qint64 now) override;
     std::optional<qint64> nextDue(qint64 now) override;
+    QList<DueWord> someWords(int limit) override;
+    QStringList lessonsOf(const QStringList& english) override;
     void keepNotebookWord(const QString& english, const QString& chinese) override;
     void clearNotebookWords() override;
     QList<NotebookWord> notebookWords() override;

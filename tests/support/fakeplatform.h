@@ -131,6 +131,14 @@ public:
                 next = word.due;
         return next;
     }
+    QList<DueWord> someWords(int limit) override { return known.first(qMin(known.size(), limit)); }
+    QStringList lessonsOf(const QStringList& english) override {
+        QStringList found;
+        for (const AnswerRecord& answer : std::as_const(answers))
+            if (english.contains(answer.english) && !found.contains(answer.lesson))
+                found << answer.lesson;
+        return found;
+    }
     void keepNotebookWord(const QString& english, const QString& chinese) override {
         if (std::none_of(kept.cbegin(), kept.cend(),
                          [&](const NotebookWord& w) { return w.english == english; }))
@@ -141,6 +149,7 @@ public:
     QList<AnswerRecord> answers;
     QList<SessionRecord> sessions;
     QList<DueWord> due;
+    QList<DueWord> known; // the words someWords() hands out
     QList<NotebookWord> kept;
 };
 

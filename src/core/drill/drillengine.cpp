@@ -1,5 +1,6 @@
 #include "drill/drillengine.h"
 
+#include "drill/lessonloader.h"
 #include "drill/mainview.h"
 #include "drill/practicetime.h"
 #include "lessons/answermatch.h"
@@ -17,6 +18,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -30,6 +32,9 @@ constexpr qint32 MostReadings = 100;
 // among the rows that can still serve, so it always ends.
 constexpr int DistractorDraws = 64;
 constexpr int MostChoices = 5;
+// A D review: its name, and how many of the learner's other words it keeps as wrong choices.
+const QString ReviewName = QStringLiteral("今日复习.txt");
+constexpr qint32 MostReviewChoices = 200;
 
 quint32 colourValue(const QString& text) {
     return colourFromText(text).value_or(0);
@@ -262,9 +267,15 @@ void DrillEngine::打开() {
     // The rows of a word list that could not be read are told before the drill begins.
     if (!loaded.leftOut.isEmpty())
         platform_.messages.ok(QStringLiteral("“%1”").arg(shownPath(path)) + loaded.leftOut);
-    table_ = std::move(loaded.table);
+    const qint32 drilled = loaded.table.size();
+    drillTable(std::move(loaded.table), drilled);
+}
+
+void DrillEngine::drillTable(WordTable table, qint32 drilled) {
+    const SettingsRecord& s = module_.Settings;
+    table_ = std::move(table);
     reversed_ = false;
-    WordCount = table_.size();
+    WordCount = drilled;
     if (s.TranslationDirection == VbFalse)
         eczh();
     restartTable();
@@ -324,8 +335,9 @@ void DrillEngine::restartTable() {
     RemainingCount = WordCount;
     unlearned_.reset(WordCount);
     // No more than five choices are ever shown, so five different answers are enough to know.
+    // Rows past the drilled ones serve as choices only.
     QStringList answers;
-    for (qint32 number = 1; number <= WordCount && answers.size() < MostChoices; ++number)
+    for (qint32 number = 1; number <= table_.size() && answers.size() < MostChoices; ++number)
         if (!answers.contains(answerOf(number)))
             answers << answerOf(number).toString();
     distinctAnswers_ = int(answers.size());
@@ -335,8 +347,8 @@ void DrillEngine::restartTable() {
 void DrillEngine::出题() {
     SettingsRecord& s = module_.Settings;
     view_.bringToTop();
-    if (WordCount < s.ChoiceCount)
-        s.ChoiceCount = WordCount;
+    if (table_.size() < s.ChoiceCount)
+        s.ChoiceCount = table_.size();
     CurrentWord = pickRow();
     questionOpen_ = true;
     askedAt_ = platform_.clock.epochMs();
@@ -392,13 +404,14 @@ void DrillEngine::placeChoices() {
 // A row other than the question whose answer is not shown yet; 0 when there is none.
 int DrillEngine::distractorFor(const QStringList& placed) {
     auto usable = [&](int d) { return d != CurrentWord && !placed.contains(answerOf(d)); };
+    const int rows = table_.size();
     for (int attempt = 0; attempt < DistractorDraws; ++attempt) {
-        const int d = qBound(1, platform_.random.upTo(WordCount), WordCount);
+        const int d = qBound(1, platform_.random.upTo(rows), rows);
         if (usable(d))
             return d;
     }
     QList<int> candidates;
-    for (int d = 1; d <= WordCount; ++d)
+    for (int d = 1; d <= rows; ++d)
         if (usable(d))
             candidates << d;
     if (candidates.isEmpty())
@@ -646,26 +659,49 @@ void DrillEngine::reviewDue() {
                  : QStringLiteral("还没有要复习的单词：答过题的单词会按记忆规律排定复习的日子。"));
         return;
     }
-    // A drill needs two words: a single due word is joined by the one due next.
-    if (due.size() == 1)
-        if (const std::optional<qint64> next = platform_.history.nextDue(now))
-            for (const DueWord& word : platform_.history.dueWords(*next, 2))
-                if (due.size() < 2 &&
-                    (word.english != due[0].english || word.chinese != due[0].chinese))
-                    due.append(word);
-    QList<WordPair> pairs;
+    // The due words are drilled; the learner's other words (the history's, and those of the
+    // lessons the due words came from) serve as wrong choices, so that the answers cannot be
+    // found by elimination. Nothing is written into the lesson folder.
+    const qint32 unfamiliarity = qMax(1, module_.Settings.InitialUnfamiliarity);
+    WordTable table;
+    QSet<QString> words, meanings;
+    for (const DueWord& word : std::as_const(due)) {
+        table.append(word.english, word.chinese, unfamiliarity);
+        words.insert(word.english);
+        meanings.insert(word.chinese);
+    }
+    const qint32 drilled = table.size();
+    const auto offer = [&](QStringView english, QStringView chinese) {
+        if (table.size() - drilled >= MostReviewChoices || english.isEmpty() || chinese.isEmpty())
+            return;
+        const QString word = english.toString(), meaning = chinese.toString();
+        if (words.contains(word) || meanings.contains(meaning))
+            return;
+        words.insert(word);
+        meanings.insert(meaning);
+        table.append(word, meaning, unfamiliarity);
+    };
+    for (const DueWord& word : platform_.history.someWords(MostReviewChoices))
+        offer(word.english, word.chinese);
+    QStringList english;
     for (const DueWord& word : std::as_const(due))
-        pairs.append({word.english, word.chinese});
-    QDir().mkpath(module_.lessonFolder());
-    const QString path = QDir(module_.lessonFolder()).filePath(QStringLiteral("今日复习.txt"));
-    if (const FileResult written = writepairs(path, pairs); !written.ok()) {
-        platform_.messages.ok(written.description);
-        return;
+        english << word.english;
+    for (const QString& lesson : platform_.history.lessonsOf(english)) {
+        const QString path = QDir(module_.lessonFolder()).filePath(lesson);
+        if (lesson == ReviewName || !QFileInfo(path).isFile())
+            continue;
+        const LoadedLesson loaded = loadLesson(path, unfamiliarity);
+        for (qint32 row = 1; loaded.result.ok() && row <= loaded.table.size(); ++row)
+            offer(loaded.table.word(row), loaded.table.meaning(row));
     }
     ReviewingNotebook = false;
     module_.Settings.ChoiceCount = module_.SavedChoiceCount;
-    module_.SelectedFiles = {path};
+    // The run is named as the review always was, in the history and the caption.
+    const QString name = QDir(module_.lessonFolder()).filePath(ReviewName);
+    module_.SelectedFiles = {name};
     module_.SelectedFileCount = 1;
     module_.CurrentFileIndex = 0;
-    打开();
+    CurrentFilePath = name;
+    setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(name));
+    drillTable(std::move(table), drilled);
 }

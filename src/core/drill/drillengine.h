@@ -111,6 +111,8 @@ public:
 
 private:
     QString lessonName(const QString& path) const;
+    // Drills the first drilled rows of table; the rows after them serve as wrong choices only.
+    void drillTable(WordTable table, qint32 drilled);
     // The answer given matches: exactly, or typed and forgivingly when the learner wants that.
     bool givenIsRight() const;
     void recordAnswer(bool correct);

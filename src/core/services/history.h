@@ -50,6 +50,10 @@ public:
     virtual qint32 dueCount(qint64 now) = 0;
     // The earliest due time after now, if any word has one.
     virtual std::optional<qint64> nextDue(qint64 now) = 0;
+    // Words of the history at random, at most limit: wrong choices for a review.
+    virtual QList<DueWord> someWords(int limit) = 0;
+    // The lessons (relative to the lesson folder) in which these English words were answered.
+    virtual QStringList lessonsOf(const QStringList& english) = 0;
 
     // The run's notebook words, kept as they are collected so that a program that is killed
     // or loses its display does not lose them; the next start adds them to the notebook.
