@@ -2,6 +2,7 @@
 #include "windowharness.h"
 #include "windows/settingsdialog.h"
 
+#include <QAction>
 #include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QTimer>
@@ -460,6 +461,59 @@ private slots:
         h.engine().dispatch(Command::ReviewDue);
         QCOMPARE(h.fakes.messages.shown.size(), 1);
         QVERIFY(h.fakes.messages.shown[0].contains("下一个要复习的单词在"));
+    }
+
+    // How many words are due is in sight after every kind of run, the run's own line gone,
+    // and again when the learner's day turns; before anything is learnt, how to begin.
+    void dueCountInSight_data() {
+        QTest::addColumn<QString>("run");
+        QTest::newRow("a lesson") << "lesson";
+        QTest::newRow("a D review") << "review";
+        QTest::newRow("the notebook at start") << "notebook";
+    }
+    void dueCountInSight() {
+        QFETCH(QString, run);
+        Harness h(nullptr, false);
+        FakeHistory& history = h.fakes.history;
+        QAction* review = nullptr;
+        const auto tip = [&] { return review->toolTip(); };
+        if (run == "lesson") { // the first start: nothing learnt yet
+            h.start();
+            review = h.window->findChild<QAction*>("今日复习");
+            QCOMPARE(h.status(), QStringLiteral("按 O 选择课文，按 F 编辑单词文件，按 D 今日复习"));
+            QCOMPARE(tip(), QStringLiteral("今日复习(D)：现在没有要复习的单词"));
+        }
+        // Two words due now, one at the learner's next midnight.
+        const qint64 now = h.fakes.clock.epoch;
+        const qint64 midnight =
+            QDateTime(QDateTime::fromMSecsSinceEpoch(now).date().addDays(1), QTime(0, 0))
+                .toMSecsSinceEpoch();
+        history.due = {{"apple", "苹果", now}, {"cat", "猫", now}, {"later", "以后", midnight}};
+        if (run == "notebook")
+            h.lesson("scb.txt", {{"a", "甲"}, {"b", "乙"}});
+        if (run != "lesson") {
+            h.start();
+            review = h.window->findChild<QAction*>("今日复习");
+        }
+        if (run == "lesson")
+            h.study({h.lesson("a.txt", Fruit)});
+        if (run == "review")
+            h.engine().dispatch(Command::ReviewDue);
+        QVERIFY(h.engine().questionOpen());
+        QVERIFY(h.status().startsWith("共计"));
+        h.missThenLearn({});
+        QCOMPARE(h.status(), QStringLiteral("今天有 2 个单词该复习了，按 D 开始"));
+        QCOMPARE(tip(), QStringLiteral("今日复习(D)：2 个单词该复习了"));
+
+        auto* timer = h.window->findChild<QTimer*>("midnight");
+        QVERIFY(timer->isActive() && timer->isSingleShot());
+        QCOMPARE(timer->interval(), h.window->untilNewDay());
+        QCOMPARE(h.window->untilNewDay(), int(midnight - now + 1000));
+        h.fakes.clock.epoch = midnight + 1000;
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        QCOMPARE(h.status(), QStringLiteral("今天有 3 个单词该复习了，按 D 开始"));
+        QCOMPARE(tip(), QStringLiteral("今日复习(D)：3 个单词该复习了"));
+        QCOMPARE(timer->interval(), 24 * 3600 * 1000);
     }
 
     void largeLessonIsDrilled() {

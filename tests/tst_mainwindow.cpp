@@ -105,7 +105,8 @@ private slots:
                                   "帮助", "设置", "今日复习", "学习统计"};
         const QStringList tips = {"单词文件管理器(F)", "打开单词文件(O)", "重复本课(R)",
                                   "答题型式转换(T)",   "朗读(S)",         "帮助(H)",
-                                  "设置(C)",           "今日复习(D)",     "学习统计(G)"};
+                                  "设置(C)",           "今日复习(D)：现在没有要复习的单词",
+                                  "学习统计(G)"};
         const QList<QAction*> actions = bar->actions();
         QCOMPARE(actions.size(), 9);
         for (int i = 0; i < 9; ++i) {

@@ -27,6 +27,7 @@ public:
     void Form_Resize() override {}
     void setCaption(const QString& text) override { caption = text; }
     void setStatusText(const QString& text) override { status = text; }
+    void setReviewTip(const QString& text) override { reviewTip = text; }
     void setTypingBoxVisible(bool visible) override { typingBox = visible; }
     void focusTypingBox() override {}
     void setTypingText(const QString& text) override { typed = text; }
@@ -48,7 +49,7 @@ public:
         return texts;
     }
 
-    QString question, caption, status, typed;
+    QString question, caption, status, typed, reviewTip;
     quint32 questionColour = 0;
     std::array<QString, 6> numbers, choices; // 1 to 5
     std::array<quint32, 6> backColours{};

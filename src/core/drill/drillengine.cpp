@@ -79,7 +79,7 @@ void DrillEngine::setCaption(const QString& text) {
 
 void DrillEngine::startUp(const QStringList& files) {
     rescueNotebookWords();
-    showDueHint();
+    refreshDue();
     if (!files.isEmpty())
         return studyFiles(files);
     // The words missed last time come first, when there are any.
@@ -477,6 +477,7 @@ void DrillEngine::fileFinished() {
     view_.setTypingBoxVisible(false);
     if (ReviewingNotebook) {
         ReviewingNotebook = false;
+        refreshDue();
         选择();
         return;
     }
@@ -490,7 +491,7 @@ void DrillEngine::fileFinished() {
         savescb();
     jstime();
     recordSession(module_.PracticeMinutes);
-    showDueHint();
+    refreshDue();
     view_.showEndOfLessonDialog();
 }
 
@@ -641,10 +642,20 @@ void DrillEngine::recordAnswer(bool correct) {
                                     {correct, revealed_, qMax<qint64>(0, now - askedAt_), mode}});
 }
 
-void DrillEngine::showDueHint() {
-    const qint32 due = platform_.history.dueCount(platform_.clock.epochMs());
-    if (due > 0 && !questionOpen_)
+void DrillEngine::refreshDue() {
+    const qint64 now = platform_.clock.epochMs();
+    const qint32 due = platform_.history.dueCount(now);
+    view_.setReviewTip(due > 0 ? QStringLiteral("今日复习(D)：%1 个单词该复习了").arg(due)
+                               : QStringLiteral("今日复习(D)：现在没有要复习的单词"));
+    if (questionOpen_)
+        return;
+    // The line of the run that ended does not stay.
+    if (due > 0)
         view_.setStatusText(QStringLiteral("今天有 %1 个单词该复习了，按 D 开始").arg(due));
+    else if (!platform_.history.nextDue(now)) // nothing learnt yet: how to begin
+        view_.setStatusText(QStringLiteral("按 O 选择课文，按 F 编辑单词文件，按 D 今日复习"));
+    else
+        view_.setStatusText(QStringLiteral("现在没有要复习的单词，按 O 选择课文"));
 }
 
 void DrillEngine::reviewDue() {

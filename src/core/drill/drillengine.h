@@ -105,8 +105,9 @@ public:
     // Starts a drill of every word due for review (at most MostDueWords), most overdue first;
     // tells when the next is due when none is.
     void reviewDue();
-    // While no question is open, the status bar tells of the words due.
-    void showDueHint();
+    // How many words are due: in the 今日复习 tooltip always, and in the status bar while no
+    // question is open (or, with nothing learnt yet, which keys begin).
+    void refreshDue();
     static constexpr int MostDueWords = 200;
 
 private:

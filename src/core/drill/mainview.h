@@ -25,6 +25,8 @@ public:
 
     virtual void setCaption(const QString& text) = 0;
     virtual void setStatusText(const QString& text) = 0;
+    // The tooltip of the 今日复习 button.
+    virtual void setReviewTip(const QString& text) = 0;
 
     virtual void setTypingBoxVisible(bool visible) = 0;
     virtual void focusTypingBox() = 0;

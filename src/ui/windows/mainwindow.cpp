@@ -31,6 +31,8 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QDateTime>
+#include <algorithm>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
@@ -240,6 +242,10 @@ void frmMain::createControls() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    midnight_ = new QTimer(this);
+    midnight_->setObjectName(QStringLiteral("midnight"));
+    midnight_->setSingleShot(true);
+    connect(midnight_, &QTimer::timeout, this, &frmMain::newDay);
 }
 
 void frmMain::createToolBar() {
@@ -302,6 +308,20 @@ void frmMain::startUp() {
     startedUp_ = true;
     emit startingUp();
     guarded([&] { engine_.startUp(startFiles_); });
+    midnight_->start(untilNewDay());
+}
+
+int frmMain::untilNewDay() const {
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(platform_.clock.epochMs());
+    const QDateTime midnight(now.date().addDays(1), QTime(0, 0));
+    // A second past it, so that the day has surely turned.
+    return int(std::clamp<qint64>(now.msecsTo(midnight) + 1000, 1000, 25 * 3600 * 1000));
+}
+
+void frmMain::newDay() {
+    if (!engine_.loading())
+        engine_.refreshDue();
+    midnight_->start(untilNewDay());
 }
 
 void frmMain::studyFiles(const QStringList& files) {
@@ -339,6 +359,11 @@ QColor frmMain::backColor() const {
 
 QString frmMain::statusText() const {
     return statusPanel_->text();
+}
+
+void frmMain::setReviewTip(const QString& text) {
+    if (QAction* review = tbToolBar->findChild<QAction*>(QStringLiteral("今日复习")))
+        review->setToolTip(text);
 }
 
 void frmMain::setStatusText(const QString& text) {

@@ -50,6 +50,7 @@ public:
     void Form_Resize() override;
     void setCaption(const QString& text) override;
     void setStatusText(const QString& text) override;
+    void setReviewTip(const QString& text) override;
     void setTypingBoxVisible(bool visible) override;
     void focusTypingBox() override;
     void setTypingText(const QString& text) override;
@@ -79,6 +80,10 @@ public:
     void Form_MouseMove(float xTwips, float yTwips);
     // The auto-browse tick: accepts the word shown and moves on.
     void Timer1_Timer();
+    // The learner's midnight: words come due with the new day.
+    void newDay();
+    // When newDay() comes next, in milliseconds.
+    int untilNewDay() const;
 
 signals:
     // The window has been painted once and the start-up work follows.
@@ -115,6 +120,7 @@ private:
     QStatusBar* sbStatusBar = nullptr;
     QLabel* statusPanel_ = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* midnight_ = nullptr;
 
     QPointer<Formopen> chooser_;
     QPointer<Form3> endOfLesson_;
