@@ -320,6 +320,95 @@ private slots:
                      QStringLiteral("1000001 1000000 1 1 %1").arg(Monday));
     }
 
+    // The statistics' figures, worked by hand for a small history: written by this version, and
+    // worked out once from the answers of a file of the version before.
+    void statisticsFigures_data() {
+        QTest::addColumn<bool>("migrated");
+        QTest::newRow("written as answered") << false;
+        QTest::newRow("migrated from version 3") << true;
+    }
+    void statisticsFigures() {
+        QFETCH(bool, migrated);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("vokarin.db");
+        // Monday: apple wrong, right at its step a minute later, right again (logged); pear
+        // right. Tuesday: apple right, then wrong. Runs of 90 s and of 30 minutes.
+        const QList<std::pair<qint64, AnswerRecord>> answers = {
+            {0, answer("apple", Monday, false)},
+            {1, answer("apple", Monday + Minute, true)},
+            {2, answer("apple", Monday + 2 * Minute, true)},
+            {3, answer("pear", Monday + 3 * Minute, true)},
+            {4, answer("apple", Monday + Day, true)},
+            {5, answer("apple", Monday + Day + Minute, false)},
+        };
+        const QList<SessionRecord> sessions = {{Monday, Monday + 90 * 1000, 1, {"unit1.txt"}},
+                                               {Monday + Day, Monday + Day + 30 * Minute, 30, {}}};
+        FakeMessageBoxes messages;
+        if (migrated) {
+            QStringList old = {
+                "CREATE TABLE answers (answered_at INTEGER NOT NULL, lesson TEXT NOT NULL,"
+                " english TEXT NOT NULL, chinese TEXT NOT NULL, direction TEXT NOT NULL,"
+                " mode TEXT NOT NULL, correct INTEGER NOT NULL, response_ms INTEGER NOT NULL)",
+                "CREATE TABLE words (english TEXT NOT NULL, chinese TEXT NOT NULL,"
+                " state INTEGER NOT NULL, stability REAL NOT NULL, difficulty REAL NOT NULL,"
+                " due INTEGER NOT NULL, reps INTEGER NOT NULL, lapses INTEGER NOT NULL,"
+                " last_review INTEGER NOT NULL, learning_steps INTEGER NOT NULL DEFAULT 0,"
+                " UNIQUE(english, chinese))",
+                "CREATE TABLE sessions (started_at INTEGER NOT NULL, ended_at INTEGER NOT NULL,"
+                " minutes INTEGER NOT NULL, lesson_files TEXT NOT NULL)",
+                "CREATE TABLE notebook (english TEXT NOT NULL UNIQUE, chinese TEXT NOT NULL,"
+                " added_at INTEGER NOT NULL)",
+                "INSERT INTO words VALUES ('apple', 'apple的意思', 2, 1, 5, 0, 2, 0, 0, 0),"
+                " ('pear', 'pear的意思', 2, 3, 5, 0, 1, 0, 0, 0)",
+                "PRAGMA user_version = 3"};
+            for (const auto& [i, a] : answers)
+                old << QStringLiteral("INSERT INTO answers VALUES (%1, 'unit1.txt', '%2', '%3',"
+                                      " 'en-zh', 'choice', %4, 1500)")
+                           .arg(a.answeredAt)
+                           .arg(a.english, a.chinese)
+                           .arg(a.facts.correct ? 1 : 0);
+            for (const SessionRecord& r : sessions)
+                old << QStringLiteral("INSERT INTO sessions VALUES (%1, %2, %3, 'unit1.txt')")
+                           .arg(r.startedAt)
+                           .arg(r.endedAt)
+                           .arg(r.minutes);
+            QVERIFY(execute(path, old));
+            SqliteHistory history(path, messages, QTimeZone::utc());
+            // Opened and migrated before this returns; both words kept as the old file had them.
+            QCOMPARE(history.dueCount(Monday), 2);
+        } else {
+            SqliteHistory history(path, messages, QTimeZone::utc());
+            for (const auto& [i, a] : answers)
+                history.recordAnswer(a);
+            for (const SessionRecord& r : sessions)
+                history.recordSession(r);
+        }
+        QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(" / ")));
+        QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 6);
+        QCOMPARE(valueOf(path, "PRAGMA user_version").toInt(), SqliteHistory::SchemaVersion);
+
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        {
+            const StatisticsData data(db, QTimeZone::utc());
+            QCOMPARE(data.firstDay(), QDate(2026, 12, 7));
+            QStringList days;
+            for (const auto& d : data.days(QDate(2026, 12, 6), QDate(2026, 12, 8)))
+                days << QStringLiteral("%1s %2/%3/%4").arg(d.seconds).arg(d.answers).arg(
+                            d.reviews).arg(d.right);
+            QCOMPARE(days, QStringList({"0s 0/0/0", "90s 4/2/1", "1800s 2/1/1"}));
+            QStringList hardest;
+            for (const auto& w : data.hardestWords(5))
+                hardest << QStringLiteral("%1 %2/%3/%4").arg(w.english).arg(w.forgotten).arg(
+                               w.reviews).arg(w.right);
+            QCOMPARE(hardest, QStringList({"apple 1/2/1", "pear 0/1/1"}));
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("f"));
+    }
+
     // The hardest words (most lapses, then lowest accuracy) saved as a lesson, read back.
     void hardestWordsBecomeALesson() {
         QTemporaryDir dir;

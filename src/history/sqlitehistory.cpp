@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -19,8 +20,10 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -72,10 +75,14 @@ QString why(const QSqlError& error) {
     return text.isEmpty() ? QString() : QStringLiteral("（%1）").arg(text);
 }
 
-// Each step takes the file from the version before it to its own.
+QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone);
+
+// Each step takes the file from the version before it to its own: its statements, then what
+// it must work out from what the file holds.
 struct Step final {
     int version;
     std::initializer_list<const char*> statements;
+    QSqlError (*fill)(QSqlDatabase&, const QTimeZone&) = nullptr;
 };
 const Step Steps[] = {
     {1,
@@ -108,6 +115,23 @@ const Step Steps[] = {
          // Words between the short steps of (re)learning (state 1 or 3) are due within the day.
          "ALTER TABLE words ADD COLUMN learning_steps INTEGER NOT NULL DEFAULT 0",
      }},
+    {4,
+     {
+         // What the statistics show, kept up to date as answers are written: per word its
+         // reviews (first answers of a day), the right ones and the Again ones, and the learner's
+         // day of the last; per day, direction and mode the answers and the first answers.
+         "ALTER TABLE words ADD COLUMN reviews INTEGER NOT NULL DEFAULT 0",
+         "ALTER TABLE words ADD COLUMN reviews_right INTEGER NOT NULL DEFAULT 0",
+         "ALTER TABLE words ADD COLUMN forgotten INTEGER NOT NULL DEFAULT 0",
+         "ALTER TABLE words ADD COLUMN last_day INTEGER NOT NULL DEFAULT 0",
+         "CREATE TABLE days ("
+         " day INTEGER NOT NULL, direction TEXT NOT NULL, mode TEXT NOT NULL,"
+         " answers INTEGER NOT NULL, reviews INTEGER NOT NULL, reviews_right INTEGER NOT NULL,"
+         " PRIMARY KEY(day, direction, mode)) WITHOUT ROWID",
+         "ALTER TABLE sessions ADD COLUMN seconds INTEGER NOT NULL DEFAULT 0",
+         "UPDATE sessions SET seconds = max(0, (ended_at - started_at) / 1000)",
+     },
+     fillFigures},
 };
 
 // Every table and column the program uses, as a query that reads none of them.
@@ -115,8 +139,9 @@ const char* const Probes[] = {
     "SELECT answered_at, lesson, english, chinese, direction, mode, correct, response_ms"
     " FROM answers LIMIT 0",
     "SELECT english, chinese, state, stability, difficulty, due, reps, lapses, last_review,"
-    " learning_steps FROM words LIMIT 0",
-    "SELECT started_at, ended_at, minutes, lesson_files FROM sessions LIMIT 0",
+    " learning_steps, reviews, reviews_right, forgotten, last_day FROM words LIMIT 0",
+    "SELECT started_at, ended_at, minutes, lesson_files, seconds FROM sessions LIMIT 0",
+    "SELECT day, direction, mode, answers, reviews, reviews_right FROM days LIMIT 0",
     "SELECT english, chinese, added_at FROM notebook LIMIT 0",
 };
 
@@ -473,6 +498,11 @@ private:
                     db_->rollback();
                     return error;
                 }
+            if (step.fill)
+                if (const QSqlError error = step.fill(*db_, zone_); error.isValid()) {
+                    db_->rollback();
+                    return error;
+                }
         }
         if (!query.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion))) {
             const QSqlError error = query.lastError();
@@ -505,6 +535,89 @@ private:
 
 namespace {
 
+// The learner's day of a time, as a Julian day number.
+qint64 learnersDay(qint64 ms, const QTimeZone& zone) {
+    return QDateTime::fromMSecsSinceEpoch(ms, zone).date().toJulianDay();
+}
+
+// What the statistics keep of a word: its reviews, the right ones, the Again ones, and the
+// learner's day of the last.
+struct Figures final {
+    qint64 reviews = 0;
+    qint64 right = 0;
+    qint64 forgotten = 0;
+    qint64 lastDay = 0;
+};
+
+// The day's answers, and its reviews, for the answer's direction and mode.
+QSqlError countDay(QSqlDatabase& db, qint64 day, const AnswerRecord& answer, bool review,
+                   bool right) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral(
+        "INSERT INTO days(day, direction, mode, answers, reviews, reviews_right)"
+        " VALUES (?, ?, ?, 1, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
+        " answers = answers + 1, reviews = reviews + excluded.reviews,"
+        " reviews_right = reviews_right + excluded.reviews_right"));
+    for (const QVariant& value : {QVariant(day), QVariant(directionName(answer.chineseAsked)),
+                                  QVariant(modeName(answer.facts.mode)), QVariant(review ? 1 : 0),
+                                  QVariant(right ? 1 : 0)})
+        query.addBindValue(value);
+    return query.exec() ? QSqlError() : query.lastError();
+}
+
+// Works out the statistics' figures from every answer a file of an earlier version holds, once.
+// Those answers did not keep whether 帮助 showed the answer: a right one counts as right.
+QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
+    QSqlQuery answers(db);
+    answers.setForwardOnly(true);
+    if (!answers.exec(QStringLiteral("SELECT answered_at, english, chinese, direction, mode,"
+                                     " correct FROM answers ORDER BY answered_at, rowid")))
+        return answers.lastError();
+    struct Count final {
+        qint64 answers = 0, reviews = 0, right = 0;
+    };
+    QHash<QPair<QString, QString>, Figures> words;
+    std::map<std::tuple<qint64, QString, QString>, Count> days;
+    while (answers.next()) {
+        const qint64 day = learnersDay(answers.value(0).toLongLong(), zone);
+        const bool correct = answers.value(5).toLongLong() != 0;
+        Figures& word = words[{answers.value(1).toString(), answers.value(2).toString()}];
+        Count& count = days[{day, answers.value(3).toString(), answers.value(4).toString()}];
+        ++count.answers;
+        if (word.lastDay == day)
+            continue;
+        word.lastDay = day;
+        ++word.reviews;
+        word.right += correct;
+        word.forgotten += !correct;
+        ++count.reviews;
+        count.right += correct;
+    }
+    QSqlQuery store(db);
+    store.prepare(QStringLiteral("UPDATE words SET reviews = ?, reviews_right = ?, forgotten = ?,"
+                                 " last_day = ? WHERE english = ? AND chinese = ?"));
+    for (auto it = words.cbegin(); it != words.cend(); ++it) {
+        for (const QVariant& value : {QVariant(it->reviews), QVariant(it->right),
+                                      QVariant(it->forgotten), QVariant(it->lastDay),
+                                      QVariant(it.key().first), QVariant(it.key().second)})
+            store.addBindValue(value);
+        if (!store.exec())
+            return store.lastError();
+    }
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews,"
+                                  " reviews_right) VALUES (?, ?, ?, ?, ?, ?)"));
+    for (const auto& [key, count] : days) {
+        for (const QVariant& value :
+             {QVariant(std::get<0>(key)), QVariant(std::get<1>(key)), QVariant(std::get<2>(key)),
+              QVariant(count.answers), QVariant(count.reviews), QVariant(count.right)})
+            insert.addBindValue(value);
+        if (!insert.exec())
+            return insert.lastError();
+    }
+    return {};
+}
+
 // The answer logged, and the word's review when it is the first answer of the learner's day,
 // or when the word is between short steps of (re)learning and the step has come.
 QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZone& zone) {
@@ -523,34 +636,54 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZ
 
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT state, stability, difficulty, due, reps, lapses,"
-                                " last_review, learning_steps FROM words"
-                                " WHERE english = ? AND chinese = ?"));
+                                " last_review, learning_steps, reviews, reviews_right, forgotten,"
+                                " last_day FROM words WHERE english = ? AND chinese = ?"));
     find.addBindValue(answer.english);
     find.addBindValue(answer.chinese);
     if (!find.exec())
         return find.lastError();
     fsrs::Memory memory;
-    if (find.next())
+    Figures figures;
+    if (find.next()) {
         memory = storedMemory(find);
-    const auto day = [&](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, zone).date(); };
+        figures = {find.value(8).toLongLong(), find.value(9).toLongLong(),
+                   find.value(10).toLongLong(), find.value(11).toLongLong()};
+    }
+    find.finish();
+    const qint64 today = learnersDay(answer.answeredAt, zone);
+    const bool first = figures.lastDay != today;
+    const fsrs::Grade grade = gradeFor(answer.facts);
+    if (QSqlError error = countDay(db, today, answer, first, first && grade != fsrs::Grade::Again);
+        error.isValid())
+        return error;
     const bool stepCome = fsrs::isLearning(memory) && answer.answeredAt >= memory.due;
-    if (memory.reps > 0 && day(memory.lastReview) == day(answer.answeredAt) && !stepCome)
+    if (!first && !stepCome)
         return {};
-    memory = fsrs::review(memory, gradeFor(answer.facts), answer.answeredAt);
+    memory = fsrs::review(memory, grade, answer.answeredAt);
+    if (first) {
+        ++figures.reviews;
+        figures.right += grade != fsrs::Grade::Again;
+        figures.forgotten += grade == fsrs::Grade::Again;
+        figures.lastDay = today;
+    }
     QSqlQuery store(db);
     store.prepare(QStringLiteral(
         "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
-        " last_review, learning_steps) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+        " last_review, learning_steps, reviews, reviews_right, forgotten, last_day)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ON CONFLICT(english, chinese) DO"
         " UPDATE SET state = excluded.state, stability = excluded.stability,"
         " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
         " lapses = excluded.lapses, last_review = excluded.last_review,"
-        " learning_steps = excluded.learning_steps"));
+        " learning_steps = excluded.learning_steps, reviews = excluded.reviews,"
+        " reviews_right = excluded.reviews_right, forgotten = excluded.forgotten,"
+        " last_day = excluded.last_day"));
     for (const QVariant& value :
          {QVariant(answer.english), QVariant(answer.chinese), QVariant(memory.state),
           QVariant(memory.stability), QVariant(memory.difficulty), QVariant(memory.due),
           QVariant(memory.reps), QVariant(memory.lapses), QVariant(memory.lastReview),
-          QVariant(memory.learningSteps)})
+          QVariant(memory.learningSteps), QVariant(figures.reviews), QVariant(figures.right),
+          QVariant(figures.forgotten), QVariant(figures.lastDay)})
         store.addBindValue(value);
     return store.exec() ? QSqlError() : store.lastError();
 }
@@ -628,8 +761,10 @@ void SqliteHistory::recordSession(const SessionRecord& session) {
         return run(
             db,
             QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes,"
-                           " lesson_files) VALUES (?, ?, ?, ?)"),
-            {session.startedAt, session.endedAt, session.minutes, session.lessonFiles.join(u'\n')});
+                           " lesson_files, seconds) VALUES (?, ?, ?, ?, ?)"),
+            {session.startedAt, session.endedAt, session.minutes,
+             QString(QStringLiteral("") + session.lessonFiles.join(u'\n')), // never NULL
+             qMax<qint64>(0, (session.endedAt - session.startedAt) / 1000)});
     });
 }
 

@@ -46,7 +46,7 @@ public:
     // Later records are not kept.
     int finish(int waitMs, bool quietly = false);
 
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
 
 private:
     class Writer;

@@ -34,49 +34,57 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
         out.append({d});
     if (out.isEmpty())
         return out;
-    auto indexOf = [&](qint64 ms) {
-        return first.daysTo(QDateTime::fromMSecsSinceEpoch(ms, zone_).date());
-    };
-    const qint64 from = startOf(first), to = startOf(last.addDays(1));
-
-    // Counted by quarter hours in SQL: every zone's offset from UTC is whole quarter hours,
-    // so a quarter hour always lies within one of the learner's days.
-    constexpr qint64 Quarter = 15 * 60 * 1000;
     QSqlQuery answers(db_);
-    answers.prepare(
-        QStringLiteral(
-            "SELECT answered_at / %1, count(*), sum(correct <> 0) FROM answers"
-            " WHERE answered_at >= ? AND answered_at < ?"
-            " AND (coalesce(?, '') = '' OR direction = ?) AND (coalesce(?, '') = '' OR mode = ?)"
-            " GROUP BY 1")
-            .arg(Quarter));
-    for (const QVariant& v : {QVariant(from), QVariant(to), QVariant(direction),
-                              QVariant(direction), QVariant(mode), QVariant(mode)})
+    answers.prepare(QStringLiteral(
+        "SELECT day, sum(answers), sum(reviews), sum(reviews_right) FROM days"
+        " WHERE day >= ? AND day <= ?"
+        " AND (coalesce(?, '') = '' OR direction = ?) AND (coalesce(?, '') = '' OR mode = ?)"
+        " GROUP BY day"));
+    for (const QVariant& v : {QVariant(first.toJulianDay()), QVariant(last.toJulianDay()),
+                              QVariant(direction), QVariant(direction), QVariant(mode),
+                              QVariant(mode)})
         answers.addBindValue(v);
-    answers.setForwardOnly(true);
     if (answers.exec())
         while (answers.next()) {
-            const qint64 i = indexOf(answers.value(0).toLongLong() * Quarter);
+            const qint64 i = answers.value(0).toLongLong() - first.toJulianDay();
             if (i >= 0 && i < out.size()) {
-                out[i].answers += answers.value(1).toInt();
-                out[i].correct += answers.value(2).toInt();
+                out[i].answers = answers.value(1).toInt();
+                out[i].reviews = answers.value(2).toInt();
+                out[i].right = answers.value(3).toInt();
             }
         }
 
     QSqlQuery sessions(db_);
     sessions.prepare(QStringLiteral(
-        "SELECT started_at, minutes FROM sessions WHERE started_at >= ? AND started_at < ?"));
-    sessions.addBindValue(from);
-    sessions.addBindValue(to);
+        "SELECT started_at, seconds FROM sessions WHERE started_at >= ? AND started_at < ?"));
+    sessions.addBindValue(startOf(first));
+    sessions.addBindValue(startOf(last.addDays(1)));
     if (sessions.exec())
         while (sessions.next()) {
-            const qint64 i = indexOf(sessions.value(0).toLongLong());
+            const qint64 i = first.daysTo(
+                QDateTime::fromMSecsSinceEpoch(sessions.value(0).toLongLong(), zone_).date());
             if (i >= 0 && i < out.size())
                 // The file is anyone's to edit: no run is longer than its day.
-                out[i].minutes +=
-                    qint32(std::clamp<qint64>(sessions.value(1).toLongLong(), 0, 24 * 60));
+                out[i].seconds +=
+                    qint32(std::clamp<qint64>(sessions.value(1).toLongLong(), 0, 24 * 3600));
         }
     return out;
+}
+
+std::optional<QDate> StatisticsData::firstDay() const {
+    std::optional<QDate> first;
+    QSqlQuery query(db_);
+    if (query.exec(QStringLiteral("SELECT min(day) FROM days")) && query.next() &&
+        !query.value(0).isNull())
+        first = QDate::fromJulianDay(query.value(0).toLongLong());
+    if (query.exec(QStringLiteral("SELECT min(started_at) FROM sessions")) && query.next() &&
+        !query.value(0).isNull()) {
+        const QDate started =
+            QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), zone_).date();
+        if (!first || started < *first)
+            first = started;
+    }
+    return first;
 }
 
 StatisticsData::States StatisticsData::states() const {
@@ -114,12 +122,8 @@ QList<StatisticsData::HardWord> StatisticsData::hardestWords(int count) const {
     QList<HardWord> words;
     QSqlQuery query(db_);
     query.prepare(QStringLiteral(
-        "SELECT w.english, w.chinese, w.lapses, coalesce(a.n, 0), coalesce(a.c, 0)"
-        " FROM words w LEFT JOIN (SELECT english, chinese, count(*) AS n, sum(correct <> 0) AS c"
-        " FROM answers GROUP BY english, chinese) a"
-        " ON a.english = w.english AND a.chinese = w.chinese"
-        " ORDER BY w.lapses DESC, CAST(coalesce(a.c, 0) AS REAL) / max(coalesce(a.n, 0), 1),"
-        " w.english LIMIT ?"));
+        "SELECT english, chinese, forgotten, reviews, reviews_right FROM words WHERE reviews > 0"
+        " ORDER BY forgotten DESC, CAST(reviews_right AS REAL) / reviews, english LIMIT ?"));
     query.addBindValue(count);
     if (query.exec())
         while (query.next())

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QTimeZone>
+#include <optional>
 
 class QSqlDatabase;
 
@@ -15,14 +16,18 @@ public:
 
     struct Day final {
         QDate date;
-        qint32 minutes = 0;
-        qint32 answers = 0;
-        qint32 correct = 0;
+        qint32 seconds = 0; // practice: the runs begun that day
+        qint32 answers = 0; // every answer
+        qint32 reviews = 0; // the first answer of each word
+        qint32 right = 0;   // of those, right at once
     };
     // One entry for each of the days from first to last. Answers may be limited to a direction
-    // ("en-zh", "zh-en") and a mode ("choice", "typing", "listening"); empty means all.
+    // ("en-zh", "zh-en") and a mode ("choice", "typing", "listening"); empty means all. Read
+    // from the figures kept as answers are written: the time it takes does not grow with them.
     QList<Day> days(QDate first, QDate last, const QString& direction = {},
                     const QString& mode = {}) const;
+    // The first day with an answer or a run, if any.
+    std::optional<QDate> firstDay() const;
 
     struct States final {
         qint32 fresh = 0;    // reviewed once
@@ -38,11 +43,11 @@ public:
     struct HardWord final {
         QString english;
         QString chinese;
-        qint32 lapses = 0;
-        qint32 answers = 0;
-        qint32 correct = 0;
+        qint32 forgotten = 0; // reviews that were Again
+        qint32 reviews = 0;   // first answers of a day
+        qint32 right = 0;     // of those, right at once
     };
-    // Most lapses first, then lowest accuracy.
+    // Most often forgotten first, then lowest accuracy of the first answers of each day.
     QList<HardWord> hardestWords(int count) const;
 
     // Every answer as CSV (RFC 4180, UTF-8 with a byte-order mark so that spreadsheets read

@@ -22,12 +22,14 @@
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 
 namespace {
 
@@ -57,17 +59,34 @@ QValueAxis* valueAxis(const QString& title, double top) {
     return axis;
 }
 
-// The days of the last twelve weeks along the bottom, a label each week.
+// The days from first to last along the bottom, each day's figure a block of its own width,
+// and no more than eight labels, each on a day's start.
 QDateTimeAxis* daysAxis(QDate first, QDate last, const QTimeZone& zone) {
+    const qint64 days = first.daysTo(last) + 1;
+    const qint64 step = qMax<qint64>(1, (days + 6) / 7);
+    const qint64 shown = (days + step - 1) / step * step;
     auto* axis = new QDateTimeAxis;
     axis->setFormat(QStringLiteral("M/d"));
-    axis->setRange(QDateTime(first, QTime(0, 0), zone), QDateTime(last, QTime(0, 0), zone));
-    axis->setTickCount(int(first.daysTo(last) / 7) + 1);
+    axis->setRange(QDateTime(first, QTime(0, 0), zone),
+                   QDateTime(first.addDays(shown), QTime(0, 0), zone));
+    axis->setTickCount(int(shown / step) + 1);
     return axis;
 }
 
 qreal dayPoint(QDate date, const QTimeZone& zone) {
     return qreal(QDateTime(date, QTime(0, 0), zone).toMSecsSinceEpoch());
+}
+
+// A day's value as a block over the day, not a spike at its start.
+void appendDay(QLineSeries* series, QDate date, qreal value, const QTimeZone& zone) {
+    series->append(dayPoint(date, zone), value);
+    series->append(dayPoint(date.addDays(1), zone), value);
+}
+
+// Practice time in minutes, with a decimal below ten.
+QString minutesText(qint64 seconds) {
+    const double minutes = double(seconds) / 60;
+    return minutes < 10 ? QString::number(minutes, 'f', 1) : QString::number(qRound64(minutes));
 }
 
 } // namespace
@@ -93,17 +112,27 @@ StatisticsWindow::StatisticsWindow(const StatisticsContext& context, QWidget* pa
     }
     data_ = std::make_unique<StatisticsData>(db_, context_.zone);
 
-    allDays_ = data_->days(today_.addDays(-Weeks * 7 + 1), today_);
+    // From the first day with anything to show, at least a week and at most twelve weeks back.
+    const std::optional<QDate> firstDay = data_->firstDay();
+    first_ = firstDay ? std::clamp(*firstDay, today_.addDays(-Weeks * 7 + 1), today_.addDays(-6))
+                      : today_.addDays(-6);
+    allDays_ = data_->days(first_, today_);
     auto* tabs = new QTabWidget;
     tabs->addTab(practicePage(), QStringLiteral("练习时间"));
     tabs->addTab(answersPage(), QStringLiteral("答题与正确率"));
     tabs->addTab(wordsPage(), QStringLiteral("单词状态与到期"));
     tabs->addTab(hardWordsPage(), QStringLiteral("最难的单词"));
     auto* layout = new QVBoxLayout(this);
-    if (!opened)
-        layout->addWidget(
-            new QLabel(QStringLiteral("还没有学习记录：答过题以后，这里就有统计了。")));
+    if (!opened || !firstDay) {
+        auto* empty = new QLabel(QStringLiteral(
+            "还没有学习记录：按 O 选一课答几道题，或按 D 复习到期的单词，这里就会有统计了。"));
+        empty->setObjectName(QStringLiteral("noRecords"));
+        empty->setWordWrap(true);
+        layout->addWidget(empty);
+    }
     layout->addWidget(tabs);
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     resize(720, 480);
 }
 
@@ -115,25 +144,25 @@ StatisticsWindow::~StatisticsWindow() {
 }
 
 QWidget* StatisticsWindow::practicePage() {
-    const QDate first = today_.addDays(-Weeks * 7 + 1);
-    const auto& days = allDays_;
     auto* area = new QAreaSeries;
     auto* minutes = new QLineSeries(area); // the area does not own its edge
     area->setUpperSeries(minutes);
-    int most = 0, total = 0;
-    for (const auto& day : days) {
-        minutes->append(dayPoint(day.date, context_.zone), day.minutes);
-        most = qMax(most, day.minutes);
-        total += day.minutes;
+    qint64 most = 0, total = 0;
+    for (const auto& day : std::as_const(allDays_)) {
+        appendDay(minutes, day.date, day.seconds / 60.0, context_.zone);
+        most = qMax<qint64>(most, day.seconds);
+        total += day.seconds;
     }
     area->setName(QStringLiteral("练习分钟"));
     auto* chart = new QChart;
     chart->addSeries(area);
-    chart->setTitle(QStringLiteral("最近 %1 周每天的练习时间（共 %2 分钟）").arg(Weeks).arg(total));
-    auto* x = daysAxis(first, today_, context_.zone);
+    chart->setTitle(QStringLiteral("最近 %1 天每天的练习时间（共 %2 分钟）")
+                        .arg(first_.daysTo(today_) + 1)
+                        .arg(minutesText(total)));
+    auto* x = daysAxis(first_, today_, context_.zone);
     chart->addAxis(x, Qt::AlignBottom);
     area->attachAxis(x);
-    auto* y = valueAxis(QString(), most);
+    auto* y = valueAxis(QString(), double(most) / 60);
     chart->addAxis(y, Qt::AlignLeft);
     area->attachAxis(y);
     return chartView(chart);
@@ -167,45 +196,49 @@ QWidget* StatisticsWindow::answersPage() {
 }
 
 void StatisticsWindow::showAnswers() {
-    const QDate first = today_.addDays(-Weeks * 7 + 1);
     const QString direction = direction_->currentData().toString();
     const QString mode = mode_->currentData().toString();
     const auto days = direction.isEmpty() && mode.isEmpty()
                           ? allDays_
-                          : data_->days(first, today_, direction, mode);
+                          : data_->days(first_, today_, direction, mode);
     auto* area = new QAreaSeries;
     auto* answered = new QLineSeries(area); // the area does not own its edge
     area->setUpperSeries(answered);
+    // Accuracy counts each word's first answer of the day: its repeats within a lesson, which
+    // follow its answer just shown, would flatter it.
     auto* accuracy = new QLineSeries;
-    accuracy->setName(QStringLiteral("正确率 %"));
+    accuracy->setName(QStringLiteral("第一次作答的正确率"));
     accuracy->setPointsVisible(true);
-    int most = 0, total = 0, right = 0;
+    int most = 0, total = 0, reviews = 0, right = 0;
     for (const auto& day : days) {
-        const qreal x = dayPoint(day.date, context_.zone);
-        answered->append(x, day.answers);
+        appendDay(answered, day.date, day.answers, context_.zone);
         most = qMax(most, day.answers);
         total += day.answers;
-        right += day.correct;
-        if (day.answers > 0)
-            accuracy->append(x, 100.0 * day.correct / day.answers);
+        reviews += day.reviews;
+        right += day.right;
+        if (day.reviews > 0)
+            accuracy->append(dayPoint(day.date, context_.zone) + 12 * 3600 * 1000,
+                             100.0 * day.right / day.reviews);
     }
     area->setName(QStringLiteral("答题数"));
     area->setOpacity(0.6);
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("最近 %1 周每天的答题数和正确率（共 %2 题，答对 %3%）")
-                        .arg(Weeks)
+    chart->setTitle(QStringLiteral("最近 %1 天每天的答题数和正确率（共 %2 题，第一次作答答对 %3%）")
+                        .arg(first_.daysTo(today_) + 1)
                         .arg(total)
-                        .arg(total ? 100 * right / total : 0));
+                        .arg(reviews ? 100 * right / reviews : 0));
     chart->addSeries(area);
     chart->addSeries(accuracy);
-    auto* x = daysAxis(first, today_, context_.zone);
+    auto* x = daysAxis(first_, today_, context_.zone);
     chart->addAxis(x, Qt::AlignBottom);
     area->attachAxis(x);
     accuracy->attachAxis(x);
-    auto* count = valueAxis(QStringLiteral("答题数"), most);
+    // The legend names both: axis titles, turned on their side, would be cut short.
+    auto* count = valueAxis(QString(), most);
     chart->addAxis(count, Qt::AlignLeft);
     area->attachAxis(count);
-    auto* percent = valueAxis(QStringLiteral("正确率 %"), 100);
+    auto* percent = valueAxis(QString(), 100);
+    percent->setLabelFormat(QStringLiteral("%d%%"));
     chart->addAxis(percent, Qt::AlignRight);
     accuracy->attachAxis(percent);
     QChart* old = answersView_->chart();
@@ -262,12 +295,16 @@ QWidget* StatisticsWindow::hardWordsPage() {
     hardWords_->setHorizontalHeaderLabels({QStringLiteral("单词"), QStringLiteral("汉语"),
                                            QStringLiteral("遗忘次数"), QStringLiteral("正确率")});
     hardWords_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    hardWords_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    // Every word whole; the meaning takes what is left.
+    QHeaderView* header = hardWords_->horizontalHeader();
+    for (const int column : {0, 2, 3})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
     for (int row = 0; row < words.size(); ++row) {
         const auto& w = words[row];
-        const QString accuracy = w.answers ? QStringLiteral("%1%").arg(100 * w.correct / w.answers)
+        const QString accuracy = w.reviews ? QStringLiteral("%1%").arg(100 * w.right / w.reviews)
                                            : QStringLiteral("—");
-        const QStringList cells = {w.english, w.chinese, QString::number(w.lapses), accuracy};
+        const QStringList cells = {w.english, w.chinese, QString::number(w.forgotten), accuracy};
         for (int column = 0; column < cells.size(); ++column)
             hardWords_->setItem(row, column, new QTableWidgetItem(cells[column]));
     }

@@ -40,7 +40,8 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<StatisticsData> data_;
     QDate today_;
-    QList<StatisticsData::Day> allDays_; // the last twelve weeks, every answer
+    QDate first_;                         // the charts' first day
+    QList<StatisticsData::Day> allDays_; // from first_ to today, every answer
 
     QChartView* answersView_ = nullptr;
     QComboBox* direction_ = nullptr;

@@ -165,9 +165,11 @@ void DrillEngine::mainWindowClosing() {
     // be written.
     if (notebook_.unsaved() == 0 || notebook_.count() < 2 || savescb())
         platform_.history.clearNotebookWords();
-    // A run left unfinished is a run all the same.
-    if (questionOpen_ && !ReviewingNotebook && !runRecorded_)
-        recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()));
+    // A run left unfinished is a run all the same, the notebook's review at start too.
+    if (questionOpen_ && !runRecorded_)
+        recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()),
+                      ReviewingNotebook ? QStringList{lessonName(CurrentFilePath)}
+                                        : QStringList());
 }
 
 void DrillEngine::onceMore() {
@@ -476,6 +478,9 @@ void DrillEngine::fileFinished() {
     clearScreen();
     view_.setTypingBoxVisible(false);
     if (ReviewingNotebook) {
+        // The review of the notebook at start is a run of its own.
+        recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()),
+                      {lessonName(CurrentFilePath)});
         ReviewingNotebook = false;
         refreshDue();
         选择();
@@ -617,11 +622,11 @@ QString DrillEngine::lessonName(const QString& path) const {
     return QDir(module_.lessonFolder()).relativeFilePath(path);
 }
 
-void DrillEngine::recordSession(qint32 minutes) {
+void DrillEngine::recordSession(qint32 minutes, QStringList files) {
     runRecorded_ = true;
-    QStringList files;
-    for (const QString& file : std::as_const(module_.SelectedFiles))
-        files << lessonName(file);
+    if (files.isEmpty())
+        for (const QString& file : std::as_const(module_.SelectedFiles))
+            files << lessonName(file);
     platform_.history.recordSession({runStartedAt_, platform_.clock.epochMs(), minutes, files});
 }
 

@@ -117,7 +117,8 @@ private:
     // The answer given matches: exactly, or typed and forgivingly when the learner wants that.
     bool givenIsRight() const;
     void recordAnswer(bool correct);
-    void recordSession(qint32 minutes);
+    // The run in the history: its files are the selection's unless given.
+    void recordSession(qint32 minutes, QStringList files = {});
     // The two sides of a row, the direction applied.
     QStringView questionOf(qint32 number) const;
     QStringView answerOf(qint32 number) const;
