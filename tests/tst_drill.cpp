@@ -334,9 +334,11 @@ private slots:
         QCOMPARE(h.question(), QStringLiteral("a"));
         h.answerRight();
         h.answerRight();
-        // Over: no dialog, the chooser instead.
+        // Over: no dialog, the chooser instead; the review was a run of its own.
         QVERIFY(!h.engine().reviewingNotebook());
         QVERIFY(h.window->findChild<QWidget*>("Formopen"));
+        QCOMPARE(h.fakes.history.sessions.size(), 1);
+        QCOMPARE(h.fakes.history.sessions[0].lessonFiles, QStringList{"scb.txt"});
     }
 
     void shortNotebookIsSkippedQuietly_data() {

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -407,6 +408,25 @@ private slots:
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("f"));
+    }
+
+    // With no history the window says what to do; Escape and Ctrl+W close it.
+    void statisticsWindowCloses_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("Escape") << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W") << QKeySequence(QKeySequence::Close);
+    }
+    void statisticsWindowCloses() {
+        QFETCH(QKeySequence, keys);
+        QTemporaryDir dir;
+        StatisticsWindow window({dir.filePath("vokarin.db"), dir.filePath("lesson"), nullptr,
+                                 nullptr, QTimeZone::utc(), Monday});
+        auto* empty = window.findChild<QLabel*>("noRecords");
+        QVERIFY(empty && empty->text().startsWith("还没有学习记录"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keySequence(&window, keys);
+        QVERIFY(!window.isVisible());
     }
 
     // The hardest words (most lapses, then lowest accuracy) saved as a lesson, read back.
