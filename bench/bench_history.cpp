@@ -111,9 +111,9 @@ private slots:
             insert.prepare("INSERT INTO days VALUES (?, 'en-zh', 'choice', ?, ?, ?)");
             const int perDay = answers / days;
             for (int d = 0; d < days; ++d) {
-                for (const QVariant& v : {QVariant(QDate(2026, 9, 1).toJulianDay() + d),
-                                          QVariant(perDay), QVariant(perDay / 3),
-                                          QVariant(perDay / 4)})
+                for (const QVariant& v :
+                     {QVariant(QDate(2026, 9, 1).toJulianDay() + d), QVariant(perDay),
+                      QVariant(perDay / 3), QVariant(perDay / 4)})
                     insert.addBindValue(v);
                 QVERIFY(insert.exec());
             }
@@ -133,7 +133,8 @@ private slots:
         for (int run = 0; run < 7; ++run) {
             QElapsedTimer timer;
             timer.start();
-            StatisticsWindow window({path, dir.path(), &messages, nullptr, QTimeZone::utc(), today});
+            StatisticsWindow window(
+                {path, dir.path(), &messages, nullptr, QTimeZone::utc(), today});
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.repaint();

@@ -431,7 +431,8 @@ private slots:
                        {"cat", "猫", now},
                        {"later", "以后", now + 86400000}};
         history.known = {{"apple", "苹果", 0}, {"dog", "狗", 0}, {"egg", "蛋", 0}};
-        const QString unit = h.lesson("unit1.txt", {{"cat", "猫"}, {"fish", "鱼"}, {"goat", "山羊"}});
+        const QString unit =
+            h.lesson("unit1.txt", {{"cat", "猫"}, {"fish", "鱼"}, {"goat", "山羊"}});
         history.answers.append({now, "unit1.txt", "cat", "猫", false, {}});
         h.start();
         QCOMPARE(h.status(), QStringLiteral("今天有 2 个单词该复习了，按 D 开始"));

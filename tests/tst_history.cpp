@@ -73,10 +73,10 @@ private slots:
         FakeMessageBoxes messages;
         {
             SqliteHistory history(path, messages, QTimeZone::utc());
-            history.recordAnswer(answer("apple", Monday, false));         // Again: a minute
-            history.recordAnswer(answer("apple", Monday + Minute, true)); // Good: ten minutes
+            history.recordAnswer(answer("apple", Monday, false));             // Again: a minute
+            history.recordAnswer(answer("apple", Monday + Minute, true));     // Good: ten minutes
             history.recordAnswer(answer("apple", Monday + 2 * Minute, true)); // logged only
-            history.recordAnswer(answer("pear", Monday, true, 1200));     // Good
+            history.recordAnswer(answer("pear", Monday, true, 1200));         // Good
             history.recordAnswer(answer("apple", Monday + Day, true, 3000,
                                         AnswerMode::Typing)); // Easy
             history.recordSession({Monday, Monday + 20 * Minute, 20, {"unit1.txt", "unit2.txt"}});
@@ -395,13 +395,19 @@ private slots:
             QCOMPARE(data.firstDay(), QDate(2026, 12, 7));
             QStringList days;
             for (const auto& d : data.days(QDate(2026, 12, 6), QDate(2026, 12, 8)))
-                days << QStringLiteral("%1s %2/%3/%4").arg(d.seconds).arg(d.answers).arg(
-                            d.reviews).arg(d.right);
+                days << QStringLiteral("%1s %2/%3/%4")
+                            .arg(d.seconds)
+                            .arg(d.answers)
+                            .arg(d.reviews)
+                            .arg(d.right);
             QCOMPARE(days, QStringList({"0s 0/0/0", "90s 4/2/1", "1800s 2/1/1"}));
             QStringList hardest;
             for (const auto& w : data.hardestWords(5))
-                hardest << QStringLiteral("%1 %2/%3/%4").arg(w.english).arg(w.forgotten).arg(
-                               w.reviews).arg(w.right);
+                hardest << QStringLiteral("%1 %2/%3/%4")
+                               .arg(w.english)
+                               .arg(w.forgotten)
+                               .arg(w.reviews)
+                               .arg(w.right);
             QCOMPARE(hardest, QStringList({"apple 1/2/1", "pear 0/1/1"}));
         }
         db.close();
@@ -414,11 +420,11 @@ private slots:
         QTemporaryDir dir;
         FakeMessageBoxes messages;
         SqliteHistory history(dir.filePath("h.db"), messages, QTimeZone::utc());
-        history.recordAnswer(answer("apple", Monday, true));                  // Good: a step
-        history.recordAnswer(answer("apple", Monday + 10 * Minute, true));    // Good: days
+        history.recordAnswer(answer("apple", Monday, true));               // Good: a step
+        history.recordAnswer(answer("apple", Monday + 10 * Minute, true)); // Good: days
         const qint64 later = *history.nextDue(Monday + 10 * Minute);
         QVERIFY(later >= Monday + Day);
-        history.recordAnswer(answer("apple", later + 20 * Day, false));       // forgotten
+        history.recordAnswer(answer("apple", later + 20 * Day, false)); // forgotten
         QCOMPARE(history.dueCount(later + 20 * Day + 9 * Minute), 0);
         QCOMPARE(history.dueWords(later + 20 * Day + 10 * Minute, 5).size(), 1);
         QVERIFY(messages.shown.isEmpty());

@@ -103,8 +103,9 @@ private slots:
         auto* bar = h.find<QToolBar>("tbToolBar");
         const QStringList keys = {"new",  "打开", "重复",     "modechange", "朗读",
                                   "帮助", "设置", "今日复习", "学习统计"};
-        const QStringList tips = {"单词文件管理器(F)", "打开单词文件(O)", "重复本课(R)",
-                                  "答题型式转换(T)",   "朗读(S)",         "帮助(H)",
+        const QStringList tips = {"单词文件管理器(F)", "打开单词文件(O)",
+                                  "重复本课(R)",       "答题型式转换(T)",
+                                  "朗读(S)",           "帮助(H)",
                                   "设置(C)",           "今日复习(D)：现在没有要复习的单词",
                                   "学习统计(G)"};
         const QList<QAction*> actions = bar->actions();

@@ -487,22 +487,24 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("quick");
         const QByteArray two = entry(0, "apple", "苹果") + entry(1, "pear", "梨");
-        QTest::newRow("as written") << wordListBytes({{"a", "甲"}, {"b&<", "乙\"'"}},
-                                                     ListFormat::Kvtml, "t")
-                                    << true;
+        QTest::newRow("as written")
+            << wordListBytes({{"a", "甲"}, {"b&<", "乙\"'"}}, ListFormat::Kvtml, "t") << true;
         QTest::newRow("CR LF, a byte-order mark, single quotes, blanks in tags")
-            << "\xEF\xBB\xBF" + kvtml(EnZh, two).replace("\n", "\r\n").replace("id=\"0\"", "id = '0' ")
+            << "\xEF\xBB\xBF" +
+                   kvtml(EnZh, two).replace("\n", "\r\n").replace("id=\"0\"", "id = '0' ")
             << true;
         QTest::newRow("comments, instructions, CDATA and references")
-            << kvtml(EnZh, "<!-- a -->" + entry(0, "a<!--x-->b<?pi x?>", "<![CDATA[<甲>]]>&#x4E59;&amp;") +
+            << kvtml(EnZh, "<!-- a -->" +
+                               entry(0, "a<!--x-->b<?pi x?>", "<![CDATA[<甲>]]>&#x4E59;&amp;") +
                                entry(1, "&#99;", "丙"))
             << true;
         QTest::newRow("empty elements, a text too long, an entry of many lines")
-            << kvtml(EnZh, entry(0, "", "甲") + "<entry id=\"1\"\n/>" +
-                               entry(2, QByteArray(1001, 'x'), "乙") +
-                               "<entry\rid=\"3\">\r\n<translation id=\"0\"><text>c</text></translation>"
-                               "<translation id=\"1\"><text>a\rb</text></translation></entry>" +
-                               entry(4, "d", "丁"))
+            << kvtml(EnZh,
+                     entry(0, "", "甲") + "<entry id=\"1\"\n/>" +
+                         entry(2, QByteArray(1001, 'x'), "乙") +
+                         "<entry\rid=\"3\">\r\n<translation id=\"0\"><text>c</text></translation>"
+                         "<translation id=\"1\"><text>a\rb</text></translation></entry>" +
+                         entry(4, "d", "丁"))
             << true;
         QTest::newRow("Chinese first, blanks around the locales")
             << kvtml("<identifier id=\"a\"><locale> zh_CN </locale></identifier>"
@@ -514,14 +516,18 @@ private slots:
         QTest::newRow("not KVTML") << QByteArray("<html/>") << true;
         QTest::newRow("another encoding")
             << kvtml(EnZh, two).replace("UTF-8", "ISO-8859-1") << false;
-        QTest::newRow("a DTD of its own") << kvtmlAround("<!DOCTYPE kvtml [<!ELEMENT a ANY>]>", "a") << false;
-        QTest::newRow("an entity") << kvtmlAround("<!DOCTYPE kvtml [<!ENTITY e \"x\">]>", "&e;") << false;
+        QTest::newRow("a DTD of its own")
+            << kvtmlAround("<!DOCTYPE kvtml [<!ELEMENT a ANY>]>", "a") << false;
+        QTest::newRow("an entity")
+            << kvtmlAround("<!DOCTYPE kvtml [<!ENTITY e \"x\">]>", "&e;") << false;
         QTest::newRow("too deep") << kvtmlAround("", QByteArray("<b>").repeated(40)) << false;
-        QTest::newRow("end tags crossed") << kvtml(EnZh, two).replace("</text></translation>", "</translation></text>") << false;
+        QTest::newRow("end tags crossed")
+            << kvtml(EnZh, two).replace("</text></translation>", "</translation></text>") << false;
         QTest::newRow("cut off") << kvtml(EnZh, two).chopped(30) << false;
         QTest::newRow("not UTF-8") << kvtml(EnZh, entry(0, "a", gbk("甲"))) << false;
         QTest::newRow("a control character") << kvtml(EnZh, entry(0, "a\x01", "甲")) << false;
-        QTest::newRow("a namespace") << kvtml(EnZh, two).replace("<entries>", "<k:entries xmlns:k='u'>") << false;
+        QTest::newRow("a namespace")
+            << kvtml(EnZh, two).replace("<entries>", "<k:entries xmlns:k='u'>") << false;
         QTest::newRow("empty") << QByteArray() << false;
     }
     void kvtmlQuickReaderAgrees() {

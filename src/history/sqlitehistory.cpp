@@ -553,14 +553,14 @@ struct Figures final {
 QSqlError countDay(QSqlDatabase& db, qint64 day, const AnswerRecord& answer, bool review,
                    bool right) {
     QSqlQuery query(db);
-    query.prepare(QStringLiteral(
-        "INSERT INTO days(day, direction, mode, answers, reviews, reviews_right)"
-        " VALUES (?, ?, ?, 1, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
-        " answers = answers + 1, reviews = reviews + excluded.reviews,"
-        " reviews_right = reviews_right + excluded.reviews_right"));
-    for (const QVariant& value : {QVariant(day), QVariant(directionName(answer.chineseAsked)),
-                                  QVariant(modeName(answer.facts.mode)), QVariant(review ? 1 : 0),
-                                  QVariant(right ? 1 : 0)})
+    query.prepare(
+        QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews, reviews_right)"
+                       " VALUES (?, ?, ?, 1, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
+                       " answers = answers + 1, reviews = reviews + excluded.reviews,"
+                       " reviews_right = reviews_right + excluded.reviews_right"));
+    for (const QVariant& value :
+         {QVariant(day), QVariant(directionName(answer.chineseAsked)),
+          QVariant(modeName(answer.facts.mode)), QVariant(review ? 1 : 0), QVariant(right ? 1 : 0)})
         query.addBindValue(value);
     return query.exec() ? QSqlError() : query.lastError();
 }
@@ -597,9 +597,9 @@ QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
     store.prepare(QStringLiteral("UPDATE words SET reviews = ?, reviews_right = ?, forgotten = ?,"
                                  " last_day = ? WHERE english = ? AND chinese = ?"));
     for (auto it = words.cbegin(); it != words.cend(); ++it) {
-        for (const QVariant& value : {QVariant(it->reviews), QVariant(it->right),
-                                      QVariant(it->forgotten), QVariant(it->lastDay),
-                                      QVariant(it.key().first), QVariant(it.key().second)})
+        for (const QVariant& value :
+             {QVariant(it->reviews), QVariant(it->right), QVariant(it->forgotten),
+              QVariant(it->lastDay), QVariant(it.key().first), QVariant(it.key().second)})
             store.addBindValue(value);
         if (!store.exec())
             return store.lastError();
@@ -758,13 +758,12 @@ void SqliteHistory::recordAnswer(const AnswerRecord& answer) {
 
 void SqliteHistory::recordSession(const SessionRecord& session) {
     writer_->post([session](QSqlDatabase& db) {
-        return run(
-            db,
-            QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes,"
-                           " lesson_files, seconds) VALUES (?, ?, ?, ?, ?)"),
-            {session.startedAt, session.endedAt, session.minutes,
-             QString(QStringLiteral("") + session.lessonFiles.join(u'\n')), // never NULL
-             qMax<qint64>(0, (session.endedAt - session.startedAt) / 1000)});
+        return run(db,
+                   QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes,"
+                                  " lesson_files, seconds) VALUES (?, ?, ?, ?, ?)"),
+                   {session.startedAt, session.endedAt, session.minutes,
+                    QString(QStringLiteral("") + session.lessonFiles.join(u'\n')), // never NULL
+                    qMax<qint64>(0, (session.endedAt - session.startedAt) / 1000)});
     });
 }
 

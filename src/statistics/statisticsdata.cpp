@@ -40,9 +40,9 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
         " WHERE day >= ? AND day <= ?"
         " AND (coalesce(?, '') = '' OR direction = ?) AND (coalesce(?, '') = '' OR mode = ?)"
         " GROUP BY day"));
-    for (const QVariant& v : {QVariant(first.toJulianDay()), QVariant(last.toJulianDay()),
-                              QVariant(direction), QVariant(direction), QVariant(mode),
-                              QVariant(mode)})
+    for (const QVariant& v :
+         {QVariant(first.toJulianDay()), QVariant(last.toJulianDay()), QVariant(direction),
+          QVariant(direction), QVariant(mode), QVariant(mode)})
         answers.addBindValue(v);
     if (answers.exec())
         while (answers.next()) {

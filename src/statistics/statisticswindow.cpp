@@ -131,7 +131,8 @@ StatisticsWindow::StatisticsWindow(const StatisticsContext& context, QWidget* pa
         layout->addWidget(empty);
     }
     layout->addWidget(tabs);
-    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+    for (const QKeySequence& keys :
+         {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     resize(720, 480);
 }
@@ -302,8 +303,8 @@ QWidget* StatisticsWindow::hardWordsPage() {
     header->setSectionResizeMode(1, QHeaderView::Stretch);
     for (int row = 0; row < words.size(); ++row) {
         const auto& w = words[row];
-        const QString accuracy = w.reviews ? QStringLiteral("%1%").arg(100 * w.right / w.reviews)
-                                           : QStringLiteral("—");
+        const QString accuracy =
+            w.reviews ? QStringLiteral("%1%").arg(100 * w.right / w.reviews) : QStringLiteral("—");
         const QStringList cells = {w.english, w.chinese, QString::number(w.forgotten), accuracy};
         for (int column = 0; column < cells.size(); ++column)
             hardWords_->setItem(row, column, new QTableWidgetItem(cells[column]));

@@ -40,7 +40,7 @@ private:
     QSqlDatabase db_;
     std::unique_ptr<StatisticsData> data_;
     QDate today_;
-    QDate first_;                         // the charts' first day
+    QDate first_;                        // the charts' first day
     QList<StatisticsData::Day> allDays_; // from first_ to today, every answer
 
     QChartView* answersView_ = nullptr;

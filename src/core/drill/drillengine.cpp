@@ -168,8 +168,7 @@ void DrillEngine::mainWindowClosing() {
     // A run left unfinished is a run all the same, the notebook's review at start too.
     if (questionOpen_ && !runRecorded_)
         recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()),
-                      ReviewingNotebook ? QStringList{lessonName(CurrentFilePath)}
-                                        : QStringList());
+                      ReviewingNotebook ? QStringList{lessonName(CurrentFilePath)} : QStringList());
 }
 
 void DrillEngine::onceMore() {

@@ -60,8 +60,8 @@ double forgetStability(double d, double s, double r) {
 
 double shortTermStability(double s, int g) {
     const double increase = std::pow(s, -W[19]) * std::exp(W[17] * (g - 3 + W[18]));
-    return round8(clampTo(s * (g >= 2 ? std::max(increase, 1.0) : increase), LeastStability,
-                          MostDays));
+    return round8(
+        clampTo(s * (g >= 2 ? std::max(increase, 1.0) : increase), LeastStability, MostDays));
 }
 
 qint32 interval(double stability) {
@@ -119,8 +119,8 @@ void nextState(Memory& memory, double t, int g, double r) {
     if (t == 0)
         memory.stability = shortTermStability(s, g);
     else if (g == 1)
-        memory.stability = clampTo(round8(s / std::exp(W[17] * W[18])), LeastStability,
-                                   forgetStability(d, s, r));
+        memory.stability =
+            clampTo(round8(s / std::exp(W[17] * W[18])), LeastStability, forgetStability(d, s, r));
     else
         memory.stability = recallStability(d, s, r, g);
     memory.difficulty = nextDifficulty(d, g);
@@ -162,8 +162,8 @@ Memory review(const Memory& before, Grade grade, qint64 now) {
     nextState(after, elapsed, g, r);
     if (state != State::Review) {
         // New and (re)learning words go through their steps.
-        scheduleStep(after, state, before.learningSteps, g, state == State::New ? State::Learning : state,
-                     now);
+        scheduleStep(after, state, before.learningSteps, g,
+                     state == State::New ? State::Learning : state, now);
         return after;
     }
     if (g == 1) {

@@ -27,12 +27,78 @@ struct Language final {
 // Vocabulary files are a few elements deep; nothing real comes near this.
 constexpr int MostXmlDepth = 32;
 
+// What a reader hands on as it goes: an element begun, an element ended, or nothing more (the
+// file ended, or the reader stopped).
+enum class Token { Start, End, Stop };
+
+// The walk over a reader's tokens that both readers share: it counts how deep it is, without
+// recursion, and reads an element's texts, keeping no more of them than any word is long. The
+// reader gives next(into), appending the text it passes to into when there is one, and
+// tooDeep() for an element nested deeper than MostXmlDepth.
+template <class Reader> class ElementWalk {
+public:
+    // The next child of the element being read; false at the element's end.
+    bool child() {
+        switch (reader().next(nullptr)) {
+        case Token::Start:
+            return enter();
+        case Token::End:
+            --depth_;
+            return false;
+        case Token::Stop:
+            break;
+        }
+        return false;
+    }
+
+    // Past the end of the element begun, whatever it holds.
+    void skip() { text(nullptr); }
+
+    // The text of the element begun, its children's included; false when it grows past any
+    // word's length, and then no more of it is kept. With no text given, only skips.
+    bool text(QString* text) {
+        if (text)
+            text->resize(0);
+        bool fits = true;
+        for (const int base = depth_; depth_ >= base;) {
+            switch (reader().next(text)) {
+            case Token::Start:
+                enter();
+                break;
+            case Token::End:
+                --depth_;
+                break;
+            case Token::Stop:
+                return fits;
+            }
+            if (text && text->size() > LongestField) {
+                fits = false;
+                text->resize(0);
+                text = nullptr;
+            }
+        }
+        return fits;
+    }
+
+protected:
+    bool enter() {
+        if (++depth_ <= MostXmlDepth)
+            return true;
+        reader().tooDeep();
+        return false;
+    }
+
+private:
+    Reader& reader() { return static_cast<Reader&>(*this); }
+
+    int depth_ = 0;
+};
+
 // ---- Qt's reader ----------------------------------------------------------------------------
 
-// Qt's XML reader in one pass, counting how deep it is and refusing, without recursion, what
-// would make reading explode: entity declarations, whose every use repeats their text, nesting
-// deeper than MostXmlDepth, and texts longer than any word, of which no more is kept.
-class BoundedXml final {
+// Qt's XML reader in one pass, refusing what would make reading explode: entity declarations,
+// whose every use repeats their text, and nesting deeper than MostXmlDepth.
+class BoundedXml final : public ElementWalk<BoundedXml> {
 public:
     explicit BoundedXml(const QByteArray& bytes)
         : xml_(bytes) {}
@@ -57,55 +123,35 @@ public:
         return false;
     }
 
-    // The next child of the element being read; false at the element's end.
-    bool child() {
+    Token next(QString* into) {
         while (!xml_.atEnd()) {
             switch (xml_.readNext()) {
             case QXmlStreamReader::StartElement:
-                return enter();
+                return Token::Start;
             case QXmlStreamReader::EndElement:
-                --depth_;
-                return false;
-            default:
-                break;
-            }
-        }
-        return false;
-    }
-
-    // Past the end of the element begun, whatever it holds.
-    void skip() { text(nullptr); }
-
-    // The text of the element begun, its children's included; false when it grows past any
-    // word's length, and then no more of it is kept. With no text given, only skips.
-    bool text(QString* text) {
-        if (text)
-            text->resize(0);
-        bool fits = true;
-        for (const int base = depth_; depth_ >= base && !xml_.atEnd();) {
-            switch (xml_.readNext()) {
+                return Token::End;
             case QXmlStreamReader::Characters:
             case QXmlStreamReader::EntityReference:
-                if (!text)
-                    break;
-                if (fits && text->size() + xml_.text().size() > LongestField) {
-                    fits = false;
-                    text->resize(0);
+                if (into) {
+                    const QStringView piece = xml_.text();
+                    // Too long is marked as such, without keeping what is too long.
+                    if (into->size() + piece.size() > LongestField)
+                        into->resize(LongestField + 1);
+                    else
+                        into->append(piece);
                 }
-                if (fits)
-                    *text += xml_.text();
-                break;
-            case QXmlStreamReader::StartElement:
-                enter();
-                break;
-            case QXmlStreamReader::EndElement:
-                --depth_;
                 break;
             default:
                 break;
             }
         }
-        return fits;
+        return Token::Stop;
+    }
+
+    void tooDeep() {
+        stop(QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
+                 .arg(xml_.lineNumber())
+                 .arg(MostXmlDepth));
     }
 
     bool isNamed(QLatin1StringView name) const { return xml_.name() == name; }
@@ -133,22 +179,12 @@ public:
     }
 
 private:
-    bool enter() {
-        if (++depth_ <= MostXmlDepth)
-            return true;
-        stop(QStringLiteral("第 %1 行的元素嵌套超过 %2 层，不像是 KVTML 单词文件")
-                 .arg(xml_.lineNumber())
-                 .arg(MostXmlDepth));
-        return false;
-    }
-
     void stop(const QString& why) {
         refusal_ = why;
         xml_.raiseError(why);
     }
 
     QXmlStreamReader xml_;
-    int depth_ = 0;
     QString refusal_;
 };
 
@@ -169,16 +205,16 @@ bool ends(char c) {
 const char* plainRun(const char* p, const char* end) {
 #if defined(__SSE2__)
     const __m128i lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&'), bracket = _mm_set1_epi8(']');
-    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'),
-                  lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'),
+                  cr = _mm_set1_epi8('\r');
     for (; end - p >= 16; p += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i marks = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)), _mm_cmpeq_epi8(v, bracket));
+        const __m128i marks =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, amp)),
+                         _mm_cmpeq_epi8(v, bracket));
         // Below a blank as signed bytes: the control characters, and every byte at or past 0x80.
-        const __m128i blanks =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf)),
-                         _mm_cmpeq_epi8(v, cr));
+        const __m128i blanks = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, cr));
         const __m128i odd = _mm_andnot_si128(blanks, _mm_cmplt_epi8(v, space));
         if (const int bits = _mm_movemask_epi8(_mm_or_si128(marks, odd)))
             return p + __builtin_ctz(unsigned(bits));
@@ -208,12 +244,12 @@ void appendChar(QString* into, char32_t c) {
 // The quick reader of the usual KVTML file: UTF-8, ASCII names without namespaces, no DTD of
 // its own, at most the predefined entities and character references. Whatever else it meets,
 // anything malformed among it, makes it unsure(), and then it stops.
-class QuickXml final {
+class QuickXml final : public ElementWalk<QuickXml> {
 public:
     explicit QuickXml(const QByteArray& bytes)
-        : begin_(bytes.constData()),
-          p_(begin_),
-          end_(begin_ + bytes.size()) {}
+        : begin_(bytes.constData())
+        , p_(begin_)
+        , end_(begin_ + bytes.size()) {}
 
     bool root() {
         if (end_ - p_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0)
@@ -240,45 +276,6 @@ public:
                 return enter();
             }
         }
-    }
-
-    bool child() {
-        switch (next(nullptr)) {
-        case Token::Start:
-            return enter();
-        case Token::End:
-            --depth_;
-            return false;
-        case Token::Unsure:
-            break;
-        }
-        return false;
-    }
-
-    void skip() { text(nullptr); }
-
-    bool text(QString* text) {
-        if (text)
-            text->resize(0);
-        bool fits = true;
-        for (const int base = depth_; depth_ >= base && !unsure_;) {
-            switch (next(text)) {
-            case Token::Start:
-                enter();
-                break;
-            case Token::End:
-                --depth_;
-                break;
-            case Token::Unsure:
-                return fits;
-            }
-            if (text && text->size() > LongestField) {
-                fits = false;
-                text->resize(0);
-                text = nullptr;
-            }
-        }
-        return fits;
     }
 
     bool isNamed(QLatin1StringView name) const {
@@ -338,19 +335,13 @@ public:
     }
 
 private:
-    enum class Token { Start, End, Unsure };
+    friend class ElementWalk<QuickXml>;
+
+    void tooDeep() { fail(); }
 
     bool fail() {
         unsure_ = true;
         return false;
-    }
-
-    bool enter() {
-        if (unsure_)
-            return false;
-        if (++depth_ <= MostXmlDepth)
-            return true;
-        return fail();
     }
 
     bool startsWith(const char* text) const {
@@ -423,10 +414,10 @@ private:
             if (digits.isEmpty())
                 return false;
             for (const char d : digits) {
-                const int value = d >= '0' && d <= '9'             ? d - '0'
-                                  : hex && d >= 'a' && d <= 'f'   ? d - 'a' + 10
-                                  : hex && d >= 'A' && d <= 'F'   ? d - 'A' + 10
-                                                                  : -1;
+                const int value = d >= '0' && d <= '9'          ? d - '0'
+                                  : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                                  : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                                : -1;
                 if (value < 0)
                     return false;
                 c = c * (hex ? 16 : 10) + char32_t(value);
@@ -479,8 +470,8 @@ private:
     }
 
     bool comment() {
-        const char* dashes = static_cast<const char*>(
-            memmem(p_ + 4, size_t(end_ - p_ - 4), "--", 2));
+        const char* dashes =
+            static_cast<const char*>(memmem(p_ + 4, size_t(end_ - p_ - 4), "--", 2));
         if (!dashes || end_ - dashes < 3 || dashes[2] != '>' ||
             !characters(p_ + 4, dashes, nullptr))
             return fail();
@@ -517,7 +508,8 @@ private:
             skipBlanks();
             if (p_ == end_ || (*p_ != '"' && *p_ != '\''))
                 return false;
-            const char* close = static_cast<const char*>(std::memchr(p_ + 1, *p_, size_t(end_ - p_ - 1)));
+            const char* close =
+                static_cast<const char*>(std::memchr(p_ + 1, *p_, size_t(end_ - p_ - 1)));
             if (!close)
                 return false;
             value = QByteArrayView(p_ + 1, close - p_ - 1);
@@ -589,14 +581,14 @@ private:
 
     Token giveUp() {
         unsure_ = true;
-        return Token::Unsure;
+        return Token::Stop;
     }
 
     // A start tag at p_, its attributes kept as they stand.
     Token startTag() {
         ++p_;
         const QByteArrayView name = readName();
-        if (name.isEmpty() || depth_ > MostXmlDepth)
+        if (name.isEmpty() || opened_ == MostOpen)
             return giveUp();
         attributes_ = 0;
         for (;;) {
@@ -649,19 +641,20 @@ private:
                     return giveUp();
             attribute_[attributes_++] = attribute;
         }
-        name_ = open_[depth_] = name;
+        name_ = open_[opened_++] = name;
         return Token::Start;
     }
 
     Token endTag() {
         p_ += 2;
         const QByteArrayView name = readName();
-        if (depth_ == 0 || name.isEmpty() || name != open_[depth_ - 1])
+        if (opened_ == 0 || name.isEmpty() || name != open_[opened_ - 1])
             return giveUp();
         skipBlanks();
         if (p_ == end_ || *p_ != '>')
             return giveUp();
         ++p_;
+        --opened_;
         return Token::End;
     }
 
@@ -669,9 +662,10 @@ private:
     // into when there is one.
     Token next(QString* into) {
         if (unsure_)
-            return Token::Unsure;
+            return Token::Stop;
         if (closed_) { // <name/>
             closed_ = false;
+            --opened_;
             return Token::End;
         }
         for (;;) {
@@ -691,10 +685,10 @@ private:
                     return endTag();
                 if (p_[1] == '?') {
                     if (!instruction())
-                        return Token::Unsure;
+                        return Token::Stop;
                 } else if (startsWith("<!--")) {
                     if (!comment())
-                        return Token::Unsure;
+                        return Token::Stop;
                 } else if (startsWith("<![CDATA[")) {
                     p_ += 9;
                     const char* close = find("]]>");
@@ -734,9 +728,11 @@ private:
     const char* const end_;
     bool unsure_ = false;
     bool closed_ = false;
-    int depth_ = 0;
     QByteArrayView name_;
-    QByteArrayView open_[MostXmlDepth + 2];
+    // The elements open, outermost first: an end tag must name the last.
+    static constexpr int MostOpen = MostXmlDepth + 2;
+    QByteArrayView open_[MostOpen];
+    int opened_ = 0;
     Attribute attribute_[MostAttributes];
     int attributes_ = 0;
     QString value_;
@@ -747,8 +743,7 @@ private:
 
 // ---- The vocabulary -------------------------------------------------------------------------
 
-template <class Xml>
-QList<Language> readIdentifiers(Xml& xml) {
+template <class Xml> QList<Language> readIdentifiers(Xml& xml) {
     QList<Language> languages;
     while (xml.child()) {
         if (!xml.isNamed("identifier"_L1)) {

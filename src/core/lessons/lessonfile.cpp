@@ -46,7 +46,8 @@ const unsigned char* pastPlainAscii(const unsigned char* p, const unsigned char*
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
     for (; end - p >= 16; p += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int lineEnds = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        const int lineEnds =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
         if (const int found = lineEnds | _mm_movemask_epi8(v))
             return p + __builtin_ctz(unsigned(found));
     }

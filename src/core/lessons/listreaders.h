@@ -31,12 +31,12 @@ struct ListOutput final {
     // Hands a pair on, or leaves its row out; refuses the file, at once, past the most pairs
     // a list may have.
     FileResult put(QStringView word, QStringView meaning, qint32 line, const QString& path) {
-        return putAt(word, meaning, [line] { return line; }, path);
+        return putAt(
+            word, meaning, [line] { return line; }, path);
     }
     // The same, with the row's line asked for only when it is left out.
     template <class Line>
-    FileResult putAt(QStringView word, QStringView meaning, const Line& line,
-                     const QString& path) {
+    FileResult putAt(QStringView word, QStringView meaning, const Line& line, const QString& path) {
         if (word.isEmpty() || meaning.isEmpty()) {
             ++reading.incomplete;
             return FileResult::success();

@@ -161,8 +161,9 @@ private:
         const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
         for (; size - at_ >= 8; at_ += 8) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at_));
-            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(v, separator),
-                                              _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
+            const __m128i ends =
+                _mm_or_si128(_mm_cmpeq_epi16(v, separator),
+                             _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
             if (const int found = _mm_movemask_epi8(ends)) {
                 at_ += __builtin_ctz(unsigned(found)) / 2;
                 return trimmed(text_.sliced(begin, at_ - begin));
@@ -470,7 +471,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
         }
         const auto field = [&](int column) -> QStringView {
             return column >= 0 && size_t(column) < fields.size() ? fields[size_t(column)]
-                                                                  : QStringView();
+                                                                 : QStringView();
         };
         merged.resize(0);
         QStringView meaning = field(layout.meaningColumn), word = field(layout.wordColumn);

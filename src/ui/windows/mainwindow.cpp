@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFrame>
 #include <QInputMethodEvent>
@@ -31,11 +32,10 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
-#include <QDateTime>
-#include <algorithm>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
+#include <algorithm>
 #include <optional>
 
 // The toolbar pictures are XPM, which is C: compiled in, they become pixmaps without the image
