@@ -72,11 +72,11 @@ QStringList statesWhile(QtSpeech& speech, const std::function<void()>& act, int 
                                                     : "Other");
         });
     act();
+    // Until the readings asked for have ended and nothing more is queued or being read.
     QElapsedTimer timer;
     timer.start();
-    while (states.count("Ready") < spoken && timer.elapsed() < timeoutMs)
+    while ((states.count("Ready") < spoken || !speech.idle()) && timer.elapsed() < timeoutMs)
         QTest::qWait(20);
-    QTest::qWait(300);              // anything more would show up here
     QObject::disconnect(listening); // the speech object's own connection stays
     return states;
 }
@@ -196,8 +196,7 @@ private slots:
 
         for (int i = 0; i < 3; ++i)
             speech.speak("hippopotamus", 144);
-        QTRY_VERIFY_WITH_TIMEOUT(seen.last().first == "Speaking", 15000);
-        QTest::qWait(50); // well inside the first reading
+        QTRY_VERIFY_WITH_TIMEOUT(seen.last().first == "Speaking", 15000); // the first begun
         const qsizetype change = seen.size();
         for (int i = 0; i < 3; ++i)
             speech.speak("elephant", 144);
@@ -207,8 +206,8 @@ private slots:
                 shown << QStringLiteral("%1@%2").arg(state).arg(at);
             return shown.join(u' ').toUtf8();
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(readingsAfter(change).size() >= 3, states().constData(), 20000);
-        QTest::qWait(300); // a fourth would show up here
+        QTRY_VERIFY2_WITH_TIMEOUT(readingsAfter(change).size() >= 3 && speech.idle(),
+                                  states().constData(), 20000);
         const QList<qint64> lengths = readingsAfter(change);
         QCOMPARE(lengths.size(), 3);
         for (const qint64 length : lengths)

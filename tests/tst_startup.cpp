@@ -281,12 +281,9 @@ private slots:
         timer.start();
         while (!windowShown(caption) && timer.elapsed() < 15000)
             QTest::qWait(100);
+        // The files reached the window; that they drill without a word of complaint, in
+        // every format, is startFilesOfEveryFormat's (tst_drill), where the load is seen to end.
         QVERIFY2(windowShown(caption), vokarin.process.readAllStandardError().constData());
-        // The caption also shows while a file that cannot be drilled is being refused: the
-        // drill is on only when no message came and the caption stayed.
-        QTest::qWait(700);
-        QCOMPARE(windowsShown(QStringLiteral("Vokarin")), 0);
-        QVERIFY(windowShown(caption));
     }
 
     // A second start in the same folder brings the first forward and ends; the first goes on

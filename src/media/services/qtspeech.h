@@ -22,6 +22,9 @@ public:
 
     // The engine in use, built now if it was not yet; null when none works.
     QTextToSpeech* engine();
+    // Nothing waits to be read and everything handed to the engine has been read: no more is
+    // heard until the next speak().
+    bool idle() const { return queue_.isEmpty() && finished_ == issued_; }
 
 private:
     void build();
