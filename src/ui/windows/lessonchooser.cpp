@@ -101,9 +101,12 @@ void Formopen::showFolder(const QString& path) {
     folder_ = QDir::cleanPath(path);
     const auto nameOf = [](const QString& full) { return displayPath(QFileInfo(full).fileName()); };
     File1->clear();
+    // Each item is made whole before it joins the list: data set on an item already listed
+    // costs the list a notice, and a long folder far more than the items themselves.
     for (const FolderEntry& file : folderEntries(folder_, false)) {
-        auto* item = new QListWidgetItem(file.name, File1);
+        auto* item = new QListWidgetItem(file.name);
         item->setData(Qt::UserRole, file.path);
+        File1->addItem(item);
     }
 
     // The folder tree: the drive, each folder down to this one, then this one's folders.
@@ -119,8 +122,9 @@ void Formopen::showFolder(const QString& path) {
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     auto add = [this](const QIcon& icon, const QString& name, const QString& full, int depth) {
-        auto* item = new QListWidgetItem(icon, QString(depth * 2, u' ') + name, Dir1);
+        auto* item = new QListWidgetItem(icon, QString(depth * 2, u' ') + name);
         item->setData(Qt::UserRole, full);
+        Dir1->addItem(item);
         return item;
     };
     int depth = 0;
