@@ -34,7 +34,7 @@ private slots:
         for (int run = 0; run < 7; ++run) {
             QElapsedTimer timer;
             timer.start();
-            Formopen chooser(module, [] {});
+            Formopen chooser(module);
             chooser.show();
             QVERIFY(QTest::qWaitForWindowExposed(&chooser));
             times << timer.nsecsElapsed();

@@ -555,6 +555,30 @@ private slots:
         QCOMPARE(timer->interval(), 24 * 3600 * 1000);
     }
 
+    // Nothing re-enters the drill while an answer is judged: a tick and a later start's files
+    // that arrive in the alarm's nested event loop wait, and are taken up once the wrong
+    // answer is judged to its end (its colour on the old question, not on the new one).
+    void nothingReentersTheJudging() {
+        Harness h;
+        h.study({h.lesson("fruit.txt", Fruit)});
+        const QString other = h.lesson("other.txt", {{"x", "叉"}, {"y", "歪"}});
+        bool busy = false;
+        h.fakes.sound.whilePlaying = [&] {
+            busy = h.engine().busy();
+            h.engine().autoBrowseTick();
+            h.engine().studyFiles({other});
+            QCOMPARE(h.engine().currentFilePath(), h.module.SelectedFiles.value(0));
+        };
+        h.answerWrong();
+        QCOMPARE(h.fakes.sound.played.size(), 1);
+        QCOMPARE(h.engine().currentFilePath(), other);
+        QCOMPARE(h.engine().wordCount(), 2);
+        for (int i = 1; i <= 2; ++i)
+            QCOMPARE(h.backOf(h.choice(i)), h.backOf(h.window.get()));
+        QCOMPARE(h.fakes.history.answers.size(), 1);
+        QVERIFY(busy);
+    }
+
     void largeLessonIsDrilled() {
         Harness h;
         Pairs many;
@@ -568,11 +592,14 @@ private slots:
             loadingSeen = h.engine().loading();
             h.window->repaint();
             h.engine().dispatch(Command::OpenSettings);
+            h.engine().autoBrowseTick();
+            QVERIFY(!topLevel<Form2>("Form2"));
         });
         h.study({h.lesson("big.txt", many)});
         QVERIFY(loadingSeen);
         QVERIFY(!h.engine().loading());
-        QVERIFY(!topLevel<Form2>("Form2"));
+        QVERIFY(topLevel<Form2>("Form2")); // after the lesson, not during it
+        topLevel<Form2>("Form2")->close();
         QCOMPARE(h.engine().wordCount(), 100000);
         QRandomGenerator generator(7);
         for (int answer = 0; answer < 200; ++answer) {

@@ -15,6 +15,8 @@
 #include <QTime>
 #include <algorithm>
 #include <deque>
+#include <functional>
+#include <utility>
 
 // Records the texts shown; answers Yes/No questions from a script (No when it runs dry).
 class FakeMessageBoxes final : public MessageBoxes {
@@ -70,8 +72,14 @@ public:
 
 class FakeSound final : public Sound {
 public:
-    void play(const QString& wavePath) override { played << wavePath; }
+    void play(const QString& wavePath) override {
+        played << wavePath;
+        // What a real alarm's nested event loop could let in while it sounds.
+        if (whilePlaying)
+            std::exchange(whilePlaying, nullptr)();
+    }
     QStringList played;
+    std::function<void()> whilePlaying;
 };
 
 // Every call, in order, as readable text.

@@ -51,6 +51,41 @@ DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& vi
     , platform_(platform)
     , view_(view) {}
 
+// The front door. Judging an answer and loading a lesson may run nested event loops (the
+// alarm, a message, the load on the worker thread), in which a key, a tick, a later start's
+// files or a dialog's button can arrive: they wait their turn and run, in the order they came,
+// as soon as the command under way is done. Nothing here throws (Qt does not, and the core
+// never does): a command always ends and gives the turn back.
+DrillEngine::Turn::Turn(DrillEngine& engine)
+    : engine_(engine)
+    , outermost_(!engine.busy_) {
+    engine_.busy_ = true;
+}
+
+DrillEngine::Turn::~Turn() {
+    if (!outermost_)
+        return;
+    engine_.busy_ = false;
+    while (!engine_.waiting_.empty()) {
+        const std::function<void()> next = std::move(engine_.waiting_.front());
+        engine_.waiting_.pop_front();
+        next();
+    }
+}
+
+bool DrillEngine::queued(std::function<void()> command) {
+    if (!busy_)
+        return false;
+    waiting_.push_back(std::move(command));
+    return true;
+}
+
+void DrillEngine::lessonsChosen() {
+    if (queued([this] { lessonsChosen(); }))
+        return;
+    打开();
+}
+
 void DrillEngine::showQuestion(const QString& text) {
     shownQuestion_ = text;
     view_.setQuestion(text);
@@ -78,6 +113,9 @@ void DrillEngine::setCaption(const QString& text) {
 }
 
 void DrillEngine::startUp(const QStringList& files) {
+    if (queued([=, this] { startUp(files); }))
+        return;
+    const Turn turn(*this);
     rescueNotebookWords();
     refreshDue();
     if (!files.isEmpty())
@@ -93,7 +131,10 @@ void DrillEngine::startUp(const QStringList& files) {
 }
 
 void DrillEngine::studyFiles(const QStringList& files) {
-    if (files.isEmpty() || loading_)
+    if (queued([=, this] { studyFiles(files); }))
+        return;
+    const Turn turn(*this);
+    if (files.isEmpty())
         return;
     ReviewingNotebook = false;
     module_.Settings.ChoiceCount = module_.SavedChoiceCount;
@@ -104,8 +145,9 @@ void DrillEngine::studyFiles(const QStringList& files) {
 }
 
 void DrillEngine::dispatch(Command command, int position) {
-    if (loading_)
+    if (queued([=, this] { dispatch(command, position); }))
         return;
+    const Turn turn(*this);
     switch (command) {
     case Command::OpenEditor:
         view_.showEditor();
@@ -153,7 +195,19 @@ void DrillEngine::dispatch(Command command, int position) {
 }
 
 void DrillEngine::autoBrowseTick() {
-    if (loading_ || !questionShown() || module_.Settings.AutoBrowse == VbFalse)
+    // Ticks come again: one waiting is enough.
+    if (busy_) {
+        if (!tickWaiting_) {
+            tickWaiting_ = true;
+            waiting_.push_back([this] {
+                tickWaiting_ = false;
+                autoBrowseTick();
+            });
+        }
+        return;
+    }
+    const Turn turn(*this);
+    if (!questionShown() || module_.Settings.AutoBrowse == VbFalse)
         return;
     module_.Settings.ChoiceCount = 1;
     Label3_Click(1);
@@ -172,6 +226,9 @@ void DrillEngine::mainWindowClosing() {
 }
 
 void DrillEngine::onceMore() {
+    if (queued([=, this] { onceMore(); }))
+        return;
+    const Turn turn(*this);
     if (module_.SelectedFileCount == 1) {
         重复();
     } else {
@@ -181,11 +238,17 @@ void DrillEngine::onceMore() {
 }
 
 void DrillEngine::otherLessons() {
+    if (queued([=, this] { otherLessons(); }))
+        return;
+    const Turn turn(*this);
     module_.CurrentFileIndex = 0;
     选择();
 }
 
 void DrillEngine::applySettings(const SettingsRecord& draft, qint16 directionOnOpen) {
+    if (queued([=, this] { applySettings(draft, directionOnOpen); }))
+        return;
+    const Turn turn(*this);
     SettingsRecord& s = module_.Settings;
     s.SpeechSpeed = draft.SpeechSpeed;
     s.ReadCount = draft.ReadCount;
@@ -231,6 +294,7 @@ void DrillEngine::reviewNotebook(const QString& path) {
 }
 
 void DrillEngine::打开() {
+    const Turn turn(*this);
     const SettingsRecord& s = module_.Settings;
     const bool reviewing = ReviewingNotebook;
     const QString previousPath = CurrentFilePath;
@@ -443,6 +507,7 @@ void DrillEngine::朗读() {
 }
 
 void DrillEngine::判定() {
+    const Turn turn(*this);
     if (!questionOpen_)
         return;
     const SettingsRecord& s = module_.Settings;
@@ -598,6 +663,9 @@ void DrillEngine::Label3_Click(int position) {
 }
 
 void DrillEngine::answerTyped(const QString& text) {
+    if (queued([=, this] { answerTyped(text); }))
+        return;
+    const Turn turn(*this);
     if (!questionOpen_)
         return;
     if (text.isEmpty()) {

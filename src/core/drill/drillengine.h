@@ -10,6 +10,8 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <deque>
+#include <functional>
 
 class MainView;
 struct Module1;
@@ -50,10 +52,16 @@ public:
     // The settings dialog's Apply: takes the draft into effect and saves it. The lesson
     // starts again while the direction differs from the one the dialog opened with.
     void applySettings(const SettingsRecord& draft, qint16 directionOnOpen);
+    // The lesson chooser has handed its selection over (into Module1): its first file is
+    // studied.
+    void lessonsChosen();
+    // The commands above run one at a time: one that arrives while another is under way
+    // (judging an answer, loading a lesson: both may run nested event loops) waits for it.
+    bool busy() const { return busy_; }
 
     // Files at least this large load on a worker thread while the window keeps painting.
     void setLoadAsideBytes(qint64 bytes) { loadAsideBytes_ = bytes; }
-    // True while a lesson loads on the worker thread: commands and ticks wait for it.
+    // True while a lesson loads on the worker thread.
     bool loading() const { return loading_; }
     // Loads the current lesson file (the selection's entry, or the notebook under review)
     // and asks its first question. A file that cannot be studied leaves everything as it was.
@@ -160,6 +168,24 @@ private:
 
     bool questionOpen_ = false;
     bool loading_ = false;
+
+    // The front door: the command under way holds the turn; what arrives meanwhile waits.
+    class Turn final {
+    public:
+        explicit Turn(DrillEngine& engine);
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+    private:
+        DrillEngine& engine_;
+        const bool outermost_;
+    };
+    // Keeps command for later when another holds the turn; false when it may run now.
+    bool queued(std::function<void()> command);
+    bool busy_ = false;
+    bool tickWaiting_ = false;
+    std::deque<std::function<void()>> waiting_;
     qint64 askedAt_ = 0;       // when the open question was shown, epoch ms
     bool revealed_ = false;    // its answer has been shown
     qint64 runStartedAt_ = 0;  // the selection's first question, epoch ms

@@ -30,10 +30,9 @@ QStringList volumeRoots(const QString& mustHave) {
 
 } // namespace
 
-Formopen::Formopen(Module1& module, std::function<void()> open, QWidget* parent)
+Formopen::Formopen(Module1& module, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
-    , module_(module)
-    , open_(std::move(open)) {
+    , module_(module) {
     setUpSecondaryWindow(this, QStringLiteral("Formopen"), QStringLiteral("打开学习文件"), 7455,
                          3345);
 
@@ -183,7 +182,7 @@ void Formopen::Command1_Click() {
         module_.SelectedFiles = chosen;
         module_.SelectedFileCount = qint32(chosen.size());
         module_.CurrentFileIndex = 0;
-        open_();
+        emit lessonsChosen();
     }
     close();
 }

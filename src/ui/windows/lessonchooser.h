@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -10,14 +9,13 @@ class QPushButton;
 struct Module1;
 
 // The lesson chooser: drives, folders and a file list in which any number of lesson files
-// are picked. "打开" fills the selection list and starts the study; the window stays on top
-// without holding up the main window.
+// are picked. "打开" hands the selection over (into Module1) and says so; the window stays on
+// top without holding up the main window.
 class Formopen final : public QDialog {
     Q_OBJECT
 
 public:
-    // open loads the first chosen file into the drill.
-    Formopen(Module1& module, std::function<void()> open, QWidget* parent = nullptr);
+    explicit Formopen(Module1& module, QWidget* parent = nullptr);
 
     QString folder() const { return folder_; }
     // Shows the given folder in the tree and its files in the list.
@@ -25,6 +23,10 @@ public:
 
     void Command1_Click();
     void Command3_Click();
+
+signals:
+    // The selection has been handed over: its first file is to be studied.
+    void lessonsChosen();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,7 +37,6 @@ private:
     void Dir1_Change();
 
     Module1& module_;
-    std::function<void()> open_;
     QString folder_;
     QString drive_;
 

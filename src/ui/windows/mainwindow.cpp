@@ -170,15 +170,6 @@ void bringForward(QWidget* window) {
     }
 }
 
-// A command that fails leaves the window usable, whichever way it was given.
-template <typename Command> void guarded(Command&& command) {
-    try {
-        command();
-    } catch (const std::exception& e) {
-        qWarning("command failed: %s", e.what());
-    }
-}
-
 } // namespace
 
 frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
@@ -307,7 +298,7 @@ void frmMain::startUp() {
         return;
     startedUp_ = true;
     emit startingUp();
-    guarded([&] { engine_.startUp(startFiles_); });
+    engine_.startUp(startFiles_);
     midnight_->start(untilNewDay());
 }
 
@@ -335,7 +326,7 @@ void frmMain::studyFiles(const QStringList& files) {
         QTimer::singleShot(200, this, [this, files] { studyFiles(files); });
         return;
     }
-    guarded([&] { engine_.studyFiles(files); });
+    engine_.studyFiles(files);
 }
 
 void frmMain::paintEvent(QPaintEvent* event) {
@@ -529,8 +520,8 @@ void frmMain::showLessonChooser() {
         chooser_->activateWindow();
         return;
     }
-    chooser_ = new Formopen(
-        module_, [this] { engine_.打开(); }, this);
+    chooser_ = new Formopen(module_, this);
+    connect(chooser_, &Formopen::lessonsChosen, this, [this] { engine_.lessonsChosen(); });
     chooser_->show();
 }
 
@@ -538,9 +529,9 @@ void frmMain::showEndOfLessonDialog() {
     delete endOfLesson_;
     endOfLesson_ = new Form3(module_, platform_, this);
     connect(endOfLesson_, &Form3::onceMoreChosen, this,
-            [this] { guarded([&] { engine_.onceMore(); }); });
+            [this] { engine_.onceMore(); });
     connect(endOfLesson_, &Form3::otherLessonsChosen, this,
-            [this] { guarded([&] { engine_.otherLessons(); }); });
+            [this] { engine_.otherLessons(); });
     connect(endOfLesson_, &Form3::stopChosen, this, &frmMain::closeEverything);
     endOfLesson_->show();
 }
@@ -564,7 +555,7 @@ void frmMain::showSettings() {
         settings_ = new Form2(module_, platform_); // outlives a closed main window
         connect(settings_, &Form2::applied, this,
                 [this](const SettingsRecord& draft, qint16 directionOnOpen) {
-                    guarded([&] { engine_.applySettings(draft, directionOnOpen); });
+                    engine_.applySettings(draft, directionOnOpen);
                 });
     }
     bringForward(settings_);
@@ -634,7 +625,7 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::Timer1_Timer() {
-    guarded([&] { engine_.autoBrowseTick(); });
+    engine_.autoBrowseTick();
 }
 
 // --- Commands ---
@@ -643,12 +634,12 @@ void frmMain::tbToolBar_ButtonClick(const QAction* button) {
     const QString key = button->data().toString();
     for (const ToolButton& tool : ToolButtons)
         if (key == QStringView(tool.key))
-            guarded([&] { engine_.dispatch(tool.command); });
+            engine_.dispatch(tool.command);
 }
 
 void frmMain::Form_KeyPress(char16_t key) {
     if (const std::optional<Command> command = commandForKey(key))
-        guarded([&] { engine_.dispatch(*command, key - u'0'); });
+        engine_.dispatch(*command, key - u'0');
 }
 
 void frmMain::Text1_KeyPress(char16_t key) {
@@ -656,7 +647,7 @@ void frmMain::Text1_KeyPress(char16_t key) {
         return;
     const QString text = Text1->text();
     Text1->clear();
-    guarded([&] { engine_.answerTyped(text); });
+    engine_.answerTyped(text);
 }
 
 void frmMain::Label3_MouseMove(int position) {
@@ -740,9 +731,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
         pressedLabel_ = nullptr;
         if (click)
-            guarded([&] {
-                engine_.dispatch(isChoice ? Command::ClickChoice : Command::ClickNumber, position);
-            });
+            engine_.dispatch(isChoice ? Command::ClickChoice : Command::ClickNumber, position);
         return true;
     }
     default:
