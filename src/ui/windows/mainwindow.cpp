@@ -528,10 +528,8 @@ void frmMain::showLessonChooser() {
 void frmMain::showEndOfLessonDialog() {
     delete endOfLesson_;
     endOfLesson_ = new Form3(module_, platform_, this);
-    connect(endOfLesson_, &Form3::onceMoreChosen, this,
-            [this] { engine_.onceMore(); });
-    connect(endOfLesson_, &Form3::otherLessonsChosen, this,
-            [this] { engine_.otherLessons(); });
+    connect(endOfLesson_, &Form3::onceMoreChosen, this, [this] { engine_.onceMore(); });
+    connect(endOfLesson_, &Form3::otherLessonsChosen, this, [this] { engine_.otherLessons(); });
     connect(endOfLesson_, &Form3::stopChosen, this, &frmMain::closeEverything);
     endOfLesson_->show();
 }
