@@ -441,10 +441,23 @@ private slots:
                                  nullptr, QTimeZone::utc(), Monday});
         auto* empty = window.findChild<QLabel*>("noRecords");
         QVERIFY(empty && empty->text().startsWith("还没有学习记录"));
+        QVERIFY(!window.findChild<QLabel*>("readFailure"));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keySequence(&window, keys);
         QVERIFY(!window.isVisible());
+    }
+
+    // A history whose tables cannot be read is said to be so, not drawn as empty charts.
+    void statisticsSayWhenTheyCannotBeRead() {
+        QTemporaryDir dir;
+        putFile(dir, "vokarin.db", garbage(5000, 11));
+        StatisticsWindow window({dir.filePath("vokarin.db"), dir.filePath("lesson"), nullptr,
+                                 nullptr, QTimeZone::utc(), Monday});
+        auto* failure = window.findChild<QLabel*>("readFailure");
+        QVERIFY(failure);
+        QVERIFY2(failure->text().contains("读不出来"), qPrintable(failure->text()));
+        QVERIFY(!window.findChild<QLabel*>("noRecords"));
     }
 
     // The hardest words (most lapses, then lowest accuracy) saved as a lesson, read back.

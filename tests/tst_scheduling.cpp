@@ -1,6 +1,6 @@
 // The FSRS scheduler against reference vectors from ts-fsrs, and the automatic grading.
-#include "history/fsrs.h"
-#include "history/grading.h"
+#include "scheduling/fsrs.h"
+#include "scheduling/grading.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "sqlitehistory.h"
 
-#include "history/fsrs.h"
+#include "scheduling/fsrs.h"
 #include "services/messageboxes.h"
 
 #include <QCoreApplication>

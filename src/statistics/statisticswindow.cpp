@@ -123,12 +123,19 @@ StatisticsWindow::StatisticsWindow(const StatisticsContext& context, QWidget* pa
     tabs->addTab(wordsPage(), QStringLiteral("单词状态与到期"));
     tabs->addTab(hardWordsPage(), QStringLiteral("最难的单词"));
     auto* layout = new QVBoxLayout(this);
-    if (!opened || !firstDay) {
-        auto* empty = new QLabel(QStringLiteral(
-            "还没有学习记录：按 O 选一课答几道题，或按 D 复习到期的单词，这里就会有统计了。"));
-        empty->setObjectName(QStringLiteral("noRecords"));
-        empty->setWordWrap(true);
-        layout->addWidget(empty);
+    const QString failure = opened ? data_->failure() : QString();
+    if (!failure.isEmpty() || !opened || !firstDay) {
+        // A history that cannot be read is said so: its charts are missing, not empty.
+        auto* note = new QLabel(
+            failure.isEmpty()
+                ? QStringLiteral("还没有学习记录：按 O 选一课答几道题，或按 D 复习到期的单词，"
+                                 "这里就会有统计了。")
+                : QStringLiteral("学习记录“%1”读不出来（%2），下面的统计不全。")
+                      .arg(QDir::toNativeSeparators(context_.databasePath), failure));
+        note->setObjectName(failure.isEmpty() ? QStringLiteral("noRecords")
+                                              : QStringLiteral("readFailure"));
+        note->setWordWrap(true);
+        layout->addWidget(note);
     }
     layout->addWidget(tabs);
     for (const QKeySequence& keys :

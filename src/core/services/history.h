@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/grading.h"
+#include "scheduling/grading.h"
 
 #include <QList>
 #include <QString>

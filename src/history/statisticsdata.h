@@ -7,8 +7,10 @@
 #include <optional>
 
 class QSqlDatabase;
+class QSqlQuery;
 
-// What the statistics window shows, read from the history database. Days are the learner's
+// What the statistics window shows, read from the history database; beside SqliteHistory,
+// which writes it, so that one place knows the file's tables. Days are the learner's
 // days: they begin at midnight in the given time zone.
 class StatisticsData final {
 public:
@@ -54,9 +56,15 @@ public:
     // the Chinese), times in the learner's zone.
     QByteArray answersCsv() const;
 
+    // Why a query above failed (SQLite's words), empty while none has: its figures are then
+    // missing, not zero.
+    const QString& failure() const { return failure_; }
+
 private:
+    bool ran(const QSqlQuery& query, bool ok) const;
     qint64 startOf(QDate date) const;
 
     QSqlDatabase& db_;
     QTimeZone zone_;
+    mutable QString failure_;
 };

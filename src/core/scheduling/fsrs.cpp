@@ -1,4 +1,4 @@
-#include "history/fsrs.h"
+#include "scheduling/fsrs.h"
 
 #include <algorithm>
 #include <array>

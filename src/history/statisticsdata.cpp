@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
@@ -18,6 +19,12 @@ QByteArray csvField(const QString& text) {
 }
 
 } // namespace
+
+bool StatisticsData::ran(const QSqlQuery& query, bool ok) const {
+    if (!ok && failure_.isEmpty())
+        failure_ = query.lastError().text();
+    return ok;
+}
 
 StatisticsData::StatisticsData(QSqlDatabase& db, const QTimeZone& zone)
     : db_(db)
@@ -44,7 +51,7 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
          {QVariant(first.toJulianDay()), QVariant(last.toJulianDay()), QVariant(direction),
           QVariant(direction), QVariant(mode), QVariant(mode)})
         answers.addBindValue(v);
-    if (answers.exec())
+    if (ran(answers, answers.exec()))
         while (answers.next()) {
             const qint64 i = answers.value(0).toLongLong() - first.toJulianDay();
             if (i >= 0 && i < out.size()) {
@@ -59,7 +66,7 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
         "SELECT started_at, seconds FROM sessions WHERE started_at >= ? AND started_at < ?"));
     sessions.addBindValue(startOf(first));
     sessions.addBindValue(startOf(last.addDays(1)));
-    if (sessions.exec())
+    if (ran(sessions, sessions.exec()))
         while (sessions.next()) {
             const qint64 i = first.daysTo(
                 QDateTime::fromMSecsSinceEpoch(sessions.value(0).toLongLong(), zone_).date());
@@ -74,11 +81,11 @@ QList<StatisticsData::Day> StatisticsData::days(QDate first, QDate last, const Q
 std::optional<QDate> StatisticsData::firstDay() const {
     std::optional<QDate> first;
     QSqlQuery query(db_);
-    if (query.exec(QStringLiteral("SELECT min(day) FROM days")) && query.next() &&
+    if (ran(query, query.exec(QStringLiteral("SELECT min(day) FROM days"))) && query.next() &&
         !query.value(0).isNull())
         first = QDate::fromJulianDay(query.value(0).toLongLong());
-    if (query.exec(QStringLiteral("SELECT min(started_at) FROM sessions")) && query.next() &&
-        !query.value(0).isNull()) {
+    if (ran(query, query.exec(QStringLiteral("SELECT min(started_at) FROM sessions"))) &&
+        query.next() && !query.value(0).isNull()) {
         const QDate started =
             QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), zone_).date();
         if (!first || started < *first)
@@ -90,7 +97,7 @@ std::optional<QDate> StatisticsData::firstDay() const {
 StatisticsData::States StatisticsData::states() const {
     States states;
     QSqlQuery query(db_);
-    if (query.exec(QStringLiteral("SELECT reps, stability FROM words")))
+    if (ran(query, query.exec(QStringLiteral("SELECT reps, stability FROM words"))))
         while (query.next()) {
             if (query.value(0).toInt() <= 1)
                 ++states.fresh;
@@ -109,7 +116,7 @@ QList<qint32> StatisticsData::dueForecast(QDate first, int count) const {
     QSqlQuery query(db_);
     query.prepare(QStringLiteral("SELECT due FROM words WHERE due < ?"));
     query.addBindValue(startOf(first.addDays(count)));
-    if (query.exec())
+    if (ran(query, query.exec()))
         while (query.next()) {
             const qint64 i = first.daysTo(
                 QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), zone_).date());
@@ -125,7 +132,7 @@ QList<StatisticsData::HardWord> StatisticsData::hardestWords(int count) const {
         "SELECT english, chinese, forgotten, reviews, reviews_right FROM words WHERE reviews > 0"
         " ORDER BY forgotten DESC, CAST(reviews_right AS REAL) / reviews, english LIMIT ?"));
     query.addBindValue(count);
-    if (query.exec())
+    if (ran(query, query.exec()))
         while (query.next())
             words.append({query.value(0).toString(), query.value(1).toString(),
                           query.value(2).toInt(), query.value(3).toInt(), query.value(4).toInt()});
@@ -137,8 +144,9 @@ QByteArray StatisticsData::answersCsv() const {
                      "answered_at,lesson,english,chinese,direction,mode,correct,response_ms\r\n";
     QSqlQuery query(db_);
     query.setForwardOnly(true);
-    if (query.exec(QStringLiteral("SELECT answered_at, lesson, english, chinese, direction, mode,"
-                                  " correct, response_ms FROM answers ORDER BY answered_at")))
+    if (ran(query, query.exec(QStringLiteral(
+                       "SELECT answered_at, lesson, english, chinese, direction, mode,"
+                       " correct, response_ms FROM answers ORDER BY answered_at"))))
         while (query.next()) {
             csv += QDateTime::fromMSecsSinceEpoch(query.value(0).toLongLong(), zone_)
                        .toString(Qt::ISODateWithMs)

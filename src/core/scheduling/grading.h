@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/fsrs.h"
+#include "scheduling/fsrs.h"
 
 #include <QtGlobal>
 
