@@ -1,5 +1,7 @@
 // The Qt implementations of the services, against a real sound server and speech engine.
+#include "services/mediafactory.h"
 #include "services/mediaservices.h"
+#include "services/modules.h"
 #include "services/qtmessageboxes.h"
 #include "services/qtsound.h"
 #include "services/qtspeech.h"
@@ -275,24 +277,56 @@ private slots:
         QCOMPARE(presser.icon, QMessageBox::NoIcon);
     }
 
-    // Sound and speech come from the module the first time they are used, and from nowhere
-    // (silently) when it is missing.
+    // Sound and speech come from the module the first time they are used: from the installed
+    // library folder first, else beside the program, and from nowhere when it is missing,
+    // which the log says once however often it is looked for.
     void mediaModuleLoadsOnFirstUse_data() {
-        QTest::addColumn<bool>("present");
-        QTest::newRow("beside the program") << true;
-        QTest::newRow("missing") << false;
+        QTest::addColumn<QString>("where");
+        QTest::newRow("installed") << "installed";
+        QTest::newRow("beside the program") << "beside";
+        QTest::newRow("missing") << "missing";
     }
     void mediaModuleLoadsOnFirstUse() {
-        QFETCH(bool, present);
-        QTemporaryDir empty;
-        MediaServices media({present ? QStringLiteral(VOKARIN_APP_DIR) : empty.path()});
+        QFETCH(QString, where);
+        QTemporaryDir installed, beside;
+        // A name of the row's own: the log says a missing module once per name.
+        const QString name = QStringLiteral("vokarin-media-%1").arg(where);
+        if (where != "missing")
+            QVERIFY(
+                QFile::copy(QStringLiteral(VOKARIN_APP_DIR "/vokarin-media.so"),
+                            (where == "installed" ? installed : beside).filePath(name + ".so")));
+        // Beside the program, a file of that name that is no module: never looked at when the
+        // installed one is there.
+        if (where == "installed")
+            putFile(beside, name + ".so", "not a library");
+        static int said = 0;
+        said = 0;
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext& context, const QString&) {
+                said += QByteArray(context.category) == "vokarin.modules";
+            });
+        // An installed program looks in the library folder first.
+        const QStringList folders = moduleFolders(QStringLiteral("/usr/bin"));
+        QVERIFY2(folders.size() == 2 && folders[0].startsWith("/usr/lib/") &&
+                     folders[1] == "/usr/bin",
+                 qPrintable(folders.join(" ")));
+        QObject* first = moduleInstance({installed.path(), beside.path()}, name);
+        QObject* again = moduleInstance({installed.path(), beside.path()}, name);
+        qInstallMessageHandler(before);
+        QCOMPARE(first != nullptr, where != "missing");
+        QCOMPARE(again, first);
+        QCOMPARE(said, where == "missing" ? 1 : 0);
+        if (first)
+            QVERIFY(qobject_cast<MediaFactory*>(first));
+
+        MediaServices media({where == "missing" ? beside.path() : QStringLiteral(VOKARIN_APP_DIR)});
         media.speech().open({}, {});
         media.speech().setSpeed(200);
         media.speech().setEnabled(false); // handed on: the word below is not heard
         QVERIFY(!media.loaded());
         media.speech().speak(QStringLiteral("apple"), 0);
-        QCOMPARE(media.loaded(), present);
-        media.sound().play(empty.filePath("none.wav"));
+        QCOMPARE(media.loaded(), where != "missing");
+        media.sound().play(beside.filePath("none.wav"));
     }
 };
 

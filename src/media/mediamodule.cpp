@@ -1,8 +1,18 @@
-// The media module's one entry point, looked up by name when the module is loaded.
+// The media module: a Qt plugin that makes the real sound and speech.
+#include "services/mediafactory.h"
 #include "services/qtsound.h"
 #include "services/qtspeech.h"
 
-extern "C" Q_DECL_EXPORT void vokarinCreateMedia(Sound** sound, Speech** speech) {
-    *sound = new QtSound;
-    *speech = new QtSpeech;
-}
+#include <QObject>
+
+class MediaModule final : public QObject, public MediaFactory {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID VokarinMediaFactory_iid)
+    Q_INTERFACES(MediaFactory)
+
+public:
+    Sound* createSound() override { return new QtSound; }
+    Speech* createSpeech() override { return new QtSpeech; }
+};
+
+#include "mediamodule.moc"

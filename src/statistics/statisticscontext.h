@@ -2,11 +2,13 @@
 
 #include <QString>
 #include <QTimeZone>
+#include <QtPlugin>
 
 class FileDialogs;
 class MessageBoxes;
+class QWidget;
 
-// What the statistics window needs from the program: the module's entry point takes it.
+// What the statistics window needs from the program.
 struct StatisticsContext final {
     QString databasePath;
     QString lessonFolder;
@@ -15,3 +17,13 @@ struct StatisticsContext final {
     QTimeZone zone = QTimeZone::systemTimeZone();
     qint64 now = 0; // epoch ms; 0 for the present
 };
+
+// What the statistics module (a Qt plugin) gives: the window, owned by the caller.
+class StatisticsFactory {
+public:
+    virtual ~StatisticsFactory() = default;
+    virtual QWidget* createWindow(const StatisticsContext& context) = 0;
+};
+
+#define VokarinStatisticsFactory_iid "Vokarin.StatisticsFactory/1"
+Q_DECLARE_INTERFACE(StatisticsFactory, VokarinStatisticsFactory_iid)

@@ -1,6 +1,18 @@
-// The statistics module's one entry point, looked up by name when the module is loaded.
+// The statistics module: a Qt plugin that makes the statistics window.
+#include "statisticscontext.h"
 #include "statisticswindow.h"
 
-extern "C" Q_DECL_EXPORT QWidget* vokarinCreateStatistics(const StatisticsContext& context) {
-    return new StatisticsWindow(context);
-}
+#include <QObject>
+
+class StatisticsModule final : public QObject, public StatisticsFactory {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID VokarinStatisticsFactory_iid)
+    Q_INTERFACES(StatisticsFactory)
+
+public:
+    QWidget* createWindow(const StatisticsContext& context) override {
+        return new StatisticsWindow(context);
+    }
+};
+
+#include "statisticsmodule.moc"

@@ -1,12 +1,7 @@
 #include "services/mediaservices.h"
 
+#include "services/mediafactory.h"
 #include "services/modules.h"
-
-namespace {
-
-using CreateMedia = void (*)(Sound**, Speech**);
-
-} // namespace
 
 MediaServices::MediaServices(const QStringList& folders)
     : folders_(folders) {}
@@ -17,15 +12,12 @@ bool MediaServices::load() {
     if (tried_)
         return loaded();
     tried_ = true;
-    const auto create = reinterpret_cast<CreateMedia>(
-        moduleEntry(folders_, QStringLiteral("vokarin-media"), "vokarinCreateMedia"));
-    if (!create)
+    auto* const media =
+        qobject_cast<MediaFactory*>(moduleInstance(folders_, QStringLiteral("vokarin-media")));
+    if (!media)
         return false; // no sound and no speech
-    Sound* sound = nullptr;
-    Speech* speech = nullptr;
-    create(&sound, &speech);
-    realSound_.reset(sound);
-    realSpeech_.reset(speech);
+    realSound_.reset(media->createSound());
+    realSpeech_.reset(media->createSpeech());
     // What speech was told before it was there, in the order it matters.
     if (speech_.opened_)
         realSpeech_->open(speech_.siteName_, speech_.appName_);

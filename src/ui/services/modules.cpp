@@ -1,8 +1,10 @@
 #include "services/modules.h"
 
 #include <QDir>
-#include <QLibrary>
+#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QPluginLoader>
+#include <QSet>
 
 namespace {
 
@@ -12,21 +14,29 @@ Q_LOGGING_CATEGORY(lcModules, "vokarin.modules")
 
 QStringList moduleFolders(const QString& programFolder) {
     const QDir folder(programFolder);
-    return {folder.absolutePath(),
-            QDir::cleanPath(folder.filePath(QStringLiteral("../" VOKARIN_MODULE_DIR)))};
+    return {QDir::cleanPath(folder.filePath(QStringLiteral("../" VOKARIN_MODULE_DIR))),
+            folder.absolutePath()};
 }
 
-QFunctionPointer moduleEntry(const QStringList& folders, const QString& name, const char* symbol) {
-    for (const QString& folder : folders) {
-        QLibrary module(QDir(folder).filePath(name));
-        if (!module.load()) {
-            qCDebug(lcModules) << module.errorString();
-            continue;
+QObject* moduleInstance(const QStringList& folders, const QString& name) {
+    static QSet<QString> told;
+    const auto tellOnce = [&](const QString& why) {
+        if (!told.contains(name)) {
+            told.insert(name);
+            qCWarning(lcModules, "%s", qPrintable(why));
         }
-        if (const QFunctionPointer entry = module.resolve(symbol))
-            return entry;
-        qCWarning(lcModules) << module.fileName() << "has no" << symbol;
+    };
+    for (const QString& folder : folders) {
+        // Only a file that is there is loaded: the others are not worth a message.
+        const QString file = QDir(folder).filePath(name + QStringLiteral(".so"));
+        if (!QFileInfo(file).isFile())
+            continue;
+        QPluginLoader module(file);
+        if (QObject* instance = module.instance())
+            return instance;
+        tellOnce(module.errorString());
+        return nullptr;
     }
-    qCWarning(lcModules) << "no module" << name << "in" << folders;
+    tellOnce(QStringLiteral("no module %1 in %2").arg(name, folders.join(QStringLiteral(", "))));
     return nullptr;
 }

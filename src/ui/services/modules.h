@@ -5,10 +5,12 @@
 // The parts of Vokarin kept in modules of their own (sound and speech, the statistics window),
 // so that their libraries load only when they are first used.
 
-// The folders a program in programFolder looks in for its modules: beside itself, then the
-// installed library folder.
+class QObject;
+
+// The folders a program in programFolder looks in for its modules: the installed library
+// folder, then beside itself (a build, a portable folder).
 QStringList moduleFolders(const QString& programFolder);
 
-// Loads the module name (without ".so") from the first folder that has it, and gives its
-// entry point symbol; null when no folder has a module with it. Modules are never unloaded.
-QFunctionPointer moduleEntry(const QStringList& folders, const QString& name, const char* symbol);
+// The Qt plugin name (without ".so") from the first folder that has its file; null when none
+// has it or it cannot be loaded, which the log says once. Modules are never unloaded.
+QObject* moduleInstance(const QStringList& folders, const QString& name);

@@ -563,11 +563,10 @@ void frmMain::showStatistics() {
     // Drawn anew each time, so that it shows the answers just given.
     if (statistics_)
         statistics_->close();
-    using CreateStatistics = QWidget* (*)(const StatisticsContext&);
-    const auto create = reinterpret_cast<CreateStatistics>(
-        moduleEntry(moduleFolders(QCoreApplication::applicationDirPath()),
-                    QStringLiteral("vokarin-statistics"), "vokarinCreateStatistics"));
-    if (!create) {
+    auto* const module = qobject_cast<StatisticsFactory*>(
+        moduleInstance(moduleFolders(QCoreApplication::applicationDirPath()),
+                       QStringLiteral("vokarin-statistics")));
+    if (!module) {
         platform_.messages.ok(QStringLiteral("找不到学习统计模块（vokarin-statistics.so），"
                                              "无法显示学习统计。"));
         return;
@@ -578,7 +577,7 @@ void frmMain::showStatistics() {
     context.messages = &platform_.messages;
     context.files = &platform_.files;
     context.now = platform_.clock.epochMs();
-    statistics_ = create(context); // outlives a closed main window
+    statistics_ = module->createWindow(context); // outlives a closed main window
     statistics_->setAttribute(Qt::WA_DeleteOnClose);
     // Above the main window, which stays on top while a lesson runs.
     statistics_->setWindowFlag(Qt::WindowStaysOnTopHint);
