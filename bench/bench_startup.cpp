@@ -53,7 +53,7 @@ Start start(const QString& program, const QStringList& arguments = {}) {
 }
 
 QString copyProgram(const QTemporaryDir& dir) {
-    const QString program = dir.filePath("vokarin");
+    QString program = dir.filePath("vokarin");
     QFile::copy(QStringLiteral(VOKARIN_EXECUTABLE), program);
     QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
     QFile::copy(QStringLiteral(VOKARIN_MEDIA_MODULE), dir.filePath("vokarin-media.so"));

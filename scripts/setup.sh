@@ -38,13 +38,29 @@ fi
 
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
-cmake -S "$root" -B "$build" -G Ninja -DVOKARIN_WERROR="$werror" >/dev/null
-cmake --build "$build"
+cd "$root"
+
+# The test command's output comes in named stages, each with its time, summed up at the end.
+stage_name="" stage_start=0 summary=()
+stage() {
+    local now
+    now=$(date +%s)
+    if [ -n "$stage_name" ]; then
+        summary+=("$(printf '%-11s %4d s' "$stage_name" $((now - stage_start)))")
+    fi
+    stage_name=$1 stage_start=$now
+    if [ -n "$1" ] && [ "$mode" = test ]; then echo "==== $1"; fi
+}
+
+stage build
+cmake --preset default -DVOKARIN_WERROR="$werror" >/dev/null
+cmake --build --preset default
 
 if [ "$mode" = run ]; then
     exec "$build/Vokarin/vokarin"
 fi
 
+stage format
 # Every C++ file as clang-format would leave it.
 unformatted=()
 while IFS= read -r -d '' file; do
@@ -55,13 +71,15 @@ if ((${#unformatted[@]})); then
     exit 1
 fi
 
-# The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# fuzzers of the file readers (clang) for a short, fixed time each.
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DVOKARIN_WERROR="$werror" \
-    -DVOKARIN_SANITIZE=ON >/dev/null
-cmake --build "$root/build-asan"
-CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DVOKARIN_FUZZ=ON >/dev/null
-cmake --build "$root/build-fuzz" --target fuzz_lessonfile fuzz_settingsfile fuzz_wordlists
+stage tidy
+# Every C++ file of the build through the checks of .clang-tidy, which must find nothing.
+run-clang-tidy -p "$build" -j "$(nproc)" -quiet "^$root/(src|tests|bench|tools)/.*\.cpp\$" \
+    >"$build/clang-tidy.log" 2>&1 || true
+if grep -qE '(warning|error):' "$build/clang-tidy.log"; then
+    grep -E '(warning|error):' "$build/clang-tidy.log" | sort -u >&2
+    echo "clang-tidy found the above (its whole report: $build/clang-tidy.log)" >&2
+    exit 1
+fi
 
 # The real sound and speech tests need a sound server: start a private one with a null sink
 # when none runs, and stop it again afterwards.
@@ -77,16 +95,34 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 status=0
-# Widget tests run offscreen; the start-up test needs a real X server, one for both passes.
+# Widget tests run offscreen; the start-up test needs a real X server, one for every pass.
 # -noreset: an X server resets when its last client leaves, and a program that connects
 # during the reset fails to start, as one between two start-up tests did.
-xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
-    status=0
-    for dir; do
-        echo "== tests in $dir"
-        ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 || status=1
-    done
-    exit "$status"' run-tests "$build" "$root/build-asan" || status=1
+tests() { # build folder, then ctest's own arguments
+    local dir=$1
+    shift
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+        ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 "$@" |
+        tee "$dir/ctest.log" || status=1
+}
+slowest() { # the five slowest tests of a pass
+    grep -E 'Test +#[0-9]+: ' "$1/ctest.log" | sed -E 's/.*Test +#[0-9]+: ([^ ]+) .* ([0-9.]+) sec$/\2 s  \1/' |
+        sort -rn | head -5 | sed 's/^/    /'
+}
+
+stage tests
+tests "$build" -E debian_package
+
+stage sanitizers
+# The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset asan -DVOKARIN_WERROR="$werror" >/dev/null
+cmake --build --preset asan
+tests "$root/build-asan" -E debian_package
+
+stage fuzzers
+# The fuzzers of the file readers (clang), for a short, fixed time each.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 for fuzzer in fuzz_lessonfile fuzz_settingsfile fuzz_wordlists; do
     echo "== $fuzzer"
     corpus=$(mktemp -d)
@@ -99,4 +135,15 @@ for fuzzer in fuzz_lessonfile fuzz_settingsfile fuzz_wordlists; do
     fi
     rm -rf "$corpus" "$corpus.log"
 done
+
+stage package
+tests "$build" -R debian_package
+
+stage ""
+echo "==== stages"
+printf '  %s\n' "${summary[@]}"
+echo "==== slowest tests"
+slowest "$build"
+echo "  with the sanitizers:"
+slowest "$root/build-asan"
 exit "$status"

@@ -345,6 +345,7 @@ private slots:
         FakeMessageBoxes messages;
         if (migrated) {
             QStringList old = {
+                // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): statements on many lines
                 "CREATE TABLE answers (answered_at INTEGER NOT NULL, lesson TEXT NOT NULL,"
                 " english TEXT NOT NULL, chinese TEXT NOT NULL, direction TEXT NOT NULL,"
                 " mode TEXT NOT NULL, correct INTEGER NOT NULL, response_ms INTEGER NOT NULL)",

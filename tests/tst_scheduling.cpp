@@ -21,9 +21,9 @@ private slots:
         const QJsonArray sequences = QJsonDocument::fromJson(file.readAll())["sequences"].toArray();
         QCOMPARE(sequences.size(), 146);
         int reviews = 0;
-        for (const QJsonValue& sequence : sequences) {
+        for (const QJsonValueConstRef sequence : sequences) {
             fsrs::Memory memory;
-            for (const QJsonValue& value : sequence.toArray()) {
+            for (const QJsonValueConstRef value : sequence.toArray()) {
                 const QJsonObject expected = value.toObject();
                 const auto at = qint64(expected["at"].toDouble());
                 memory = fsrs::review(memory, fsrs::Grade(expected["grade"].toInt()), at);

@@ -170,7 +170,7 @@ FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
 
 QString pathFromNative(const QByteArray& native) {
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString whole = utf8(native);
+    QString whole = utf8(native);
     if (!utf8.hasError())
         return whole;
     // Decode piece by piece: each byte that starts no valid UTF-8 sequence is kept as-is.

@@ -124,6 +124,7 @@ const Step Steps[] = {
          "ALTER TABLE words ADD COLUMN reviews_right INTEGER NOT NULL DEFAULT 0",
          "ALTER TABLE words ADD COLUMN forgotten INTEGER NOT NULL DEFAULT 0",
          "ALTER TABLE words ADD COLUMN last_day INTEGER NOT NULL DEFAULT 0",
+         // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one statement on three lines
          "CREATE TABLE days ("
          " day INTEGER NOT NULL, direction TEXT NOT NULL, mode TEXT NOT NULL,"
          " answers INTEGER NOT NULL, reviews INTEGER NOT NULL, reviews_right INTEGER NOT NULL,"
@@ -219,8 +220,7 @@ public:
                 return false;
             // Without a database (none to be had, or the writer ending) the read is over, empty.
             reads_.push_back([this, state, read = std::move(read)](QSqlDatabase* db) {
-                const QSqlError error =
-                    db ? read(*db) : QSqlError(QStringLiteral("no history"), {});
+                QSqlError error = db ? read(*db) : QSqlError(QStringLiteral("no history"), {});
                 const std::lock_guard lock(mutex_);
                 state->done = true;
                 state->ok = !error.isValid();
@@ -494,18 +494,18 @@ private:
                 continue;
             for (const char* statement : step.statements)
                 if (!query.exec(QLatin1String(statement))) {
-                    const QSqlError error = query.lastError();
+                    QSqlError error = query.lastError();
                     db_->rollback();
                     return error;
                 }
             if (step.fill)
-                if (const QSqlError error = step.fill(*db_, zone_); error.isValid()) {
+                if (QSqlError error = step.fill(*db_, zone_); error.isValid()) {
                     db_->rollback();
                     return error;
                 }
         }
         if (!query.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion))) {
-            const QSqlError error = query.lastError();
+            QSqlError error = query.lastError();
             db_->rollback();
             return error;
         }

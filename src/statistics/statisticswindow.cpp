@@ -353,7 +353,7 @@ QString StatisticsWindow::saveHardestWords() {
         pairs.append({word.english, word.chinese});
     if (pairs.size() < 2)
         return {};
-    const QString path =
+    QString path =
         QDir(context_.lessonFolder)
             .filePath(
                 QStringLiteral("难词-%1.txt").arg(today_.toString(QStringLiteral("yyyyMMdd"))));

@@ -54,7 +54,7 @@ private:
         requests << request;
         if (answers.empty())
             return std::nullopt;
-        const auto answer = answers.front();
+        auto answer = answers.front();
         answers.pop_front();
         return answer;
     }

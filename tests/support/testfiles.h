@@ -35,7 +35,7 @@ inline QByteArray garbage(int size, quint32 seed) {
 
 // Writes bytes to name inside dir and returns the full path.
 inline QString putFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
+    QString path = dir.filePath(name);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
@@ -46,7 +46,7 @@ inline QString putFile(const QTemporaryDir& dir, const QString& name, const QByt
 // Writes a lesson file into the lesson folder of module and returns its path.
 inline QString writeLesson(const Module1& module, const QString& name, const Pairs& pairs) {
     QDir().mkpath(module.lessonFolder());
-    const QString path = QDir(module.lessonFolder()).filePath(name);
+    QString path = QDir(module.lessonFolder()).filePath(name);
     if (!writepairs(path, pairs).ok())
         qFatal("cannot write lesson %s", qPrintable(path));
     return path;

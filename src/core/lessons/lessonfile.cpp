@@ -362,7 +362,7 @@ FileResult LessonText::read(const QString& path) {
 FileResult LessonText::take(const QByteArray& bytes, const QString& path) {
     path_ = path;
     LessonBytes lesson;
-    const FileResult r = prepare(bytes, path, lesson);
+    FileResult r = prepare(bytes, path, lesson);
     data_ = r.ok() ? lesson.data : QByteArray();
     utf8_ = lesson.encoding == TextEncoding::Utf8;
     return r;
@@ -426,7 +426,7 @@ FileResult LessonText::readPairs(qint32 records, const PairReceiver& receive) co
 
 FileResult countLinesIn(const QByteArray& bytes, qint32& lines, const QString& path) {
     LessonText lesson;
-    const FileResult r = lesson.take(bytes, path);
+    FileResult r = lesson.take(bytes, path);
     lines = r.ok() ? lesson.countLines() : 0;
     return r;
 }
@@ -441,7 +441,7 @@ FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairRece
 
 FileResult countlines(const QString& path, qint32& lines) {
     LessonText lesson;
-    const FileResult r = lesson.read(path);
+    FileResult r = lesson.read(path);
     lines = r.ok() ? lesson.countLines() : 0;
     return r;
 }

@@ -814,7 +814,7 @@ FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path
 FileResult readWordList(const QByteArray& bytes, ListFormat format, const QString& path,
                         WordList& list, const ListRequest& request) {
     list = {};
-    const FileResult result = readWordList(
+    FileResult result = readWordList(
         bytes, format, path,
         [&list](QStringView word, QStringView meaning) {
             list.pairs.append({word.toString(), meaning.toString()});

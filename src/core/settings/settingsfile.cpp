@@ -138,7 +138,7 @@ FileResult csh(const QString& path) {
 
 FileResult readSettingsFile(const QString& path, SettingsRecord& settings) {
     QByteArray bytes;
-    const FileResult result = readFileHead(path, bytes, SettingsFileLength);
+    FileResult result = readFileHead(path, bytes, SettingsFileLength);
     settings = decodeSettings(bytes);
     return result;
 }

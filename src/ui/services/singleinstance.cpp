@@ -25,7 +25,7 @@ namespace {
 
 // The runtime folder when it is what it should be: ours, and closed to everyone else.
 QByteArray privateRuntimeFolder() {
-    const QByteArray folder = qgetenv("XDG_RUNTIME_DIR");
+    QByteArray folder = qgetenv("XDG_RUNTIME_DIR");
     struct stat info {};
     if (folder.isEmpty() || !folder.startsWith('/') || ::lstat(folder.constData(), &info) != 0 ||
         !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
