@@ -311,17 +311,7 @@ private slots:
 
     // Files given at start (the command line's) are drilled at once, in order, in any format,
     // with no message.
-    void startFilesOfEveryFormat_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("lesson") << "first.txt" << QByteArray("\"a\",\"b\"\r\n\"c\",\"d\"\r\n");
-        QTest::newRow("csv") << "first.csv" << QByteArray("English,Chinese\na,甲\nc,丙\n");
-        QTest::newRow("flash-card")
-            << "first.txt" << QByteArray("#separator:tab\n#html:true\n<b>a</b>\t甲\nc\t丙\n");
-        QTest::newRow("kvtml") << "first.kvtml"
-                               << wordListBytes({{"a", "甲"}, {"c", "丙"}}, ListFormat::Kvtml,
-                                                "first");
-    }
+    void startFilesOfEveryFormat_data() { addStartFileRows(); }
     void startFilesOfEveryFormat() {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);

@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -57,6 +58,19 @@ bool execute(const QString& path, const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("edit"));
     return ok;
+}
+
+// The statistics of the history at path, read through a connection of their own.
+void withStatistics(const QString& path, const QTimeZone& zone,
+                    const std::function<void(const StatisticsData&)>& read) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("statistics"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        read(StatisticsData(db, zone));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("statistics"));
 }
 
 } // namespace
@@ -125,18 +139,11 @@ private slots:
         }
         QCOMPARE(valueOf(dir.filePath("h.db"), "SELECT reps FROM words").toInt(), reps);
 
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("s"));
-        db.setDatabaseName(dir.filePath("h.db"));
-        QVERIFY(db.open());
-        {
-            const StatisticsData data(db, QTimeZone(zone));
+        withStatistics(dir.filePath("h.db"), QTimeZone(zone), [&](const StatisticsData& data) {
             const auto days = data.days(QDate(2026, 12, 6), QDate(2026, 12, 7));
             QCOMPARE(days[0].answers, 3 - reps);
             QCOMPARE(days[1].answers, reps - 1);
-        }
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("s"));
+        });
     }
 
     void dueWordsInOrder() {
@@ -386,11 +393,7 @@ private slots:
         QCOMPARE(valueOf(path, "SELECT count(*) FROM answers").toInt(), 6);
         QCOMPARE(valueOf(path, "PRAGMA user_version").toInt(), SqliteHistory::SchemaVersion);
 
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        {
-            const StatisticsData data(db, QTimeZone::utc());
+        withStatistics(path, QTimeZone::utc(), [&](const StatisticsData& data) {
             QCOMPARE(data.firstDay(), QDate(2026, 12, 7));
             QStringList days;
             for (const auto& d : data.days(QDate(2026, 12, 6), QDate(2026, 12, 8)))
@@ -408,10 +411,7 @@ private slots:
                                .arg(w.reviews)
                                .arg(w.right);
             QCOMPARE(hardest, QStringList({"apple 1/2/1", "pear 0/1/1"}));
-        }
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("f"));
+        });
     }
 
     // A word forgotten weeks after it was learnt is due again ten minutes later, the same day.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lessons/lessonfile.h"
+#include "lessons/wordlists.h"
 #include "module1.h"
 #include "settings/settingsrecord.h"
 
@@ -89,3 +90,15 @@ private:
     rlimit saved_{};
     void (*oldHandler_)(int) = nullptr;
 };
+
+// Two-word first files in every format a start may be given, as test rows (name, bytes).
+inline void addStartFileRows() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("lesson") << "first.txt" << QByteArray("\"a\",\"b\"\r\n\"c\",\"d\"\r\n");
+    QTest::newRow("csv") << "first.csv" << QByteArray("English,Chinese\na,甲\nc,丙\n");
+    QTest::newRow("flash-card") << "first.txt"
+                                << QByteArray("#separator:tab\n#html:true\n<b>a</b>\t甲\nc\t丙\n");
+    QTest::newRow("kvtml") << "first.kvtml"
+                           << wordListBytes({{"a", "甲"}, {"c", "丙"}}, ListFormat::Kvtml, "first");
+}

@@ -80,6 +80,13 @@ bool DrillEngine::queued(std::function<void()> command) {
     return true;
 }
 
+void DrillEngine::dayTurned() {
+    if (queued([this] { dayTurned(); }))
+        return;
+    const Turn turn(*this);
+    refreshDue();
+}
+
 void DrillEngine::lessonsChosen() {
     if (queued([this] { lessonsChosen(); }))
         return;

@@ -55,6 +55,8 @@ public:
     // The lesson chooser has handed its selection over (into Module1): its first file is
     // studied.
     void lessonsChosen();
+    // The learner's midnight: words have come due with the new day.
+    void dayTurned();
     // The commands above run one at a time: one that arrives while another is under way
     // (judging an answer, loading a lesson: both may run nested event loops) waits for it.
     bool busy() const { return busy_; }

@@ -310,8 +310,7 @@ int frmMain::untilNewDay() const {
 }
 
 void frmMain::newDay() {
-    if (!engine_.loading())
-        engine_.refreshDue();
+    engine_.dayTurned();
     midnight_->start(untilNewDay());
 }
 
