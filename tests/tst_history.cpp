@@ -6,6 +6,7 @@
 #include "statisticswindow.h"
 #include "testfiles.h"
 
+#include <QChartView>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -447,6 +448,39 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keySequence(&window, keys);
         QVERIFY(!window.isVisible());
+    }
+
+    // The practice chart begins at the first day with a run, at least a week and at most
+    // twelve weeks back, and says its minutes with a decimal below ten.
+    void chartsBeginWithTheData_data() {
+        QTest::addColumn<int>("daysBack"); // -1: no run at all
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("nothing yet") << -1 << 0 << "最近 7 天每天的练习时间（共 0.0 分钟）";
+        QTest::newRow("three days ago") << 3 << 90 << "最近 7 天每天的练习时间（共 1.5 分钟）";
+        QTest::newRow("twenty days ago") << 20 << 600 << "最近 21 天每天的练习时间（共 10 分钟）";
+        QTest::newRow("long ago") << 200 << 600 << "最近 84 天每天的练习时间（共 0.0 分钟）";
+    }
+    void chartsBeginWithTheData() {
+        QFETCH(int, daysBack);
+        QFETCH(int, seconds);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        FakeMessageBoxes messages;
+        {
+            SqliteHistory history(dir.filePath("vokarin.db"), messages, QTimeZone::utc());
+            const qint64 start = Monday - qint64(daysBack) * Day;
+            if (daysBack >= 0)
+                history.recordSession({start, start + seconds * 1000LL, 0, {"unit1.txt"}});
+            QCOMPARE(history.dueCount(Monday), 0); // the file made
+        }
+        StatisticsWindow window({dir.filePath("vokarin.db"), dir.filePath("lesson"), nullptr,
+                                 nullptr, QTimeZone::utc(), Monday});
+        QStringList practice;
+        for (const QChartView* view : window.findChildren<QChartView*>())
+            if (view->chart()->title().contains("练习时间"))
+                practice << view->chart()->title();
+        QCOMPARE(practice, QStringList{title});
     }
 
     // A history whose tables cannot be read is said to be so, not drawn as empty charts.

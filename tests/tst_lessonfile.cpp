@@ -44,6 +44,37 @@ class tst_LessonFile final : public QObject {
     Q_OBJECT
 
 private slots:
+    // The encoding checks pass over plain ASCII sixteen bytes at a time: what follows a run of
+    // any length, across those blocks, is seen as if read byte by byte.
+    void encodingAcrossAsciiRuns_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        for (const int run : {0, 1, 7, 8, 15, 16, 17, 31, 32, 33}) {
+            const QByteArray ascii(run, 'a');
+            // 苹果 in UTF-8 on every line: UTF-8.
+            QTest::addRow("Chinese after %d", run)
+                << "\"" + ascii + "\",\"\xE8\x8B\xB9\xE6\x9E\x9C\"\r\n\"b\",\"\xE6\x9E\x9C\"\r\n"
+                << "UTF-8";
+            // A byte that cannot be UTF-8 after the run: GBK.
+            QTest::addRow("not UTF-8 after %d", run)
+                << "\"" + ascii + "\xC0\x80\",\"\xE6\x9E\x9C\"\r\n"
+                << "GBK";
+            // Two lines of accented Latin and one of Chinese: most lines with more than ASCII
+            // hold no Chinese, so GBK, unless a line end inside the run were missed.
+            QTest::addRow("line ends after %d", run)
+                << "\"\xC3\xA9" + ascii + "\",\"x\"\r\n\"\xC3\xA9" + ascii +
+                       "\",\"y\"\r\n\"z\",\"\xE6\x9E\x9C\"\r\n"
+                << "GBK";
+        }
+    }
+    void encodingAcrossAsciiRuns() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QString text, decided;
+        QVERIFY(decodeText(bytes, "x.txt", text, TextGuess::Lesson, &decided).ok());
+        QCOMPARE(decided, encoding);
+    }
+
     void countlines_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("lines");
