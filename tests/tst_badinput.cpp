@@ -182,10 +182,7 @@ private slots:
         QTemporaryDir elsewhere;
         const QString lesson = elsewhere.filePath("a.txt");
         QVERIFY(writepairs(lesson, {{"a", "甲"}, {"b", "乙"}}).ok());
-        module.SelectedFiles = {lesson};
-        module.SelectedFileCount = 1;
-        module.CurrentFileIndex = 0;
-        window.engine().打开();
+        window.engine().lessonsChosen({lesson});
         // Each word missed once (and so collected), then learned.
         QStringList missed;
         for (int guard = 0; window.engine().questionOpen() && guard < 100; ++guard) {

@@ -109,7 +109,7 @@ private slots:
         QTRY_VERIFY(c.closed());
         QCOMPARE(h.module.SelectedFiles, QStringList({a, b}));
         QCOMPARE(h.module.SelectedFileCount, 2);
-        QCOMPARE(h.module.CurrentFileIndex, 0);
+        QCOMPARE(h.engine().currentFileIndex(), 0);
         QCOMPARE(h.engine().currentFilePath(), a);
         QVERIFY(h.engine().questionOpen());
     }

@@ -54,7 +54,7 @@ private slots:
         QCOMPARE(h.fakes.random.reseeds, 1);
         QCOMPARE(h.fakes.speech.calls.mid(2),
                  QStringList({"speed 160", "enabled 1", "speak pear 144"}));
-        QCOMPARE(h.module.PracticeStart, h.fakes.clock.time);
+        QCOMPARE(h.engine().practiceStart(), h.fakes.clock.time);
     }
 
     void statusLineExample() {
@@ -220,10 +220,10 @@ private slots:
         h.fakes.clock.time = QTime(10, 0);
         h.answerRight();
         h.answerRight();
-        QCOMPARE(h.module.CurrentFileIndex, 1);
+        QCOMPARE(h.engine().currentFileIndex(), 1);
         QCOMPARE(h.window->windowTitle(), " Vokarin2.0 :正在学习" + second);
         QCOMPARE(h.question(), QStringLiteral("c"));
-        QCOMPARE(h.module.PracticeStart, QTime(9, 0)); // taken once, at the first file
+        QCOMPARE(h.engine().practiceStart(), QTime(9, 0)); // taken once, at the first file
         h.answerRight();
         h.answerRight();
         // The run is over: an empty question area, and clicks do nothing.

@@ -96,7 +96,7 @@ private slots:
         h.missThenLearn({"apple", "pear"});
         QCOMPARE(h.fakes.messages.shown.size(), 1);
         QVERIFY(h.fakes.messages.shown[0].startsWith("生词没能存进生词本："));
-        QCOMPARE(h.module.PracticeMinutes, 5);
+        QCOMPARE(h.engine().practiceMinutes(), 5);
         QVERIFY(endDialog(h));
     }
 
@@ -245,8 +245,8 @@ private slots:
         h.fakes.clock.time = QTime(10, 1, 10);
         while (h.engine().questionOpen())
             h.answerRight();
-        QCOMPARE(h.module.PracticeMinutes, 2);
-        QCOMPARE(h.module.PracticeEnd, QTime(10, 1, 10));
+        QCOMPARE(h.engine().practiceMinutes(), 2);
+        QCOMPARE(h.engine().practiceEnd(), QTime(10, 1, 10));
         if (answer >= 0)
             h.fakes.messages.answers.push_back(answer ? MessageBoxes::Answer::Yes
                                                       : MessageBoxes::Answer::No);
@@ -256,9 +256,10 @@ private slots:
             QCOMPARE(h.fakes.messages.shown, QStringList{"才练了2分钟,再练一会吧！"});
         QTRY_VERIFY(!endDialog(h));
         QCOMPARE(h.engine().questionOpen(), outcome == "repeat" || outcome == "reload");
-        QCOMPARE(h.module.CurrentFileIndex, outcome == "closed" ? files - 1 : 0);
+        QCOMPARE(h.engine().currentFileIndex(), outcome == "closed" ? files - 1 : 0);
         // Reloading the first file starts the clock again; repeating one file does not.
-        QCOMPARE(h.module.PracticeStart, outcome == "reload" ? QTime(10, 1, 10) : QTime(9, 58, 40));
+        QCOMPARE(h.engine().practiceStart(),
+                 outcome == "reload" ? QTime(10, 1, 10) : QTime(9, 58, 40));
         QCOMPARE(h.window->findChild<QWidget*>("Formopen") != nullptr, outcome == "chooser");
         QCOMPARE(h.window->isVisible(), outcome != "closed");
     }

@@ -26,10 +26,7 @@ struct Drill {
     QString lesson(const QString& name, const Pairs& pairs) {
         return writeLesson(module, name, pairs);
     }
-    void study(const QStringList& paths) {
-        chooseFiles(module, paths);
-        engine.打开();
-    }
+    void study(const QStringList& paths) { engine.lessonsChosen(paths); }
     void answerRight() { engine.Label3_Click(engine.answerSlot()); }
     void answerWrong() { engine.Label3_Click(engine.answerSlot() == 1 ? 2 : 1); }
 
@@ -253,6 +250,49 @@ private slots:
         QCOMPARE(d.view.broughtToTop, 2);
         d.answerWrong(); // the question stays
         QCOMPARE(d.view.broughtToTop, 2);
+    }
+
+    // The window lays the area out only from what the drill gives it: the run's own changes
+    // (auto-browse's single choice, the switch to typing) reach it as arguments.
+    void theViewIsGivenWhatItLaysOut_data() {
+        QTest::addColumn<QString>("steps"); // t auto-browse tick, s switch answer mode
+        QTest::addColumn<bool>("autoBrowse");
+        QTest::addColumn<int>("choices");
+        QTest::addColumn<bool>("typing");
+        QTest::newRow("a question") << "" << false << 4 << false;
+        QTest::newRow("auto-browse shows one choice") << "t" << true << 1 << false;
+        QTest::newRow("switched to typing") << "s" << false << 4 << true;
+        QTest::newRow("and back to choosing") << "ss" << false << 4 << false;
+    }
+    void theViewIsGivenWhatItLaysOut() {
+        QFETCH(QString, steps);
+        QFETCH(bool, autoBrowse);
+        QFETCH(int, choices);
+        QFETCH(bool, typing);
+        Drill d(settingsWith([&](SettingsRecord& s) {
+            s.ChoiceCount = 4;
+            s.AutoBrowse = autoBrowse ? VbTrue : VbFalse;
+            s.HoverColor = QStringLiteral("255");
+        }));
+        d.study({d.lesson("fruit.txt", Fruit + Pairs{{"plum", "李子"}, {"fig", "无花果"}})});
+        for (const QChar step : steps)
+            step == u't' ? d.engine.autoBrowseTick() : d.engine.dispatch(Command::SwitchAnswerMode);
+        QCOMPARE(d.view.area.choiceCount, choices);
+        QCOMPARE(d.view.area.typing, typing);
+        QCOMPARE(d.view.area.autoBrowse, autoBrowse);
+        QCOMPARE(d.view.area.hoverColour, 255u);
+    }
+
+    // The end-of-lesson dialog is told the minutes practised.
+    void theEndOfTheSelectionGivesItsMinutes() {
+        Drill d;
+        d.fakes.clock.time = QTime(9, 0);
+        d.study({d.lesson("a.txt", {{"a", "甲"}, {"b", "乙"}})});
+        d.fakes.clock.time = QTime(9, 7, 30);
+        for (int guard = 0; d.engine.questionOpen() && guard < 10; ++guard)
+            d.answerRight();
+        QCOMPARE(d.view.shown.last(), QStringLiteral("end of lesson"));
+        QCOMPARE(d.view.practiceMinutes, 7);
     }
 
     // A blank record in the notebook ends the review: what follows is an ordinary lesson.

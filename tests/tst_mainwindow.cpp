@@ -132,13 +132,12 @@ private slots:
         QFETCH(int, choices);
         QFETCH(bool, firstNumberShown);
         Harness h;
-        h.module.Settings.ChoiceCount = choices;
         h.label("Label1")->setText("apple");
         h.choice(2)->setText("苹果");
         QPalette wrong = h.choice(2)->palette();
         wrong.setColor(QPalette::Window, Qt::red);
         h.choice(2)->setPalette(wrong);
-        h.window->clscreen();
+        h.window->clscreen({.choiceCount = choices});
         QVERIFY(h.label("Label1")->text().isEmpty());
         QVERIFY(h.choice(2)->text().isEmpty());
         QCOMPARE(h.choice(2)->palette().color(QPalette::Window), h.window->backColor());

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTime>
 
 class Speech;
 
@@ -23,14 +22,10 @@ struct Module1 final {
     QString SettingsPath;
     qint32 SavedChoiceCount = 3;
 
-    // The lesson files chosen in the chooser, studied in order.
+    // The lesson files chosen in the chooser, studied in order, as handed over. Where the run
+    // stands in them, and its practice times, are the drill's own.
     QStringList SelectedFiles;
     qint32 SelectedFileCount = 0;
-    qint32 CurrentFileIndex = 0;
-
-    QTime PracticeStart;
-    QTime PracticeEnd;
-    qint32 PracticeMinutes = 0;
 
     // The one text-to-speech object of the run; owned by main() (or a test).
     Speech* SpeechObject = nullptr;

@@ -20,11 +20,12 @@ public:
         choices = {};
         backColours = {};
     }
-    void clscreen() override {
+    void clscreen(const QuestionArea& laidOut) override {
         question.clear();
         clearChoices();
+        area = laidOut;
     }
-    void Form_Resize() override {}
+    void Form_Resize(const QuestionArea& laidOut) override { area = laidOut; }
     void setCaption(const QString& text) override { caption = text; }
     void setStatusText(const QString& text) override { status = text; }
     void setReviewTip(const QString& text) override { reviewTip = text; }
@@ -32,10 +33,16 @@ public:
     void focusTypingBox() override {}
     void setTypingText(const QString& text) override { typed = text; }
     void bringToTop() override { ++broughtToTop; }
-    void applyColours() override { shown << "colours"; }
+    void applyColours(const QuestionArea& laidOut) override {
+        area = laidOut;
+        shown << "colours";
+    }
     void setAutoBrowseInterval(int milliseconds) override { interval = milliseconds; }
     void showLessonChooser() override { shown << "chooser"; }
-    void showEndOfLessonDialog() override { shown << "end of lesson"; }
+    void showEndOfLessonDialog(qint32 minutes) override {
+        practiceMinutes = minutes;
+        shown << "end of lesson";
+    }
     void showEditor() override { shown << "editor"; }
     void showStatistics() override { shown << "statistics"; }
     void showSettings() override { shown << "settings"; }
@@ -56,5 +63,7 @@ public:
     bool typingBox = false;
     int broughtToTop = 0;
     int interval = 0;
+    QuestionArea area;
+    qint32 practiceMinutes = -1;
     QStringList shown;
 };

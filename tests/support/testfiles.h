@@ -53,13 +53,6 @@ inline QString writeLesson(const Module1& module, const QString& name, const Pai
     return path;
 }
 
-// Fills the selection as the chooser would, from its first file.
-inline void chooseFiles(Module1& module, const QStringList& paths) {
-    module.SelectedFiles = paths;
-    module.SelectedFileCount = qint32(paths.size());
-    module.CurrentFileIndex = 0;
-}
-
 inline QByteArray fileBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

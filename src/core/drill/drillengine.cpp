@@ -87,10 +87,26 @@ void DrillEngine::dayTurned() {
     refreshDue();
 }
 
-void DrillEngine::lessonsChosen() {
-    if (queued([this] { lessonsChosen(); }))
+void DrillEngine::lessonsChosen(const QStringList& files) {
+    if (queued([=, this] { lessonsChosen(files); }))
         return;
+    const Turn turn(*this);
+    module_.SelectedFiles = files;
+    module_.SelectedFileCount = qint32(files.size());
+    CurrentFileIndex = 0;
     打开();
+}
+
+QuestionArea DrillEngine::questionArea() const {
+    const SettingsRecord& s = module_.Settings;
+    return {.choiceCount = qBound(1, s.ChoiceCount, 5),
+            .typing = s.ChoiceMode == VbFalse,
+            .autoBrowse = s.AutoBrowse != VbFalse,
+            .autoBrowseInterval = autoBrowseInterval(s),
+            .windowColour = colourValue(s.WindowBackColor),
+            .questionColour = colourValue(s.QuestionColor1),
+            .hoverColour = colourValue(s.HoverColor),
+            .wrongColour = colourValue(s.WrongColor)};
 }
 
 void DrillEngine::showQuestion(const QString& text) {
@@ -111,7 +127,7 @@ void DrillEngine::clearChoices() {
 void DrillEngine::clearScreen() {
     shownQuestion_.clear();
     shownChoices_ = {};
-    view_.clscreen();
+    view_.clscreen(questionArea());
 }
 
 void DrillEngine::setCaption(const QString& text) {
@@ -145,10 +161,7 @@ void DrillEngine::studyFiles(const QStringList& files) {
         return;
     ReviewingNotebook = false;
     module_.Settings.ChoiceCount = module_.SavedChoiceCount;
-    module_.SelectedFiles = files;
-    module_.SelectedFileCount = qint32(files.size());
-    module_.CurrentFileIndex = 0;
-    打开();
+    lessonsChosen(files);
 }
 
 void DrillEngine::dispatch(Command command, int position) {
@@ -228,7 +241,7 @@ void DrillEngine::mainWindowClosing() {
         platform_.history.clearNotebookWords();
     // A run left unfinished is a run all the same, the notebook's review at start too.
     if (questionOpen_ && !runRecorded_)
-        recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()),
+        recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()),
                       ReviewingNotebook ? QStringList{lessonName(CurrentFilePath)} : QStringList());
 }
 
@@ -239,7 +252,7 @@ void DrillEngine::onceMore() {
     if (module_.SelectedFileCount == 1) {
         重复();
     } else {
-        module_.CurrentFileIndex = 0;
+        CurrentFileIndex = 0;
         打开();
     }
 }
@@ -248,7 +261,7 @@ void DrillEngine::otherLessons() {
     if (queued([=, this] { otherLessons(); }))
         return;
     const Turn turn(*this);
-    module_.CurrentFileIndex = 0;
+    CurrentFileIndex = 0;
     选择();
 }
 
@@ -288,7 +301,7 @@ void DrillEngine::applySettings(const SettingsRecord& draft, qint16 directionOnO
     s.HoverColor = draft.HoverColor;
     s.WrongColor = draft.WrongColor;
     s.AnswerColor = draft.AnswerColor;
-    view_.applyColours();
+    view_.applyColours(questionArea());
 
     if (const FileResult saved = module_.SaveSettings(); !saved.ok())
         platform_.messages.ok(QStringLiteral("设置没能保存：") + saved.description);
@@ -307,7 +320,7 @@ void DrillEngine::打开() {
     const QString previousPath = CurrentFilePath;
     const QString previousCaption = caption_;
     if (!reviewing) {
-        CurrentFilePath = module_.SelectedFiles.value(module_.CurrentFileIndex);
+        CurrentFilePath = module_.SelectedFiles.value(CurrentFileIndex);
         setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(CurrentFilePath));
     }
     const QString path = CurrentFilePath;
@@ -352,8 +365,8 @@ void DrillEngine::drillTable(WordTable table, qint32 drilled) {
         eczh();
     restartTable();
     platform_.random.reseed();
-    if (module_.CurrentFileIndex == 0) {
-        module_.PracticeStart = platform_.clock.now();
+    if (CurrentFileIndex == 0) {
+        PracticeStart = platform_.clock.now();
         runStartedAt_ = platform_.clock.epochMs();
         runRecorded_ = false;
     }
@@ -440,7 +453,7 @@ void DrillEngine::出题() {
     朗读();
     if (s.ChoiceMode != VbFalse)
         placeChoices();
-    view_.Form_Resize();
+    view_.Form_Resize(questionArea());
 }
 
 // Every row not yet learned is equally likely, in the same time whatever the lesson's size.
@@ -550,15 +563,15 @@ void DrillEngine::fileFinished() {
     view_.setTypingBoxVisible(false);
     if (ReviewingNotebook) {
         // The review of the notebook at start is a run of its own.
-        recordSession(practiceMinutes(module_.PracticeStart, platform_.clock.now()),
+        recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()),
                       {lessonName(CurrentFilePath)});
         ReviewingNotebook = false;
         refreshDue();
         选择();
         return;
     }
-    if (module_.CurrentFileIndex < module_.SelectedFileCount - 1) {
-        ++module_.CurrentFileIndex;
+    if (CurrentFileIndex < module_.SelectedFileCount - 1) {
+        ++CurrentFileIndex;
         打开();
         return;
     }
@@ -566,9 +579,9 @@ void DrillEngine::fileFinished() {
     if (notebook_.count() > 1)
         savescb();
     jstime();
-    recordSession(module_.PracticeMinutes);
+    recordSession(PracticeMinutes);
     refreshDue();
-    view_.showEndOfLessonDialog();
+    view_.showEndOfLessonDialog(PracticeMinutes);
 }
 
 void DrillEngine::joinscb() {
@@ -613,8 +626,8 @@ void DrillEngine::rescueNotebookWords() {
 }
 
 void DrillEngine::jstime() {
-    module_.PracticeEnd = platform_.clock.now();
-    module_.PracticeMinutes = practiceMinutes(module_.PracticeStart, module_.PracticeEnd);
+    PracticeEnd = platform_.clock.now();
+    PracticeMinutes = ::practiceMinutes(PracticeStart, PracticeEnd);
 }
 
 void DrillEngine::帮助() {
@@ -647,7 +660,7 @@ void DrillEngine::changechild() {
         view_.setTypingBoxVisible(false);
         重复();
     }
-    view_.Form_Resize();
+    view_.Form_Resize(questionArea());
 }
 
 void DrillEngine::选择() {
@@ -790,7 +803,7 @@ void DrillEngine::reviewDue() {
     const QString name = QDir(module_.lessonFolder()).filePath(ReviewName);
     module_.SelectedFiles = {name};
     module_.SelectedFileCount = 1;
-    module_.CurrentFileIndex = 0;
+    CurrentFileIndex = 0;
     CurrentFilePath = name;
     setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(name));
     drillTable(std::move(table), drilled);

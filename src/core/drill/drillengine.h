@@ -9,11 +9,13 @@
 
 #include <QList>
 #include <QString>
+#include <QTime>
 #include <array>
 #include <deque>
 #include <functional>
 
 class MainView;
+struct QuestionArea;
 struct Module1;
 struct Platform;
 
@@ -52,9 +54,9 @@ public:
     // The settings dialog's Apply: takes the draft into effect and saves it. The lesson
     // starts again while the direction differs from the one the dialog opened with.
     void applySettings(const SettingsRecord& draft, qint16 directionOnOpen);
-    // The lesson chooser has handed its selection over (into Module1): its first file is
-    // studied.
-    void lessonsChosen();
+    // The lesson chooser has handed its selection over: it is kept as the run's selection and
+    // its first file is studied.
+    void lessonsChosen(const QStringList& files);
     // The learner's midnight: words have come due with the new day.
     void dayTurned();
     // The commands above run one at a time: one that arrives while another is under way
@@ -109,6 +111,14 @@ public:
     qint32 currentWord() const { return CurrentWord; }
     qint32 answerSlot() const { return AnswerSlot; }
     bool reviewingNotebook() const { return ReviewingNotebook; }
+    // The entry of the selection being studied, from 0.
+    qint32 currentFileIndex() const { return CurrentFileIndex; }
+    // The selection's practice: begun at its first file, ended and counted when it is done.
+    QTime practiceStart() const { return PracticeStart; }
+    QTime practiceEnd() const { return PracticeEnd; }
+    qint32 practiceMinutes() const { return PracticeMinutes; }
+    // The question area as the settings and the run now have it.
+    QuestionArea questionArea() const;
     QString currentFilePath() const { return CurrentFilePath; }
     WordRow row(qint32 number) const;
 
@@ -167,6 +177,10 @@ private:
     QString GivenAnswer;
     QString CurrentFilePath;
     bool ReviewingNotebook = false;
+    qint32 CurrentFileIndex = 0;
+    QTime PracticeStart;
+    QTime PracticeEnd;
+    qint32 PracticeMinutes = 0;
 
     bool questionOpen_ = false;
     bool loading_ = false;

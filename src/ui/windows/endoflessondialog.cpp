@@ -1,15 +1,14 @@
 #include "windows/endoflessondialog.h"
 
-#include "module1.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
 #include "windows/windowscaffold.h"
 
 #include <QPushButton>
 
-Form3::Form3(Module1& module, const Platform& platform, QWidget* parent)
+Form3::Form3(qint32 practiceMinutes, const Platform& platform, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
-    , module_(module)
+    , practiceMinutes_(practiceMinutes)
     , platform_(platform) {
     setUpSecondaryWindow(this, QStringLiteral("Form3"), QStringLiteral("太棒了！"), 4260, 1500);
 
@@ -38,8 +37,7 @@ void Form3::Command1_Click(int index) {
         emit otherLessonsChosen();
         break;
     case 2: {
-        const QString text =
-            QStringLiteral("才练了%1分钟,再练一会吧！").arg(module_.PracticeMinutes);
+        const QString text = QStringLiteral("才练了%1分钟,再练一会吧！").arg(practiceMinutes_);
         if (platform_.messages.yesNo(text) == MessageBoxes::Answer::Yes) {
             emit onceMoreChosen();
             close();

@@ -4,7 +4,6 @@
 #include <array>
 
 class QPushButton;
-struct Module1;
 struct Platform;
 
 // "太棒了！": shown when the last file of a selection is learned. Once more, other lessons,
@@ -13,7 +12,8 @@ class Form3 final : public QDialog {
     Q_OBJECT
 
 public:
-    Form3(Module1& module, const Platform& platform, QWidget* parent = nullptr);
+    // practiceMinutes: what the reminder before stopping says was practised.
+    Form3(qint32 practiceMinutes, const Platform& platform, QWidget* parent = nullptr);
 
     void Command1_Click(int index);
 
@@ -24,7 +24,7 @@ signals:
     void stopChosen();
 
 private:
-    Module1& module_;
+    qint32 practiceMinutes_;
     const Platform& platform_;
     std::array<QPushButton*, 3> Command1{};
 };

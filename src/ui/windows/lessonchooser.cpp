@@ -30,7 +30,7 @@ QStringList volumeRoots(const QString& mustHave) {
 
 } // namespace
 
-Formopen::Formopen(Module1& module, QWidget* parent)
+Formopen::Formopen(const Module1& module, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
     , module_(module) {
     setUpSecondaryWindow(this, QStringLiteral("Formopen"), QStringLiteral("打开学习文件"), 7455,
@@ -178,11 +178,7 @@ void Formopen::Command1_Click() {
     for (int row = 0; row < File1->count(); ++row)
         if (File1->item(row)->isSelected())
             chosen << File1->item(row)->data(Qt::UserRole).toString();
-    if (!chosen.isEmpty()) {
-        module_.SelectedFiles = chosen;
-        module_.SelectedFileCount = qint32(chosen.size());
-        module_.CurrentFileIndex = 0;
-        emit lessonsChosen();
-    }
+    if (!chosen.isEmpty())
+        emit lessonsChosen(chosen);
     close();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 class QComboBox;
 class QLabel;
@@ -9,13 +10,13 @@ class QPushButton;
 struct Module1;
 
 // The lesson chooser: drives, folders and a file list in which any number of lesson files
-// are picked. "打开" hands the selection over (into Module1) and says so; the window stays on
+// are picked. "打开" hands the selection over to whoever listens; the window stays on
 // top without holding up the main window.
 class Formopen final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Formopen(Module1& module, QWidget* parent = nullptr);
+    explicit Formopen(const Module1& module, QWidget* parent = nullptr);
 
     QString folder() const { return folder_; }
     // Shows the given folder in the tree and its files in the list.
@@ -25,8 +26,8 @@ public:
     void Command3_Click();
 
 signals:
-    // The selection has been handed over: its first file is to be studied.
-    void lessonsChosen();
+    // "打开" with files selected: the paths in the list's order, the first to be studied first.
+    void lessonsChosen(const QStringList& files);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,7 +37,7 @@ private:
     void Drive1_Change();
     void Dir1_Change();
 
-    Module1& module_;
+    const Module1& module_;
     QString folder_;
     QString drive_;
 

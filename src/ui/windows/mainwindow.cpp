@@ -267,7 +267,7 @@ void frmMain::Form_Load() {
     if (const FileResult loaded = module_.LoadSettings(); !loaded.ok())
         platform_.messages.ok(QStringLiteral("设置文件有问题，这次使用默认设置：") +
                               loaded.description);
-    const SettingsRecord& s = module_.Settings;
+    const QuestionArea area = engine_.questionArea();
 
     for (int i = 1; i <= 5; ++i) {
         Label2[i]->clear();
@@ -276,15 +276,15 @@ void frmMain::Form_Load() {
     }
     Label1->clear();
     setPointSize(Text1, 24);
-    Timer1->start(autoBrowseInterval(s));
+    Timer1->start(area.autoBrowseInterval);
 
-    setColour(this, QPalette::Window, colourOf(s.WindowBackColor));
-    setColour(Label1, QPalette::WindowText, colourOf(s.QuestionColor1));
-    clscreen();
+    setColour(this, QPalette::Window, toQColor(area.windowColour));
+    setColour(Label1, QPalette::WindowText, toQColor(area.questionColour));
+    clscreen(area);
 
     if (Speech* speech = module_.SpeechObject) {
         speech->open(QString(10, u' '), QString(10, u' '));
-        speech->setSpeed(s.SpeechSpeed);
+        speech->setSpeed(module_.Settings.SpeechSpeed);
     }
 
     resize(toPixels(StartWidthTwips), toPixels(StartHeightTwips));
@@ -334,13 +334,13 @@ void frmMain::paintEvent(QPaintEvent* event) {
         QMetaObject::invokeMethod(this, &frmMain::startUp, Qt::QueuedConnection);
 }
 
-void frmMain::clscreen() {
-    const SettingsRecord& s = module_.Settings;
+void frmMain::clscreen(const QuestionArea& area) {
+    area_ = area;
     Label1->clear();
-    setColour(Label1, QPalette::WindowText, colourOf(s.QuestionColor1));
+    setColour(Label1, QPalette::WindowText, toQColor(area.questionColour));
     clearChoices();
     // A single choice carries no number.
-    Label2[1]->setVisible(s.ChoiceCount != 1);
+    Label2[1]->setVisible(area.choiceCount != 1);
 }
 
 QColor frmMain::backColor() const {
@@ -363,7 +363,7 @@ void frmMain::setStatusText(const QString& text) {
 void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     placeBars();
-    Form_Resize();
+    layOut();
 }
 
 void frmMain::placeBars() {
@@ -382,14 +382,19 @@ void frmMain::setOuterSize(float widthTwips, float heightTwips) {
     resize(toPixels(widthTwips) - extra.width(), toPixels(heightTwips) - extra.height());
 }
 
-void frmMain::Form_Resize() {
-    const SettingsRecord& s = module_.Settings;
+void frmMain::Form_Resize(const QuestionArea& area) {
+    area_ = area;
+    layOut();
+}
+
+void frmMain::layOut() {
+    const QuestionArea& area = area_;
     const QSize extra = frameExtra();
     float W = toTwips(width() + extra.width());
     float H = toTwips(height() + extra.height());
 
     // 1. Minimum size, except in auto-browse, which may shrink the window to a strip.
-    if (s.AutoBrowse == VbFalse && (W < MinimumTwips || H < MinimumTwips)) {
+    if (!area.autoBrowse && (W < MinimumTwips || H < MinimumTwips)) {
         W = qMax(W, MinimumTwips);
         H = qMax(H, MinimumTwips);
         setOuterSize(W, H);
@@ -412,7 +417,7 @@ void frmMain::Form_Resize() {
     // 3. The question, centred, its middle at a fifth of the height.
     moveTwips(Label1, W / 2 - widthTw(Label1) / 2, H / 5 - heightTw(Label1) / 2);
 
-    if (s.ChoiceMode != VbFalse) {
+    if (!area.typing) {
         // 4. Choices in one column, spread over the band from 30 to 90 % of the height.
         for (int i = 1; i <= 5; ++i) {
             Label2[i]->adjustSize();
@@ -422,7 +427,7 @@ void frmMain::Form_Resize() {
         for (int i = 2; i <= 5; ++i)
             if (widthTw(Label3[i]) > M)
                 M = widthTw(Label3[i]);
-        const float n = float(s.ChoiceCount);
+        const float n = float(area.choiceCount);
         for (int i = 1; i <= 5; ++i) {
             const float h = heightTw(Label2[i]);
             const float top = choiceTop(H, h, n, i);
@@ -434,7 +439,7 @@ void frmMain::Form_Resize() {
             moveTwips(Label2[i], numberLeft, top);
         }
 
-        if (H < MinimumTwips && s.AutoBrowse != VbFalse) {
+        if (H < MinimumTwips && area.autoBrowse) {
             // The compact strip: question and answer side by side, the window fitted to them.
             setPointSize(Label1, 24);
             setPointSize(Label3[1], 24);
@@ -520,13 +525,14 @@ void frmMain::showLessonChooser() {
         return;
     }
     chooser_ = new Formopen(module_, this);
-    connect(chooser_, &Formopen::lessonsChosen, this, [this] { engine_.lessonsChosen(); });
+    connect(chooser_, &Formopen::lessonsChosen, this,
+            [this](const QStringList& files) { engine_.lessonsChosen(files); });
     chooser_->show();
 }
 
-void frmMain::showEndOfLessonDialog() {
+void frmMain::showEndOfLessonDialog(qint32 practiceMinutes) {
     delete endOfLesson_;
-    endOfLesson_ = new Form3(module_, platform_, this);
+    endOfLesson_ = new Form3(practiceMinutes, platform_, this);
     connect(endOfLesson_, &Form3::onceMoreChosen, this, [this] { engine_.onceMore(); });
     connect(endOfLesson_, &Form3::otherLessonsChosen, this, [this] { engine_.otherLessons(); });
     connect(endOfLesson_, &Form3::stopChosen, this, &frmMain::closeEverything);
@@ -584,16 +590,16 @@ void frmMain::showStatistics() {
     bringForward(statistics_);
 }
 
-void frmMain::applyColours() {
-    const SettingsRecord& s = module_.Settings;
-    setColour(this, QPalette::Window, colourOf(s.WindowBackColor));
+void frmMain::applyColours(const QuestionArea& area) {
+    area_ = area;
+    setColour(this, QPalette::Window, toQColor(area.windowColour));
     const QColor back = backColor();
     setColour(Label1, QPalette::Window, back);
     for (int i = 1; i <= 5; ++i) {
         setColour(Label2[i], QPalette::Window, back);
         setColour(Label3[i], QPalette::Window, back);
     }
-    setColour(Label1, QPalette::WindowText, colourOf(s.QuestionColor1));
+    setColour(Label1, QPalette::WindowText, toQColor(area.questionColour));
 }
 
 void frmMain::setAutoBrowseInterval(int milliseconds) {
@@ -616,7 +622,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::showEvent(QShowEvent* event) {
     if (!Timer1->isActive())
-        Timer1->start(autoBrowseInterval(module_.Settings));
+        Timer1->start(); // at the interval last set
     QWidget::showEvent(event);
 }
 
@@ -649,10 +655,10 @@ void frmMain::Text1_KeyPress(char16_t key) {
 void frmMain::Label3_MouseMove(int position) {
     if (!engine_.questionShown() || Text1->isVisible())
         return;
-    const QColor wrong = colourOf(module_.Settings.WrongColor);
-    const QColor hover = colourOf(module_.Settings.HoverColor);
+    const QColor wrong = toQColor(area_.wrongColour);
+    const QColor hover = toQColor(area_.hoverColour);
     const QColor back = backColor();
-    const int count = qBound(0, module_.Settings.ChoiceCount, 5);
+    const int count = qBound(0, area_.choiceCount, 5);
     for (int i = 1; i <= count; ++i) {
         if (Label3[i]->palette().color(QPalette::Window) == wrong)
             continue;

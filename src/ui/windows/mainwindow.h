@@ -46,8 +46,8 @@ public:
     void setChoice(int position, const QString& text) override;
     void setChoiceBackColour(int position, quint32 colour) override;
     void clearChoices() override;
-    void clscreen() override;
-    void Form_Resize() override;
+    void clscreen(const QuestionArea& area) override;
+    void Form_Resize(const QuestionArea& area) override;
     void setCaption(const QString& text) override;
     void setStatusText(const QString& text) override;
     void setReviewTip(const QString& text) override;
@@ -55,10 +55,10 @@ public:
     void focusTypingBox() override;
     void setTypingText(const QString& text) override;
     void bringToTop() override;
-    void applyColours() override;
+    void applyColours(const QuestionArea& area) override;
     void setAutoBrowseInterval(int milliseconds) override;
     void showLessonChooser() override;
-    void showEndOfLessonDialog() override;
+    void showEndOfLessonDialog(qint32 practiceMinutes) override;
     // The word-file editor and the settings dialog; showing an open one raises it.
     void showEditor() override;
     void showSettings() override;
@@ -106,10 +106,13 @@ private:
     QSize frameExtra() const;
     void setOuterSize(float widthTwips, float heightTwips);
     int positionOf(const QObject* label) const;
+    // The layout pass for the area last given.
+    void layOut();
 
     Module1& module_;
     const Platform& platform_;
     DrillEngine engine_;
+    QuestionArea area_; // as the drill last gave it
 
     QLabel* Label1 = nullptr;
     std::array<QLabel*, 6> Label2{}; // 1 to 5
