@@ -2,6 +2,7 @@
 // they read back as the same pairs.
 #include "drill/lessonloader.h"
 #include "lessons/listreaders.h"
+#include "lessons/wordfile.h"
 #include "lessons/wordlists.h"
 #include "testfiles.h"
 
@@ -158,6 +159,56 @@ class tst_WordLists final : public QObject {
     Q_OBJECT
 
 private slots:
+    // One door for every word file: what it decided, and the two callers' rules (the drill
+    // stops at an empty record, the editor takes it; the editor's list has room for so many).
+    void oneDoorForEveryWordFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("drill"); // the drill's rules, or the editor's with room for 3
+        QTest::addColumn<ListFormat>("format");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<int>("emptyRecord");
+        const QByteArray lesson = gbk("\"a\",\"甲\"\r\n\"b\",\"\"\r\n\"c\",\"丙\"\r\n"
+                                      "\"d\",\"丁\"\r\n");
+        const QByteArray csv = "English,Chinese\nx,\xe7\x94\xb2\ny,\xe4\xb9\x99\n"
+                               "z,\xe4\xb8\x99\nw,\xe4\xb8\x81\n";
+        QTest::newRow("lesson, drill") << "l.txt" << lesson << true << ListFormat::Lesson << "GBK"
+                                       << "a=甲" << 2;
+        QTest::newRow("lesson, editor") << "l.txt" << lesson << false << ListFormat::Lesson << "GBK"
+                                        << "a=甲|b=|c=丙" << 0;
+        QTest::newRow("UTF-8 lesson") << "u.txt"
+                                      << QByteArray("\xEF\xBB\xBF\"a\",\"\xe7\x94\xb2\"\r\n"
+                                                    "\"b\",\"\xe4\xb9\x99\"\r\n")
+                                      << true << ListFormat::Lesson << "UTF-8"
+                                      << "a=甲|b=乙" << 0;
+        QTest::newRow("list, drill") << "w.csv" << csv << true << ListFormat::Delimited << "UTF-8"
+                                     << "x=甲|y=乙|z=丙|w=丁" << 0;
+        QTest::newRow("list, editor") << "w.csv" << csv << false << ListFormat::Delimited << "UTF-8"
+                                      << "x=甲|y=乙|z=丙" << 0;
+    }
+    void oneDoorForEveryWordFile() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, drill);
+        QFETCH(ListFormat, format);
+        QFETCH(QString, encoding);
+        QFETCH(QString, pairs);
+        QFETCH(int, emptyRecord);
+        WordFileRules rules;
+        if (!drill) {
+            rules.stopAtEmptyRecord = false;
+            rules.mostPairs = 3;
+        }
+        Pairs read;
+        const WordFileReading r = readWordFile(bytes, name, read, rules);
+        QVERIFY2(r.result.ok(), qPrintable(r.result.description));
+        QCOMPARE(r.list.format, format);
+        QCOMPARE(r.list.encoding, encoding);
+        QCOMPARE(shown(read), pairs);
+        QCOMPARE(r.emptyRecord, emptyRecord);
+    }
+
     void reading_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");

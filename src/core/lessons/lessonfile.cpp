@@ -362,7 +362,7 @@ FileResult LessonText::read(const QString& path) {
 FileResult LessonText::take(const QByteArray& bytes, const QString& path) {
     path_ = path;
     LessonBytes lesson;
-    FileResult r = prepare(bytes, path, lesson);
+    FileResult r = prepare(bytes, path, lesson, TextGuess::Lesson, &encoding_);
     data_ = r.ok() ? lesson.data : QByteArray();
     utf8_ = lesson.encoding == TextEncoding::Utf8;
     return r;

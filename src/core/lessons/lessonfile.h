@@ -44,6 +44,8 @@ public:
     FileResult take(const QByteArray& bytes, const QString& path = {});
     // No lesson's fields together hold more characters than this.
     qsizetype characterBound() const { return data_.size(); }
+    // "GBK", "UTF-8" or "UTF-16", as decided when taken.
+    QString encoding() const { return encoding_; }
     // Lines as countlines counts them.
     qint32 countLines() const;
     // Pairs as readpairs reads them.
@@ -55,6 +57,7 @@ public:
 private:
     QByteArray data_; // GBK or UTF-8, without a byte-order mark
     bool utf8_ = false;
+    QString encoding_;
     QString path_;
     qsizetype pieceSize_ = 256 * 1024;
 };

@@ -1,8 +1,7 @@
 #include "windows/wordfileeditor.h"
 #include "windows/importpreview.h"
 
-#include "lessons/lessonfile.h"
-#include "lessons/wordlists.h"
+#include "lessons/wordfile.h"
 #include "module1.h"
 #include "services/filedialogs.h"
 #include "services/messageboxes.h"
@@ -192,31 +191,31 @@ void Form1::Command3_Click() {
     QByteArray bytes;
     if (const FileResult read = readFileBytes(*path, bytes); !read.ok())
         return platform_.messages.ok(read.description);
-    if (const ListFormat format = listFormatOf(*path, bytes); format != ListFormat::Lesson)
-        return openWordList(bytes, format, *path);
-    LessonText lesson;
-    if (const FileResult loaded = lesson.take(bytes, *path); !loaded.ok())
-        return platform_.messages.ok(loaded.description);
-    const qint32 lines = lesson.countLines();
-    if (lines < 2)
+    if (listFormatOf(*path, bytes) != ListFormat::Lesson)
+        return openWordList(bytes, *path);
+    // Vokarin's own file comes in as it is, records with an empty field among them, to be put
+    // right here, as far as the list has room; what was read before a failure stays.
+    WordFileRules rules;
+    rules.stopAtEmptyRecord = false;
+    rules.mostPairs = MostPairs - List1[0]->count();
+    const WordFileReading read = readWordFile(
+        bytes, *path, [this](QStringView w, QStringView m) { appendPair(w, m); }, rules);
+    if (read.result.ok() && read.lines < 2)
         return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
-    const FileResult read = lesson.readPairs(lines, [this](QStringView w, QStringView m) {
-        if (List1[0]->count() >= MostPairs)
-            return false;
-        appendPair(w, m);
-        return true;
-    });
-    if (!read.ok())
-        platform_.messages.ok(read.description);
+    if (!read.result.ok())
+        platform_.messages.ok(read.result.description);
 }
 
 // A list of another program: shown first in the import preview, where a wrong guess of its
 // columns, header, direction or encoding is put right; its pairs come in when it is accepted.
-void Form1::openWordList(const QByteArray& bytes, ListFormat format, const QString& path) {
-    const ImportPreview::Reader read = [bytes, format, path](const ListRequest& request) {
+void Form1::openWordList(const QByteArray& bytes, const QString& path) {
+    const ImportPreview::Reader read = [bytes, path](const ListRequest& request) {
         WordList list;
-        const FileResult result = readWordList(bytes, format, path, list, request);
-        return std::pair{result, list};
+        WordFileRules rules;
+        rules.request = request;
+        const WordFileReading reading = readWordFile(bytes, path, list.pairs, rules);
+        list.reading = reading.list;
+        return std::pair{reading.result, list};
     };
     if (const auto [result, list] = read({}); !result.ok())
         return platform_.messages.ok(result.description);

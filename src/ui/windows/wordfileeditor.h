@@ -36,7 +36,7 @@ private:
     void Text2_KeyPress();
     void List1_Click();
     void appendPair(QStringView word, QStringView meaning);
-    void openWordList(const QByteArray& bytes, ListFormat format, const QString& path);
+    void openWordList(const QByteArray& bytes, const QString& path);
     void takeWordList(const WordList& list);
 
     Module1& module_;

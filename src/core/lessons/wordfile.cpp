@@ -1,0 +1,86 @@
+#include "lessons/wordfile.h"
+
+#include <cstring>
+
+namespace {
+
+// How many lines a text has: a bound on its rows. An XML file's or a package's lines say
+// nothing of their entries.
+qsizetype lineBound(const QByteArray& bytes, ListFormat format) {
+    if (format == ListFormat::Kvtml || format == ListFormat::Package)
+        return 0;
+    qsizetype lines = 1;
+    for (const char *p = bytes.constData(), *end = p + bytes.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))); ++p)
+        ++lines;
+    return lines;
+}
+
+WordFileReading readLesson(const QByteArray& bytes, const QString& path, const PairSink& sink,
+                           const WordFileRules& rules, const PairBound& bound) {
+    WordFileReading read;
+    read.list.format = ListFormat::Lesson;
+    LessonText lesson;
+    if (read.result = lesson.take(bytes, path); !read.result.ok())
+        return read;
+    read.list.encoding = lesson.encoding();
+    read.lines = lesson.countLines();
+    if (read.lines > MostListPairs) {
+        read.result = tooManyPairs(path);
+        read.lines = 0;
+        return read;
+    }
+    if (read.lines < 2)
+        return read;
+    const qint32 records = qint32(qMin<qint64>(read.lines, rules.mostPairs));
+    if (bound)
+        bound(qMin(records, 1 << 20), lesson.characterBound());
+    qint32 handed = 0;
+    read.result = lesson.readPairs(records, [&](QStringView word, QStringView meaning) {
+        if (rules.stopAtEmptyRecord && (word.isEmpty() || meaning.isEmpty())) {
+            read.emptyRecord = handed + 1;
+            return false;
+        }
+        ++handed;
+        sink(word, meaning);
+        return true;
+    });
+    return read;
+}
+
+} // namespace
+
+WordFileReading readWordFile(QByteArray bytes, const QString& path, const PairSink& sink,
+                             const WordFileRules& rules, const PairBound& bound) {
+    const ListFormat format = listFormatOf(path, bytes);
+    if (format == ListFormat::Lesson)
+        return readLesson(bytes, path, sink, rules, bound);
+
+    WordFileReading read;
+    if (bound)
+        bound(qMin<qsizetype>(lineBound(bytes, format), qMin(MostListPairs, rules.mostPairs)), 0);
+    qint64 handed = 0;
+    read.result = readWordList(
+        std::move(bytes), format, path,
+        [&](QStringView word, QStringView meaning) {
+            if (handed++ < rules.mostPairs)
+                sink(word, meaning);
+        },
+        read.list, rules.request);
+    read.lines = read.result.ok() ? qint32(qMin(handed, rules.mostPairs)) : 0;
+    return read;
+}
+
+WordFileReading readWordFile(const QByteArray& bytes, const QString& path, QList<WordPair>& pairs,
+                             const WordFileRules& rules) {
+    pairs.clear();
+    WordFileReading read = readWordFile(
+        bytes, path,
+        [&pairs](QStringView word, QStringView meaning) {
+            pairs.append({word.toString(), meaning.toString()});
+        },
+        rules, [&pairs](qsizetype bound, qsizetype) { pairs.reserve(bound); });
+    if (!read.result.ok())
+        pairs.clear();
+    return read;
+}
