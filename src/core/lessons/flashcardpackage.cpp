@@ -1,4 +1,5 @@
 #include "lessons/flashcardpackage.h"
+#include "lessons/listreaders.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -182,4 +183,31 @@ FileResult readPackageNotes(const QByteArray& bytes, const QString& path, Packag
     }
     QSqlDatabase::removeDatabase(connection);
     return result;
+}
+
+// The notes of a package as the rows of a list.
+FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest& request,
+                       ListOutput& out) {
+    PackageNotes package;
+    if (FileResult r = readPackageNotes(bytes, path, package); !r.ok())
+        return r;
+    out.reading.encoding = QStringLiteral("UTF-8");
+    qsizetype at = 0;
+    const auto next = [&](Record& record) {
+        if (at >= package.notes.size())
+            return false;
+        const QStringList& note = package.notes[at];
+        record.fields.assign(note.cbegin(), note.cend());
+        record.line = qint32(at + 1);
+        record.bad = false;
+        ++at;
+        return true;
+    };
+    const auto cells = [](const QStringList& fields) {
+        QStringList text;
+        for (const QString& field : fields)
+            text << plainText(field);
+        return text;
+    };
+    return readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);
 }

@@ -898,7 +898,7 @@ std::optional<FileResult> readKvtmlQuickly(const QByteArray& bytes, const QStrin
     return result;
 }
 
-FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListRequest& request,
+FileResult readKvtml(QByteArray& bytes, const QString& path, const ListRequest& request,
                      ListOutput& out) {
     if (std::optional<FileResult> result = readKvtmlQuickly(bytes, path, request, out))
         return *result;

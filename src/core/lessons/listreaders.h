@@ -3,6 +3,11 @@
 // file is refused. Inside the lessons folder only; wordlists.h is the front.
 #include "lessons/wordlists.h"
 
+#include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // How many of a list's first rows a preview shows.
 inline constexpr qsizetype PreviewRows = 20;
 // How many rows left out are named by their line.
@@ -66,7 +71,7 @@ struct ListOutput final {
 // KVTML 2: the quick reader of the usual files, with Qt's XML reader for whatever it is not sure
 // of (other encodings, DTDs with declarations, anything malformed), which then reads the whole
 // file and says what is wrong with it.
-FileResult readKvtml(const QByteArray& bytes, const QString& path, const ListRequest& request,
+FileResult readKvtml(QByteArray& bytes, const QString& path, const ListRequest& request,
                      ListOutput& out);
 // The quick reader alone: nothing when it is not sure of the file, and then some pairs may have
 // been handed on already.
@@ -76,3 +81,216 @@ std::optional<FileResult> readKvtmlQuickly(const QByteArray& bytes, const QStrin
 FileResult readKvtmlGenerally(const QByteArray& bytes, const QString& path,
                               const ListRequest& request, ListOutput& out);
 QByteArray kvtmlBytes(const QList<WordPair>& pairs, const QString& title);
+
+// ---- Rows of separated text, shared by the spreadsheet lists, the flash-card text and the
+// ---- packages' notes (listrows.cpp) -----------------------------------------------------------
+
+inline bool isLineEnd(QChar c) {
+    return c == u'\r' || c == u'\n';
+}
+
+// A field without the blanks around it; the usual field, with none, at once.
+inline QStringView trimmedField(QStringView field) {
+    const auto plain = [](QChar c) { return c.unicode() > u' ' && c.unicode() < 0x80; };
+    if (field.isEmpty() || (plain(field.front()) && plain(field.back())))
+        return field;
+    return field.trimmed();
+}
+
+// A record as split: its fields are pieces of the text, or of held where they are not the text
+// as it stands (quoted, or made from it), so that a long list costs no copy of every field.
+using Fields = std::vector<QStringView>;
+
+struct Record final {
+    Fields fields;
+    QStringList held;
+    qint32 line = 0;  // where the record starts, counted from 1
+    bool bad = false; // a stray quote: the row cannot be read as it was meant
+
+    QStringList strings() const {
+        QStringList all;
+        all.reserve(fields.size());
+        for (const QStringView field : fields)
+            all << field.toString();
+        return all;
+    }
+};
+
+// A record that keeps its own copy of its fields.
+struct Row final {
+    QStringList fields;
+    qint32 line = 0;
+    bool bad = false;
+};
+
+// Records of comma-, semicolon- or tab-separated text as RFC 4180 has them: a field in double
+// quotes may hold the separator, line ends and doubled quotes. Blanks around a field are not
+// part of it, and may stand before an opening or after a closing quote. CR LF, CR and LF all
+// end a record. A stray quote costs its own row only: a quote never closed is taken as a
+// character up to its line's end, text after a closing quote is kept; either marks the row
+// bad.
+class RecordSplitter final {
+public:
+    RecordSplitter(QStringView text, QChar separator, qint32 firstLine)
+        : text_(text)
+        , separator_(separator)
+        , line_(firstLine) {}
+
+    // False at the end of the text. The record's held strings are written over where they
+    // can be: a long list costs no allocation a field.
+    bool next(Record& record) {
+        record.line = line_;
+        record.bad = false;
+        record.fields.clear();
+        if (at_ >= text_.size())
+            return false;
+        for (qsizetype count = 0;; ++count) {
+            skipBlanks();
+            if (at_ < text_.size() && text_[at_] == u'"') {
+                if (count >= record.held.size())
+                    record.held.resize(count + 1);
+                QString& field = record.held[count];
+                field.resize(0);
+                if (!quoted(field))
+                    record.bad = true;
+                skipBlanks();
+                if (at_ < text_.size() && text_[at_] != separator_ && !isLineEnd(text_[at_])) {
+                    record.bad = true;
+                    field += unquoted();
+                }
+                record.fields.emplace_back(field);
+            } else {
+                record.fields.push_back(unquoted());
+            }
+            if (at_ < text_.size() && text_[at_] == separator_) {
+                ++at_;
+                continue;
+            }
+            if (at_ < text_.size())
+                endLine();
+            return true;
+        }
+    }
+
+private:
+    // Blanks that are not the separator itself.
+    void skipBlanks() {
+        while (at_ < text_.size() && (text_[at_] == u' ' || text_[at_] == u'\t') &&
+               text_[at_] != separator_)
+            ++at_;
+    }
+
+    QStringView unquoted() {
+        const qsizetype begin = at_;
+        const char16_t* const text = text_.utf16();
+        const qsizetype size = text_.size();
+#if defined(__SSE2__)
+        const __m128i separator = _mm_set1_epi16(short(separator_.unicode()));
+        const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
+        for (; size - at_ >= 8; at_ += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at_));
+            const __m128i ends =
+                _mm_or_si128(_mm_cmpeq_epi16(v, separator),
+                             _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
+            if (const int found = _mm_movemask_epi8(ends)) {
+                at_ += __builtin_ctz(unsigned(found)) / 2;
+                return trimmedField(text_.sliced(begin, at_ - begin));
+            }
+        }
+#endif
+        while (at_ < size && text[at_] != separator_.unicode() && !isLineEnd(text[at_]))
+            ++at_;
+        return trimmedField(text_.sliced(begin, at_ - begin));
+    }
+
+    void endLine() {
+        if (text_[at_] == u'\r' && at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')
+            ++at_;
+        ++at_;
+        ++line_;
+    }
+
+    // False when the quote is never closed: then it was a stray one, and the field is the
+    // rest of its line, quote and all.
+    bool quoted(QString& field) {
+        const qsizetype opened = at_;
+        const qint32 openedLine = line_;
+        ++at_;
+        for (;;) {
+            if (at_ >= text_.size()) {
+                at_ = opened;
+                line_ = openedLine;
+                field.resize(0);
+                field.append(unquoted());
+                return false;
+            }
+            const QChar c = text_[at_];
+            if (c == u'"') {
+                if (at_ + 1 < text_.size() && text_[at_ + 1] == u'"') {
+                    field += u'"';
+                    at_ += 2;
+                    continue;
+                }
+                ++at_;
+                return true;
+            }
+            if (isLineEnd(c)) {
+                // Kept in the field (which then cannot be a lesson's), counted as a line.
+                field += c;
+                if (c == u'\r' && at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')
+                    ++at_;
+                ++at_;
+                ++line_;
+                continue;
+            }
+            field += c;
+            ++at_;
+        }
+    }
+
+    QStringView text_;
+    QChar separator_;
+    qsizetype at_ = 0;
+    qint32 line_;
+};
+
+// Turns a record's fields into the columns that count (the flash-card text leaves some out and
+// strips HTML); none: the fields as split.
+using CellsOf = std::function<QStringList(const QStringList&)>;
+
+// Reads the records of a list: the first ones decide the layout (unless the learner did), then
+// every record gives its pair. The rows come from next; separator is the one between their
+// fields (commas in the last column of a comma-separated row belong to it), or none.
+FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, bool headerPossible,
+                    const QStringList& names, const CellsOf& cells, const QString& path,
+                    const ListRequest& request, ListOutput& out);
+// The same on the records of text.
+FileResult readRecords(QStringView text, QChar separator, qint32 firstLine, bool headerPossible,
+                       const QStringList& names, const CellsOf& cells, const QString& path,
+                       const ListRequest& request, ListOutput& out);
+
+// A text list's bytes decoded as asked (or guessed), the encoding told; bytes are let go.
+FileResult decodeList(QByteArray& bytes, const QString& path, TextGuess guess, QString& text,
+                      ListReading& reading);
+
+// ---- The formats: each recognised, read and written in a file of its own ---------------------
+
+// Spreadsheet lists (delimited.cpp).
+bool looksDelimited(QStringView head);
+FileResult readDelimited(QByteArray& bytes, const QString& path, const ListRequest& request,
+                         ListOutput& out);
+// A field of separated text, quoted where needed.
+QString cell(const QString& text, QChar separator);
+QByteArray delimitedBytes(const QList<WordPair>& pairs, const QString& title);
+
+// The flash-card programs' text export (flashcardtext.cpp).
+bool startsWithFlashCardHeader(QStringView head);
+FileResult readFlashCards(QByteArray& bytes, const QString& path, const ListRequest& request,
+                          ListOutput& out);
+QByteArray flashCardBytes(const QList<WordPair>& pairs, const QString& title);
+// The text of an HTML field.
+QString plainText(const QString& html);
+
+// The flash-card programs' packages (flashcardpackage.cpp): read only.
+FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest& request,
+                       ListOutput& out);
