@@ -3,6 +3,7 @@
 // every format it can be saved in.
 #include "lessons/listreaders.h"
 #include "lessons/wordlists.h"
+#include "packagenotes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +41,12 @@ void sameAsQtsReader(const QByteArray& bytes, const WordList& list, const FileRe
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static ZipPackageReader reader;
+    setPackageReader([] { return &reader; });
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =

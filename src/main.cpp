@@ -1,4 +1,5 @@
 #include "folders.h"
+#include "lessons/flashcardpackage.h"
 #include "module1.h"
 #include "services/appicon.h"
 #include "services/commandline.h"
@@ -33,7 +34,12 @@ int main(int argc, char* argv[]) {
     QtMessageBoxes messages;
     QtFileDialogs files;
     QtColourChooser colours;
-    MediaServices media(moduleFolders(QCoreApplication::applicationDirPath()));
+    const QStringList modules = moduleFolders(QCoreApplication::applicationDirPath());
+    MediaServices media(modules);
+    setPackageReader([modules] {
+        return qobject_cast<PackageReader*>(
+            moduleInstance(modules, QStringLiteral("vokarin-packages")));
+    });
     SystemClock clock;
     SystemRandom random;
 

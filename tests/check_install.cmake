@@ -7,7 +7,7 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(failed)
   message(FATAL_ERROR "cmake --install failed")
 endif()
-foreach(file vokarin vokarin-media.so vokarin-statistics.so ERROR.wav vokarin.png vokarin.desktop)
+foreach(file vokarin vokarin-media.so vokarin-statistics.so vokarin-packages.so ERROR.wav vokarin.png vokarin.desktop)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "${file} is missing from the installed folder")
   endif()

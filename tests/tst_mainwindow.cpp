@@ -1,4 +1,5 @@
 #include "module1.h"
+#include "services/appicon.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 #include "windowharness.h"
@@ -56,6 +57,17 @@ class tst_MainWindow final : public QObject {
     Q_OBJECT
 
 private slots:
+    // The window icon comes compiled in, at every size, as drawn: the teal tile.
+    void theWindowIconIsCompiledIn() {
+        const QIcon icon = appIcon();
+        for (const int size : AppIconSizes) {
+            const QImage image = icon.pixmap(size, size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            QCOMPARE(image.pixelColor(size / 8, size / 2), QColor(0, 128, 128));
+            QCOMPARE(image.pixelColor(0, 0).alpha(), 0); // the rounded corner
+        }
+    }
+
     void startUpWritesSettingsAndOpensSpeech() {
         SettingsRecord s;
         s.SpeechSpeed = 240;

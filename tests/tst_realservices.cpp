@@ -1,4 +1,6 @@
 // The Qt implementations of the services, against a real sound server and speech engine.
+#include "lessons/flashcardpackage.h"
+#include "lessons/wordlists.h"
 #include "services/mediafactory.h"
 #include "services/mediaservices.h"
 #include "services/modules.h"
@@ -327,6 +329,21 @@ private slots:
         media.speech().speak(QStringLiteral("apple"), 0);
         QCOMPARE(media.loaded(), where != "missing");
         media.sound().play(beside.filePath("none.wav"));
+    }
+    // Packages are read by the module that the program loads for them, as it is built.
+    void packagesModuleReadsAPackage() {
+        auto* reader = qobject_cast<PackageReader*>(
+            moduleInstance({QStringLiteral(VOKARIN_APP_DIR)}, QStringLiteral("vokarin-packages")));
+        QVERIFY(reader);
+        setPackageReader([reader] { return reader; });
+        QByteArray bytes;
+        QVERIFY(readFileBytes(VOKARIN_TEST_DATA "/packages/fruit-anki21b.colpkg", bytes).ok());
+        WordList list;
+        const FileResult read = readWordList(bytes, ListFormat::Package, "fruit.colpkg", list);
+        setPackageReader({});
+        QVERIFY2(read.ok(), qPrintable(read.description));
+        QCOMPARE(list.pairs.size(), 3);
+        QCOMPARE(list.pairs.first(), (WordPair{"apple", "苹果"}));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "lessons/listreaders.h"
 #include "lessons/wordfile.h"
 #include "lessons/wordlists.h"
+#include "packagenotes.h"
 #include "testfiles.h"
 
 #include <QRegularExpression>
@@ -52,6 +53,36 @@ QByteArray entry(int id, const QByteArray& first, const QByteArray& second) {
         e += "<translation id=\"1\"><grade fromid=\"0\"><count>3</count></grade><text>" + second +
              "</text></translation>";
     return e + "</entry>\n";
+}
+
+// A zip of stored entries, as small as the format allows, with an optional archive comment.
+QByteArray storedZip(const QStringList& names, const QByteArray& comment = {}) {
+    const auto le = [](QByteArray& into, quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            into += char((value >> (8 * i)) & 0xFF);
+    };
+    QByteArray zip, directory;
+    for (const QString& name : names) {
+        const QByteArray n = name.toUtf8();
+        const auto offset = quint32(zip.size());
+        zip += "PK\x03\x04";
+        le(zip, 20, 2), le(zip, 0, 2), le(zip, 0, 2), le(zip, 0, 4), le(zip, 0, 4);
+        le(zip, 0, 4), le(zip, 0, 4), le(zip, quint32(n.size()), 2), le(zip, 0, 2);
+        zip += n;
+        directory += "PK\x01\x02";
+        le(directory, 20, 2), le(directory, 20, 2), le(directory, 0, 2), le(directory, 0, 2);
+        le(directory, 0, 4), le(directory, 0, 4), le(directory, 0, 4), le(directory, 0, 4);
+        le(directory, quint32(n.size()), 2), le(directory, 0, 2), le(directory, 0, 2);
+        le(directory, 0, 2), le(directory, 0, 2), le(directory, 0, 4), le(directory, offset, 4);
+        directory += n;
+    }
+    const auto start = quint32(zip.size());
+    zip += directory;
+    zip += "PK\x05\x06";
+    le(zip, 0, 2), le(zip, 0, 2), le(zip, quint32(names.size()), 2);
+    le(zip, quint32(names.size()), 2), le(zip, quint32(directory.size()), 4), le(zip, start, 4);
+    le(zip, quint32(comment.size()), 2);
+    return zip + comment;
 }
 
 // Each element's children as the KVTML 2 document type allows them (kvtml2.dtd), for the
@@ -159,6 +190,11 @@ class tst_WordLists final : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        static ZipPackageReader reader;
+        setPackageReader([] { return &reader; });
+    }
+
     // One door for every word file: what it decided, and the two callers' rules (the drill
     // stops at an empty record, the editor takes it; the editor's list has room for so many).
     void oneDoorForEveryWordFile_data() {
@@ -377,6 +413,36 @@ private slots:
                      qPrintable(r.description));
             QVERIFY(list.pairs.isEmpty());
         }
+    }
+
+    // A package is told from the zip's own directory, without the module that reads it; a
+    // package read without that module is refused, saying so.
+    void packagesAreToldByTheirDirectory_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("package");
+        QTest::newRow("the newest collection")
+            << storedZip({"collection.anki21b", "media"}) << true;
+        QTest::newRow("the oldest, after other entries")
+            << storedZip({"media", "0", "collection.anki2"}) << true;
+        QTest::newRow("with an archive comment")
+            << storedZip({"collection.anki21"}, QByteArray(300, 'c')) << true;
+        QTest::newRow("a name that only begins like one")
+            << storedZip({"collection.anki2x", "x/collection.anki2"}) << false;
+        QTest::newRow("another zip") << storedZip({"word/document.xml"}) << false;
+        QTest::newRow("cut short") << storedZip({"collection.anki2"}).chopped(10) << false;
+        QTest::newRow("not a zip") << QByteArray("\"collection.anki2\",\"甲\"\r\n") << false;
+    }
+    void packagesAreToldByTheirDirectory() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, package);
+        QCOMPARE(isFlashCardPackage(bytes), package);
+        if (!package)
+            return;
+        setPackageReader({});
+        WordList list;
+        const FileResult r = readWordList(bytes, ListFormat::Package, "p.apkg", list);
+        initTestCase(); // the reader back for the other tests
+        QVERIFY2(!r.ok() && r.description.contains("vokarin-packages"), qPrintable(r.description));
     }
 
     // The big flash-card program's packages, one of each collection version, made by the tool

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
+#include <QtPlugin>
+#include <functional>
 
 // The notes of a flash-card program's package (.apkg, .colpkg): a zip holding the collection as
 // SQLite, compressed with zstd in the newest layout (collection.anki21b), plain in the older
@@ -14,10 +16,27 @@ struct PackageNotes final {
     QList<QStringList> notes; // each note's fields as stored (HTML)
 };
 
-// True when bytes are a zip holding a flash-card collection.
+// True when bytes are a zip whose directory names a flash-card collection. Read from the zip's
+// own directory: telling a package needs none of the libraries that read one.
 bool isFlashCardPackage(const QByteArray& bytes);
 
-// Reads the notes; a package whose only collection is the placeholder that asks for a newer
-// program, or that is damaged, is refused with the reason. Nothing in the package may grow
-// past bounds: an entry of more than 256 MB once unpacked refuses it.
+// What reads the notes: the packages module (a Qt plugin), loaded the first time a package is
+// opened. A package whose only collection is the placeholder that asks for a newer program, or
+// that is damaged, is refused with the reason. Nothing in the package may grow past bounds: an
+// entry of more than 256 MB once unpacked refuses it.
+class PackageReader {
+public:
+    virtual ~PackageReader() = default;
+    virtual FileResult readNotes(const QByteArray& bytes, const QString& path,
+                                 PackageNotes& notes) = 0;
+};
+
+#define VokarinPackageReader_iid "Vokarin.PackageReader/1"
+Q_DECLARE_INTERFACE(PackageReader, VokarinPackageReader_iid)
+
+// How readPackageNotes finds the reader, asked once, when the first package is read (on
+// whichever thread reads it): main() loads the module, tests hand over a reader of their own.
+void setPackageReader(std::function<PackageReader*()> find);
+
+// The notes, read by the reader found; without one the package is refused and says why.
 FileResult readPackageNotes(const QByteArray& bytes, const QString& path, PackageNotes& notes);

@@ -1,44 +1,10 @@
 #include "services/appicon.h"
 
-#include <QFont>
-#include <QPainter>
-#include <QPainterPath>
-
-QImage appIconImage(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-
-    const qreal s = size;
-    QPainterPath tile;
-    tile.addRoundedRect(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92), s * 0.18, s * 0.18);
-    painter.fillPath(tile, QColor(0, 128, 128));
-
-    QFont serif;
-    serif.setFamilies({QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
-    serif.setPixelSize(qMax(1, int(s * 0.62)));
-    serif.setBold(true);
-    painter.setFont(serif);
-    painter.setPen(Qt::white);
-    painter.drawText(QRectF(s * 0.06, s * 0.02, s * 0.7, s * 0.8), Qt::AlignCenter,
-                     QStringLiteral("V"));
-
-    QFont cjk;
-    cjk.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
-    cjk.setPixelSize(qMax(1, int(s * 0.36)));
-    cjk.setBold(true);
-    painter.setFont(cjk);
-    painter.setPen(QColor(255, 220, 0));
-    painter.drawText(QRectF(s * 0.5, s * 0.5, s * 0.42, s * 0.42), Qt::AlignCenter,
-                     QStringLiteral("词"));
-    return image;
-}
-
+// The icon is drawn at build time (tools/mkicon.cpp) and compiled in: drawing it here would
+// load its fonts at every start.
 QIcon appIcon() {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
+    for (const int size : AppIconSizes)
+        icon.addFile(QStringLiteral(":/icons/vokarin-%1.png").arg(size), QSize(size, size));
     return icon;
 }

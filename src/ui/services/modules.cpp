@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QPluginLoader>
 #include <QSet>
 
@@ -19,6 +20,9 @@ QStringList moduleFolders(const QString& programFolder) {
 }
 
 QObject* moduleInstance(const QStringList& folders, const QString& name) {
+    // Modules are asked for on any thread (packages are read where the lesson loads).
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
     static QSet<QString> told;
     const auto tellOnce = [&](const QString& why) {
         if (!told.contains(name)) {

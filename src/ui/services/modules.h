@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-// The parts of Vokarin kept in modules of their own (sound and speech, the statistics window),
+// The parts of Vokarin kept in modules of their own (sound and speech, the statistics window,
+// the reader of flash-card packages),
 // so that their libraries load only when they are first used.
 
 class QObject;

@@ -1,0 +1,22 @@
+// The packages module: a Qt plugin that reads the big flash-card program's packages. zip, zstd
+// and SQLite come with it, loaded the first time a package is opened.
+#include "packagenotes.h"
+
+#include <QObject>
+
+class PackagesModule final : public QObject, public PackageReader {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID VokarinPackageReader_iid)
+    Q_INTERFACES(PackageReader)
+
+public:
+    FileResult readNotes(const QByteArray& bytes, const QString& path,
+                         PackageNotes& notes) override {
+        return reader_.readNotes(bytes, path, notes);
+    }
+
+private:
+    ZipPackageReader reader_;
+};
+
+#include "packagesmodule.moc"
