@@ -2,6 +2,8 @@
 
 #include "scheduling/fsrs.h"
 #include "services/messageboxes.h"
+#include "sync/answerlog.h"
+#include "sync/conflicts.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -22,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -133,15 +136,39 @@ const Step Steps[] = {
          "UPDATE sessions SET seconds = max(0, (ended_at - started_at) / 1000)",
      },
      fillFigures},
+    {5,
+     {
+         // Answers and runs from every computer that studies in a shared data folder, each
+         // known by its computer and its time, so that a record read twice counts once. The
+         // answers of a history from before are this computer's ('' until it names itself).
+         "ALTER TABLE answers ADD COLUMN device TEXT NOT NULL DEFAULT ''",
+         "ALTER TABLE answers ADD COLUMN revealed INTEGER NOT NULL DEFAULT 0",
+         "DELETE FROM answers WHERE rowid NOT IN (SELECT min(rowid) FROM answers"
+         " GROUP BY answered_at, english, chinese)",
+         "CREATE UNIQUE INDEX answers_once ON answers(device, answered_at, english, chinese)",
+         "ALTER TABLE sessions ADD COLUMN device TEXT NOT NULL DEFAULT ''",
+         "DELETE FROM sessions WHERE rowid NOT IN (SELECT min(rowid) FROM sessions"
+         " GROUP BY started_at)",
+         "CREATE UNIQUE INDEX sessions_once ON sessions(device, started_at)",
+         // The time of a word's last answer: one from another computer that is older makes the
+         // word's memory be worked out again from all its answers in order.
+         "ALTER TABLE words ADD COLUMN last_answer INTEGER NOT NULL DEFAULT 0",
+         "UPDATE words SET last_answer = coalesce((SELECT max(answered_at) FROM answers a"
+         " WHERE a.english = words.english AND a.chinese = words.chinese), 0)",
+         // How far each computer's log has been read.
+         "CREATE TABLE logs (name TEXT PRIMARY KEY, device TEXT NOT NULL,"
+         " size INTEGER NOT NULL, read_to INTEGER NOT NULL) WITHOUT ROWID",
+     }},
 };
 
 // Every table and column the program uses, as a query that reads none of them.
 const char* const Probes[] = {
-    "SELECT answered_at, lesson, english, chinese, direction, mode, correct, response_ms"
-    " FROM answers LIMIT 0",
+    "SELECT answered_at, lesson, english, chinese, direction, mode, correct, response_ms,"
+    " device, revealed FROM answers LIMIT 0",
     "SELECT english, chinese, state, stability, difficulty, due, reps, lapses, last_review,"
-    " learning_steps, reviews, reviews_right, forgotten, last_day FROM words LIMIT 0",
-    "SELECT started_at, ended_at, minutes, lesson_files, seconds FROM sessions LIMIT 0",
+    " learning_steps, reviews, reviews_right, forgotten, last_day, last_answer FROM words LIMIT 0",
+    "SELECT started_at, ended_at, minutes, lesson_files, seconds, device FROM sessions LIMIT 0",
+    "SELECT name, device, size, read_to FROM logs LIMIT 0",
     "SELECT day, direction, mode, answers, reviews, reviews_right FROM days LIMIT 0",
     "SELECT english, chinese, added_at FROM notebook LIMIT 0",
 };
@@ -618,74 +645,329 @@ QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
     return {};
 }
 
-// The answer logged, and the word's review when it is the first answer of the learner's day,
-// or when the word is between short steps of (re)learning and the step has come.
-QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QTimeZone& zone) {
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral(
-        "INSERT INTO answers(answered_at, lesson, english, chinese, direction, mode, correct,"
-        " response_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant& value :
-         {QVariant(answer.answeredAt), QVariant(answer.lesson), QVariant(answer.english),
-          QVariant(answer.chinese), QVariant(directionName(answer.chineseAsked)),
-          QVariant(modeName(answer.facts.mode)), QVariant(answer.facts.correct ? 1 : 0),
-          QVariant(answer.facts.responseMs)})
-        insert.addBindValue(value);
-    if (!insert.exec())
-        return insert.lastError();
+AnswerMode modeNamed(const QString& name) {
+    return name == u"typing"      ? AnswerMode::Typing
+           : name == u"listening" ? AnswerMode::Listening
+                                  : AnswerMode::Choice;
+}
 
-    QSqlQuery find(db);
-    find.prepare(QStringLiteral("SELECT state, stability, difficulty, due, reps, lapses,"
-                                " last_review, learning_steps, reviews, reviews_right, forgotten,"
-                                " last_day FROM words WHERE english = ? AND chinese = ?"));
-    find.addBindValue(answer.english);
-    find.addBindValue(answer.chinese);
-    if (!find.exec())
-        return find.lastError();
+// What a word's answers have made of it: its memory, the statistics' figures, and the time of
+// its last answer. A function of its answers in time order, wherever they were given.
+struct WordState final {
     fsrs::Memory memory;
     Figures figures;
-    if (find.next()) {
-        memory = storedMemory(find);
-        figures = {find.value(8).toLongLong(), find.value(9).toLongLong(),
-                   find.value(10).toLongLong(), find.value(11).toLongLong()};
-    }
-    find.finish();
-    const qint64 today = learnersDay(answer.answeredAt, zone);
-    const bool first = figures.lastDay != today;
-    const fsrs::Grade grade = gradeFor(answer.facts);
-    if (QSqlError error = countDay(db, today, answer, first, first && grade != fsrs::Grade::Again);
-        error.isValid())
-        return error;
-    const bool stepCome = fsrs::isLearning(memory) && answer.answeredAt >= memory.due;
+    qint64 lastAnswer = 0;
+};
+
+// One answer more. The word is reviewed when it is the first answer of the learner's day, or
+// when it is between short steps of (re)learning and the step has come; other answers are only
+// logged. first: the day's first answer to the word.
+bool applyAnswer(WordState& word, qint64 at, const AnswerFacts& facts, const QTimeZone& zone) {
+    const qint64 today = learnersDay(at, zone);
+    const bool first = word.figures.lastDay != today;
+    const fsrs::Grade grade = gradeFor(facts);
+    word.lastAnswer = qMax(word.lastAnswer, at);
+    const bool stepCome = fsrs::isLearning(word.memory) && at >= word.memory.due;
     if (!first && !stepCome)
-        return {};
-    memory = fsrs::review(memory, grade, answer.answeredAt);
+        return first;
+    word.memory = fsrs::review(word.memory, grade, at);
     if (first) {
-        ++figures.reviews;
-        figures.right += grade != fsrs::Grade::Again;
-        figures.forgotten += grade == fsrs::Grade::Again;
-        figures.lastDay = today;
+        ++word.figures.reviews;
+        word.figures.right += grade != fsrs::Grade::Again;
+        word.figures.forgotten += grade == fsrs::Grade::Again;
+        word.figures.lastDay = today;
     }
+    return first;
+}
+
+std::optional<WordState> loadWord(QSqlDatabase& db, const QString& english, const QString& chinese,
+                                  QSqlError& error) {
+    QSqlQuery find(db);
+    find.prepare(
+        QStringLiteral("SELECT state, stability, difficulty, due, reps, lapses,"
+                       " last_review, learning_steps, reviews, reviews_right, forgotten,"
+                       " last_day, last_answer FROM words WHERE english = ? AND chinese = ?"));
+    find.addBindValue(english);
+    find.addBindValue(chinese);
+    if (!find.exec()) {
+        error = find.lastError();
+        return std::nullopt;
+    }
+    if (!find.next())
+        return std::nullopt;
+    WordState word;
+    word.memory = storedMemory(find);
+    word.figures = {find.value(8).toLongLong(), find.value(9).toLongLong(),
+                    find.value(10).toLongLong(), find.value(11).toLongLong()};
+    word.lastAnswer = find.value(12).toLongLong();
+    return word;
+}
+
+QSqlError storeWord(QSqlDatabase& db, const QString& english, const QString& chinese,
+                    const WordState& word) {
     QSqlQuery store(db);
     store.prepare(QStringLiteral(
         "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
-        " last_review, learning_steps, reviews, reviews_right, forgotten, last_day)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+        " last_review, learning_steps, reviews, reviews_right, forgotten, last_day, last_answer)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
         " ON CONFLICT(english, chinese) DO"
         " UPDATE SET state = excluded.state, stability = excluded.stability,"
         " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
         " lapses = excluded.lapses, last_review = excluded.last_review,"
         " learning_steps = excluded.learning_steps, reviews = excluded.reviews,"
         " reviews_right = excluded.reviews_right, forgotten = excluded.forgotten,"
-        " last_day = excluded.last_day"));
+        " last_day = excluded.last_day, last_answer = excluded.last_answer"));
+    const fsrs::Memory& m = word.memory;
+    const Figures& f = word.figures;
     for (const QVariant& value :
-         {QVariant(answer.english), QVariant(answer.chinese), QVariant(memory.state),
-          QVariant(memory.stability), QVariant(memory.difficulty), QVariant(memory.due),
-          QVariant(memory.reps), QVariant(memory.lapses), QVariant(memory.lastReview),
-          QVariant(memory.learningSteps), QVariant(figures.reviews), QVariant(figures.right),
-          QVariant(figures.forgotten), QVariant(figures.lastDay)})
+         {QVariant(english), QVariant(chinese), QVariant(m.state), QVariant(m.stability),
+          QVariant(m.difficulty), QVariant(m.due), QVariant(m.reps), QVariant(m.lapses),
+          QVariant(m.lastReview), QVariant(m.learningSteps), QVariant(f.reviews), QVariant(f.right),
+          QVariant(f.forgotten), QVariant(f.lastDay), QVariant(word.lastAnswer)})
         store.addBindValue(value);
     return store.exec() ? QSqlError() : store.lastError();
+}
+
+// The word's answers after a time, in order (by computer among answers of the same moment),
+// applied to what the word was.
+QSqlError foldAnswers(QSqlDatabase& db, const QString& english, const QString& chinese,
+                      qint64 after, WordState& word, const QTimeZone& zone) {
+    QSqlQuery answers(db);
+    answers.setForwardOnly(true);
+    answers.prepare(QStringLiteral(
+        "SELECT answered_at, mode, correct, revealed, response_ms FROM answers"
+        " WHERE english = ? AND chinese = ? AND answered_at > ? ORDER BY answered_at, device"));
+    answers.addBindValue(english);
+    answers.addBindValue(chinese);
+    answers.addBindValue(after);
+    if (!answers.exec())
+        return answers.lastError();
+    bool any = false;
+    while (answers.next()) {
+        AnswerFacts facts;
+        facts.mode = modeNamed(answers.value(1).toString());
+        facts.correct = answers.value(2).toLongLong() != 0;
+        facts.revealed = answers.value(3).toLongLong() != 0;
+        facts.responseMs = answers.value(4).toLongLong();
+        applyAnswer(word, answers.value(0).toLongLong(), facts, zone);
+        any = true;
+    }
+    if (!any)
+        return {};
+    return storeWord(db, english, chinese, word);
+}
+
+// The days' rows worked out again from their answers: a day's reviews are its first answers to
+// each word.
+QSqlError recountDays(QSqlDatabase& db, const std::set<qint64>& days, const QTimeZone& zone) {
+    QSqlQuery drop(db), answers(db), insert(db);
+    drop.prepare(QStringLiteral("DELETE FROM days WHERE day = ?"));
+    answers.setForwardOnly(true);
+    answers.prepare(QStringLiteral(
+        "SELECT english, chinese, direction, mode, correct, revealed, response_ms FROM answers"
+        " WHERE answered_at >= ? AND answered_at < ? ORDER BY answered_at, device"));
+    insert.prepare(QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews,"
+                                  " reviews_right) VALUES (?, ?, ?, ?, ?, ?)"));
+    for (const qint64 day : days) {
+        drop.addBindValue(day);
+        if (!drop.exec())
+            return drop.lastError();
+        const QDate date = QDate::fromJulianDay(day);
+        answers.addBindValue(QDateTime(date, QTime(0, 0), zone).toMSecsSinceEpoch());
+        answers.addBindValue(QDateTime(date.addDays(1), QTime(0, 0), zone).toMSecsSinceEpoch());
+        if (!answers.exec())
+            return answers.lastError();
+        struct Count final {
+            qint64 answers = 0, reviews = 0, right = 0;
+        };
+        std::map<std::pair<QString, QString>, Count> counts;
+        QSet<QPair<QString, QString>> seen;
+        while (answers.next()) {
+            Count& count = counts[{answers.value(2).toString(), answers.value(3).toString()}];
+            ++count.answers;
+            if (seen.contains({answers.value(0).toString(), answers.value(1).toString()}))
+                continue;
+            seen.insert({answers.value(0).toString(), answers.value(1).toString()});
+            AnswerFacts facts;
+            facts.mode = modeNamed(answers.value(3).toString());
+            facts.correct = answers.value(4).toLongLong() != 0;
+            facts.revealed = answers.value(5).toLongLong() != 0;
+            facts.responseMs = answers.value(6).toLongLong();
+            ++count.reviews;
+            count.right += gradeFor(facts) != fsrs::Grade::Again;
+        }
+        for (const auto& [key, count] : counts) {
+            for (const QVariant& value :
+                 {QVariant(day), QVariant(key.first), QVariant(key.second), QVariant(count.answers),
+                  QVariant(count.reviews), QVariant(count.right)})
+                insert.addBindValue(value);
+            if (!insert.exec())
+                return insert.lastError();
+        }
+    }
+    return {};
+}
+
+// The file's text columns are never NULL.
+QString notNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+// Puts an answer into the file once: false (and no error) when it was there already.
+bool insertAnswer(QSqlQuery& insert, const AnswerRecord& answer, const QString& device,
+                  QSqlError& error) {
+    for (const QVariant& value :
+         {QVariant(answer.answeredAt), QVariant(notNull(answer.lesson)),
+          QVariant(notNull(answer.english)), QVariant(notNull(answer.chinese)),
+          QVariant(directionName(answer.chineseAsked)), QVariant(modeName(answer.facts.mode)),
+          QVariant(answer.facts.correct ? 1 : 0), QVariant(answer.facts.responseMs),
+          QVariant(notNull(device)), QVariant(answer.facts.revealed ? 1 : 0)})
+        insert.addBindValue(value);
+    if (!insert.exec()) {
+        error = insert.lastError();
+        return false;
+    }
+    return insert.numRowsAffected() > 0;
+}
+
+// A record already there is left as it is (and only then: any other failure is one).
+const QString InsertAnswer = QStringLiteral(
+    "INSERT INTO answers(answered_at, lesson, english, chinese, direction, mode, correct,"
+    " response_ms, device, revealed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+    " ON CONFLICT DO NOTHING");
+
+// The answer logged, and the word's memory and the day's figures brought up to it. An answer
+// older than the word's last (a computer whose clock is behind) has the word worked out again
+// from all its answers.
+QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QString& device,
+                      const QTimeZone& zone) {
+    QSqlQuery insert(db);
+    insert.prepare(InsertAnswer);
+    QSqlError error;
+    if (!insertAnswer(insert, answer, device, error))
+        return error;
+    const std::optional<WordState> stored = loadWord(db, answer.english, answer.chinese, error);
+    if (error.isValid())
+        return error;
+    const qint64 today = learnersDay(answer.answeredAt, zone);
+    if (stored && answer.answeredAt < stored->lastAnswer) {
+        WordState word;
+        if (QSqlError e = foldAnswers(db, answer.english, answer.chinese, -1, word, zone);
+            e.isValid())
+            return e;
+        return recountDays(db, {today}, zone);
+    }
+    WordState word = stored.value_or(WordState());
+    const bool first = applyAnswer(word, answer.answeredAt, answer.facts, zone);
+    if (QSqlError e = countDay(db, today, answer, first,
+                               first && gradeFor(answer.facts) != fsrs::Grade::Again);
+        e.isValid())
+        return e;
+    return storeWord(db, answer.english, answer.chinese, word);
+}
+
+// The folder beside the logs into which a sync program's copies of a log go once read.
+const QString MergedFolder = QStringLiteral("已合并");
+
+// What a merge found: how many records were new, and the files it could not read whole yet.
+struct Merged final {
+    qint64 records = 0;
+    QStringList unfinished;
+};
+
+// Reads what is new in every computer's log in folder (and in the copies set aside), puts
+// the records not yet in the file into it, and brings the words and days they touch up to
+// date. A log that is cut off or damaged is read as far as it is sound and read again later;
+// nothing is ever deleted.
+QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zone,
+                    Merged& merged) {
+    QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files);
+    files += QDir(QDir(folder).filePath(MergedFolder))
+                 .entryInfoList({QStringLiteral("*.log")}, QDir::Files);
+    QSqlQuery known(db), note(db), insert(db), session(db);
+    known.prepare(QStringLiteral("SELECT device, size, read_to FROM logs WHERE name = ?"));
+    note.prepare(QStringLiteral("INSERT OR REPLACE INTO logs(name, device, size, read_to)"
+                                " VALUES (?, ?, ?, ?)"));
+    insert.prepare(InsertAnswer);
+    session.prepare(QStringLiteral(
+        "INSERT INTO sessions(started_at, ended_at, minutes, lesson_files, seconds, device)"
+        " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    // Per word touched, the time of its earliest new answer.
+    std::map<std::pair<QString, QString>, qint64> touched;
+    std::set<qint64> days;
+    for (const QFileInfo& info : std::as_const(files)) {
+        const QString name = QDir(folder).relativeFilePath(info.absoluteFilePath());
+        QFile file(info.absoluteFilePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue; // read next time
+        const QString device = logDevice(file.read(256));
+        if (device.isEmpty()) {
+            merged.unfinished << name; // not one of ours, or its first line still arriving
+            continue;
+        }
+        known.addBindValue(name);
+        if (!known.exec())
+            return known.lastError();
+        qint64 from = 0;
+        if (known.next() && known.value(0).toString() == device &&
+            known.value(2).toLongLong() <= file.size())
+            from = known.value(2).toLongLong();
+        known.finish();
+        if (from == file.size())
+            continue;
+        if (!file.seek(from))
+            continue;
+        const LogRead read = readLog(file.readAll(), from);
+        if (read.damaged > 0 || read.readTo < file.size())
+            merged.unfinished << name;
+        QSqlError error;
+        for (const AnswerRecord& answer : read.answers) {
+            if (!insertAnswer(insert, answer, device, error)) {
+                if (error.isValid())
+                    return error;
+                continue;
+            }
+            ++merged.records;
+            auto [it, added] =
+                touched.try_emplace({answer.english, answer.chinese}, answer.answeredAt);
+            if (!added)
+                it->second = qMin(it->second, answer.answeredAt);
+            days.insert(learnersDay(answer.answeredAt, zone));
+        }
+        for (const SessionRecord& run : read.sessions) {
+            for (const QVariant& value :
+                 {QVariant(run.startedAt), QVariant(run.endedAt), QVariant(run.minutes),
+                  QVariant(QString(QStringLiteral("") + run.lessonFiles.join(u'\n'))),
+                  QVariant(qMax<qint64>(0, (run.endedAt - run.startedAt) / 1000)),
+                  QVariant(device)})
+                session.addBindValue(value);
+            if (!session.exec())
+                return session.lastError();
+            merged.records += session.numRowsAffected() > 0;
+        }
+        for (const QVariant& value :
+             {QVariant(name), QVariant(device), QVariant(file.size()), QVariant(read.readTo)})
+            note.addBindValue(value);
+        if (!note.exec())
+            return note.lastError();
+    }
+    // Each word from where its new answers begin: on from what it was when they are all
+    // later than its last, from the start otherwise.
+    for (const auto& [key, earliest] : touched) {
+        QSqlError error;
+        const std::optional<WordState> stored = loadWord(db, key.first, key.second, error);
+        if (error.isValid())
+            return error;
+        WordState word;
+        qint64 after = -1;
+        if (stored && earliest > stored->lastAnswer) {
+            word = *stored;
+            after = stored->lastAnswer;
+        }
+        if (QSqlError e = foldAnswers(db, key.first, key.second, after, word, zone); e.isValid())
+            return e;
+    }
+    return recountDays(db, days, zone);
 }
 
 // A statement with its values bound, run; false when it failed (the query says why).
@@ -706,9 +988,89 @@ constexpr int ReadWaitMs = 1000;
 
 } // namespace
 
-SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const QTimeZone& zone)
+// This computer's log: appended to on the writer's thread only; what a merge could not read
+// whole, for any thread to ask.
+class SqliteHistory::OwnLog final {
+public:
+    explicit OwnLog(HistoryLog log)
+        : log_(std::move(log)) {}
+
+    bool enabled() const { return !log_.device.isEmpty(); }
+    QString folder() const { return log_.folder; }
+    const QString& device() const { return log_.device; }
+    QString name() const { return logFileName(log_.device); }
+
+    // Appends lines, the header first in a new log; false when the log cannot be written.
+    bool append(const QByteArray& lines, qint64& before, qint64& after) {
+        QDir().mkpath(log_.folder);
+        QFile file(QDir(log_.folder).filePath(name()));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return false;
+        before = file.size();
+        const QByteArray bytes = before == 0 ? logHeader(log_.device) + lines : lines;
+        const bool written = file.write(bytes) == bytes.size() && file.flush();
+        after = file.size();
+        return written;
+    }
+
+    // Lines appended, and the log's reading moved on past them when it had been read to their
+    // start (a merge need not read a computer's own answers back). A log that cannot be written
+    // is told of once; the history in the file goes on.
+    QSqlError write(QSqlDatabase& db, const QByteArray& lines) {
+        qint64 before = 0, after = 0;
+        if (!append(lines, before, after)) {
+            const std::lock_guard lock(mutex_);
+            if (!failed) {
+                failed = true;
+                messages_ << QStringLiteral(
+                                 "本机的答题日志“%1”无法写入，别的电脑暂时看不到这里的练习。")
+                                 .arg(QDir::toNativeSeparators(QDir(log_.folder).filePath(name())));
+            }
+            return {};
+        }
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("UPDATE logs SET size = ?, read_to = ? WHERE name = ? AND"
+                                     " read_to = ?"));
+        for (const QVariant& value :
+             {QVariant(after), QVariant(after), QVariant(name()), QVariant(before)})
+            query.addBindValue(value);
+        if (!query.exec())
+            return query.lastError();
+        if (query.numRowsAffected() == 0 && before == 0)
+            return run(db,
+                       QStringLiteral("INSERT OR IGNORE INTO logs(name, device, size, read_to)"
+                                      " VALUES (?, ?, ?, ?)"),
+                       {name(), device(), after, after});
+        return {};
+    }
+
+    QStringList takeMessages() {
+        const std::lock_guard lock(mutex_);
+        return std::exchange(messages_, {});
+    }
+
+    void setUnfinished(const QStringList& names) {
+        const std::lock_guard lock(mutex_);
+        unfinished_ = names;
+    }
+    QStringList unfinished() const {
+        const std::lock_guard lock(mutex_);
+        return unfinished_;
+    }
+
+private:
+    const HistoryLog log_;
+    mutable std::mutex mutex_;
+    bool failed = false; // told once
+    QStringList messages_;
+    QStringList unfinished_;
+};
+
+SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const QTimeZone& zone,
+                             HistoryLog log)
     : messages_(messages)
     , zone_(zone)
+    , ownLog_(std::make_shared<OwnLog>(std::move(log)))
     , relay_(std::make_unique<QObject>()) {
     // Messages from the writer are shown on this thread, when its events are handled (or at
     // the latest, at the next read or at the end).
@@ -717,6 +1079,8 @@ SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const 
         QMetaObject::invokeMethod(
             relay, [this] { deliver(); }, Qt::QueuedConnection);
     });
+    if (ownLog_->enabled())
+        exportEarlier();
 }
 
 SqliteHistory::~SqliteHistory() {
@@ -726,7 +1090,7 @@ SqliteHistory::~SqliteHistory() {
 void SqliteHistory::deliver() {
     if (!writer_)
         return;
-    for (const QString& text : writer_->takeMessages())
+    for (const QString& text : writer_->takeMessages() + ownLog_->takeMessages())
         messages_.ok(text);
 }
 
@@ -753,18 +1117,122 @@ int SqliteHistory::finish(int waitMs, bool quietly) {
 
 void SqliteHistory::recordAnswer(const AnswerRecord& answer) {
     const QTimeZone zone = zone_;
-    writer_->post([answer, zone](QSqlDatabase& db) { return writeAnswer(db, answer, zone); });
+    const std::shared_ptr<OwnLog> log = ownLog_;
+    // Into the log once, however often the file's lock makes the write be tried.
+    const auto logged = std::make_shared<bool>(!log->enabled());
+    writer_->post([answer, zone, log, logged](QSqlDatabase& db) {
+        if (!*logged) {
+            if (QSqlError error = log->write(db, logLine(answer)); error.isValid())
+                return error;
+            *logged = true;
+        }
+        return writeAnswer(db, answer, log->device(), zone);
+    });
 }
 
 void SqliteHistory::recordSession(const SessionRecord& session) {
-    writer_->post([session](QSqlDatabase& db) {
-        return run(db,
-                   QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes,"
-                                  " lesson_files, seconds) VALUES (?, ?, ?, ?, ?)"),
-                   {session.startedAt, session.endedAt, session.minutes,
-                    QString(QStringLiteral("") + session.lessonFiles.join(u'\n')), // never NULL
-                    qMax<qint64>(0, (session.endedAt - session.startedAt) / 1000)});
+    const std::shared_ptr<OwnLog> log = ownLog_;
+    const auto logged = std::make_shared<bool>(!log->enabled());
+    writer_->post([session, log, logged](QSqlDatabase& db) {
+        if (!*logged) {
+            if (QSqlError error = log->write(db, logLine(session)); error.isValid())
+                return error;
+            *logged = true;
+        }
+        return run(
+            db,
+            QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes, lesson_files,"
+                           " seconds, device) VALUES (?, ?, ?, ?, ?, ?)"
+                           " ON CONFLICT DO NOTHING"),
+            {session.startedAt, session.endedAt, session.minutes,
+             QString(QStringLiteral("") + session.lessonFiles.join(u'\n')), // never NULL
+             qMax<qint64>(0, (session.endedAt - session.startedAt) / 1000),
+             notNull(log->device())});
     });
+}
+
+// The answers and runs of the time before this computer kept a log: written into its log
+// (the history's own records, now this computer's), so that other computers have them too.
+void SqliteHistory::exportEarlier() {
+    const std::shared_ptr<OwnLog> log = ownLog_;
+    writer_->post([log](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.exec(QStringLiteral(
+                "SELECT answered_at, lesson, english, chinese, direction, mode, correct,"
+                " revealed, response_ms FROM answers WHERE device = '' ORDER BY answered_at")))
+            return query.lastError();
+        QByteArray lines;
+        while (query.next()) {
+            AnswerRecord answer;
+            answer.answeredAt = query.value(0).toLongLong();
+            answer.lesson = query.value(1).toString();
+            answer.english = query.value(2).toString();
+            answer.chinese = query.value(3).toString();
+            answer.chineseAsked = query.value(4).toString() == u"zh-en";
+            answer.facts.mode = modeNamed(query.value(5).toString());
+            answer.facts.correct = query.value(6).toLongLong() != 0;
+            answer.facts.revealed = query.value(7).toLongLong() != 0;
+            answer.facts.responseMs = query.value(8).toLongLong();
+            lines += logLine(answer);
+        }
+        if (!query.exec(QStringLiteral("SELECT started_at, ended_at, minutes, lesson_files"
+                                       " FROM sessions WHERE device = '' ORDER BY started_at")))
+            return query.lastError();
+        while (query.next()) {
+            SessionRecord session;
+            session.startedAt = query.value(0).toLongLong();
+            session.endedAt = query.value(1).toLongLong();
+            session.minutes = query.value(2).toInt();
+            const QString files = query.value(3).toString();
+            if (!files.isEmpty())
+                session.lessonFiles = files.split(u'\n');
+            lines += logLine(session);
+        }
+        if (lines.isEmpty())
+            return QSqlError();
+        if (QSqlError error = log->write(db, lines); error.isValid())
+            return error;
+        for (const char* table : {"answers", "sessions"})
+            if (QSqlError error = run(db,
+                                      QStringLiteral("UPDATE %1 SET device = ? WHERE device = ''")
+                                          .arg(QLatin1String(table)),
+                                      {log->device()});
+                error.isValid())
+                return error;
+        return QSqlError();
+    });
+}
+
+void SqliteHistory::merge() {
+    const std::shared_ptr<OwnLog> log = ownLog_;
+    if (!log->enabled())
+        return;
+    const QTimeZone zone = zone_;
+    QObject* const relay = relay_.get();
+    writer_->post([this, log, zone, relay](QSqlDatabase& db) {
+        Merged merged;
+        if (QSqlError error = mergeLogs(db, log->folder(), zone, merged); error.isValid())
+            return error;
+        log->setUnfinished(merged.unfinished);
+        if (merged.records > 0)
+            QMetaObject::invokeMethod(
+                relay,
+                [this] {
+                    if (merged_)
+                        merged_();
+                },
+                Qt::QueuedConnection);
+        return QSqlError();
+    });
+}
+
+bool SqliteHistory::settle(int waitMs) {
+    return writer_->read([](QSqlDatabase&) { return QSqlError(); }, waitMs);
+}
+
+QStringList SqliteHistory::unfinishedLogs() const {
+    return ownLog_->unfinished();
 }
 
 void SqliteHistory::keepNotebookWord(const QString& english, const QString& chinese) {

@@ -5,9 +5,17 @@
 #include <QObject>
 #include <QString>
 #include <QTimeZone>
+#include <functional>
 #include <memory>
 
 class MessageBoxes;
+
+// Where this computer keeps its log of answers and runs, beside the other computers' logs,
+// when the learner studies on more than one (see sync/answerlog.h). Empty: no log is kept.
+struct HistoryLog final {
+    QString folder;
+    QString device;
+};
 
 // The history in an SQLite file (vokarin.db beside csh2.dat): answers, words, sessions and the
 // words waiting for the notebook, in WAL mode, the schema version in PRAGMA user_version.
@@ -25,7 +33,7 @@ class SqliteHistory final : public History {
 public:
     // Days begin at midnight in zone: a word's first answer of the day is its review.
     SqliteHistory(const QString& path, MessageBoxes& messages,
-                  const QTimeZone& zone = QTimeZone::systemTimeZone());
+                  const QTimeZone& zone = QTimeZone::systemTimeZone(), HistoryLog log = {});
     // Waits for the queue as finish() does, telling the learner of what was left.
     ~SqliteHistory() override;
 
@@ -46,16 +54,31 @@ public:
     // Later records are not kept.
     int finish(int waitMs, bool quietly = false);
 
-    static constexpr int SchemaVersion = 4;
+    // Reads what is new in the computers' logs into the file, on the writer's thread; merged is
+    // called on this thread when that brought records that were not there before.
+    void merge();
+    void setMergedHandler(std::function<void()> merged) { merged_ = std::move(merged); }
+    // Waits (at most waitMs) for every write and merge before it; false when they did not end.
+    bool settle(int waitMs);
+    // The log files a merge could not read whole (still arriving, or damaged): read again at
+    // the next merge.
+    QStringList unfinishedLogs() const;
+
+    static constexpr int SchemaVersion = 5;
 
 private:
     class Writer;
+    // Puts the records from before this computer kept a log into its log.
+    void exportEarlier();
     // Shows what the writer has to tell.
     void deliver();
     template <typename T, typename Fill> T read(Fill fill);
 
     MessageBoxes& messages_;
     QTimeZone zone_;
+    class OwnLog;
+    std::shared_ptr<OwnLog> ownLog_; // written on the writer's thread
+    std::function<void()> merged_;
     std::unique_ptr<QObject> relay_; // lives on this thread, for the writer's news
     std::unique_ptr<Writer> writer_;
     bool finished_ = false;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "services/history.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// A computer's own log of its answers and runs, in the learner's data folder, which a sync
+// program may carry to other computers. Each computer appends to its own log only and never
+// writes another's; every computer's history is rebuilt from the union of all logs.
+//
+// The log is UTF-8 text: a header line naming the computer, then one record a line, its fields
+// separated by tabs (tab, line end and backslash escaped), ending with a checksum of the line:
+//   VOKARIN-LOG 1 <device>
+//   A <answered at> <lesson> <english> <chinese> <zh-en 0/1> <mode> <correct> <revealed> <ms> <crc>
+//   S <started at> <ended at> <minutes> <lesson files, separated by U+001F> <crc>
+// A record is known by its computer and its time (and for an answer, its word), so that the
+// same record read twice (from a sync program's copy) counts once.
+
+// Where a computer's log lives: the history folder of the data folder.
+QString logFileName(const QString& device);
+
+QByteArray logHeader(const QString& device);
+QByteArray logLine(const AnswerRecord& answer);
+QByteArray logLine(const SessionRecord& session);
+
+// What a reading of a log from a byte offset found.
+struct LogRead final {
+    QList<AnswerRecord> answers;
+    QList<SessionRecord> sessions;
+    // Up to here the log was read whole and sound: a later reading starts here. A line cut off
+    // at the end (still arriving) or damaged stops it, so that it is read again.
+    qint64 readTo = 0;
+    qint32 damaged = 0; // lines whose checksum or fields are wrong, skipped this time
+};
+
+// The device a log's first line names; empty when it is no log of ours (or not yet whole).
+QString logDevice(const QByteArray& firstBytes);
+
+// Reads the records of tail, the log's bytes from offset (0: the header comes first).
+LogRead readLog(const QByteArray& tail, qint64 offset);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The copies a sync program makes when two computers changed one file:
+//   Syncthing   name.sync-conflict-20261208-101500-ABCDEFG.txt
+//   Nextcloud   name (conflicted copy 2026-12-08 101500).txt
+//   Dropbox     name (Laptop's conflicted copy 2026-12-08).txt
+// The original's file name, when fileName is such a copy; empty otherwise.
+QString conflictOriginal(const QString& fileName);
+
+inline bool isConflictCopy(const QString& fileName) {
+    return !conflictOriginal(fileName).isEmpty();
+}
