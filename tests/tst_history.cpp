@@ -4,6 +4,7 @@
 #include "sqlitehistory.h"
 #include "statisticsdata.h"
 #include "statisticswindow.h"
+#include "sync/answerlog.h"
 #include "testfiles.h"
 
 #include <QChartView>
@@ -12,7 +13,9 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 #include <functional>
 
@@ -74,6 +77,65 @@ void withStatistics(const QString& path, const QTimeZone& zone,
     QSqlDatabase::removeDatabase(QStringLiteral("statistics"));
 }
 
+// Everything a history holds that the learner sees: each word's memory and figures, the days,
+// the runs, and how many answers; one line each.
+QStringList contentOf(const QString& path) {
+    QStringList lines;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("content"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            for (const char* sql :
+                 {"SELECT english, state, stability, difficulty, due, reps, lapses, last_review,"
+                  " learning_steps, reviews, reviews_right, forgotten, last_day FROM words"
+                  " ORDER BY english",
+                  "SELECT * FROM days ORDER BY day, direction, mode",
+                  "SELECT started_at, ended_at, minutes, lesson_files FROM sessions"
+                  " ORDER BY started_at",
+                  "SELECT count(*), sum(correct), sum(revealed) FROM answers"}) {
+                if (!query.exec(QLatin1String(sql)))
+                    lines << query.lastError().text();
+                while (query.next()) {
+                    QStringList values;
+                    for (int i = 0; i < query.record().count(); ++i)
+                        values << query.value(i).toString();
+                    lines << values.join(u' ');
+                }
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("content"));
+    return lines;
+}
+
+// Three computers' study of the same words over three days, in time order: each answer with
+// the computer that gave it.
+struct Given final {
+    QChar computer;
+    AnswerRecord answer;
+};
+QList<Given> threeComputers() {
+    QList<Given> given;
+    const QStringList words = {"apple", "pear", "plum", "fig"};
+    int n = 0;
+    for (int day = 0; day < 3; ++day)
+        for (int round = 0; round < 4; ++round)
+            for (const QString& word : words) {
+                const QChar computer = QStringLiteral("ABC")[(n + round + day) % 3];
+                AnswerRecord a = answer(word,
+                                        Monday + day * Day + round * 11 * Minute + (n % 7) * 1000 +
+                                            computer.unicode(),
+                                        (n * 7 + day) % 5 != 0, 1000 + (n * 977) % 9000,
+                                        n % 4 == 0 ? AnswerMode::Typing : AnswerMode::Choice);
+                a.facts.revealed = n % 11 == 5;
+                given.append({computer, a});
+                ++n;
+            }
+    return given;
+}
+
 } // namespace
 
 class tst_History final : public QObject {
@@ -82,6 +144,98 @@ class tst_History final : public QObject {
 private slots:
     // Every answer is logged; the first of the learner's day reviews the word, and so does
     // one given when a short step of (re)learning has come.
+    // A history merged from the computers' logs is the history of all their answers in time
+    // order, in whatever order and pieces the logs arrive: cut off mid-line, damaged and
+    // mended, copied by the sync program, or older than what this computer studied since.
+    void logsMergeToTheSameHistoryInAnyOrder_data() {
+        QTest::addColumn<QString>("steps");
+        // a: A studies; b, c: B's or C's whole log arrives; h: the first half of B's log, cut
+        // mid-line; d: B's log with a damaged line; x: a sync program's copy of C's log;
+        // m: merge
+        QTest::newRow("the others arrive after A studied") << "abcm";
+        QTest::newRow("the others arrive first") << "bcma";
+        QTest::newRow("merged between, A studying last") << "bmcma";
+        QTest::newRow("in pieces, cut and damaged, then whole") << "hmdmabmcxm";
+    }
+    void logsMergeToTheSameHistoryInAnyOrder() {
+        QFETCH(QString, steps);
+        const QList<Given> given = threeComputers();
+        QTemporaryDir dir;
+        FakeMessageBoxes messages;
+        const QString single = dir.filePath("single.db");
+        {
+            SqliteHistory history(single, messages, QTimeZone::utc());
+            for (const Given& g : given)
+                history.recordAnswer(g.answer);
+            history.recordSession({Monday, Monday + 30 * Minute, 30, {"unit1.txt"}});
+            history.recordSession({Monday + Day, Monday + Day + 9 * Minute, 9, {}});
+        }
+        // B's and C's logs as their computers wrote them.
+        QHash<QChar, QByteArray> logs;
+        for (const QChar c : {QChar(u'B'), QChar(u'C')})
+            logs[c] = logHeader(QStringLiteral("computer-") + c);
+        for (const Given& g : given)
+            if (g.computer != u'A')
+                logs[g.computer] += logLine(g.answer);
+        logs[u'C'] += logLine(SessionRecord{Monday + Day, Monday + Day + 9 * Minute, 9, {}});
+
+        const QString folder = dir.filePath("history");
+        QDir().mkpath(folder);
+        const QString merged = dir.filePath("merged.db");
+        {
+            SqliteHistory history(merged, messages, QTimeZone::utc(),
+                                  {folder, QStringLiteral("computer-A")});
+            for (const QChar step : steps) {
+                const QByteArray& b = logs[u'B'];
+                switch (step.unicode()) {
+                case u'a':
+                    for (const Given& g : given)
+                        if (g.computer == u'A')
+                            history.recordAnswer(g.answer);
+                    history.recordSession({Monday, Monday + 30 * Minute, 30, {"unit1.txt"}});
+                    break;
+                case u'b':
+                    putFile(dir, "history/computer-B.log", b);
+                    break;
+                case u'c':
+                    putFile(dir, "history/computer-C.log", logs[u'C']);
+                    break;
+                case u'h':
+                    putFile(dir, "history/computer-B.log", b.first(b.size() / 2));
+                    break;
+                case u'd': {
+                    QByteArray damaged = b;
+                    damaged[damaged.indexOf("\nA\t", b.size() / 3) + 5] = '9';
+                    putFile(dir, "history/computer-B.log", damaged);
+                    break;
+                }
+                case u'x':
+                    putFile(dir, "history/computer-C.sync-conflict-20261209-101500-ABCDEFG.log",
+                            logs[u'C']);
+                    break;
+                case u'm':
+                    history.merge();
+                    QVERIFY(history.settle(10000));
+                    break;
+                }
+            }
+            QVERIFY(history.unfinishedLogs().isEmpty());
+        }
+        QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(" / ")));
+        const QStringList expected = contentOf(single);
+        QCOMPARE(expected.last(),
+                 QStringLiteral("48 %1 %2")
+                     .arg(std::count_if(given.cbegin(), given.cend(),
+                                        [](const Given& g) { return g.answer.facts.correct; }))
+                     .arg(std::count_if(given.cbegin(), given.cend(),
+                                        [](const Given& g) { return g.answer.facts.revealed; })));
+        QCOMPARE(contentOf(merged), expected);
+        // A's own log holds A's answers and run, for the others to merge.
+        const QByteArray own = fileBytes(dir.filePath("history/computer-A.log"));
+        QCOMPARE(readLog(own, 0).answers.size(),
+                 given.count() - logs[u'B'].count('\n') - logs[u'C'].count('\n') + 3);
+    }
+
     void recordsARun() {
         QTemporaryDir dir;
         const QString path = dir.filePath("vokarin.db");
