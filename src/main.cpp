@@ -1,3 +1,4 @@
+#include "folderwatch.h"
 #include "folders.h"
 #include "lessons/flashcardpackage.h"
 #include "module1.h"
@@ -21,6 +22,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTimeZone>
+#include <memory>
 
 int main(int argc, char* argv[]) {
     const CommandLine line = readCommandLine(argc, argv);
@@ -50,10 +53,9 @@ int main(int argc, char* argv[]) {
     if (!prepareDataFolder(folders))
         qWarning("cannot make the data folder %s", qPrintable(folders.data));
     Module1 module(folders.data, folders.resources);
-    SqliteHistory history(QDir(module.AppFolder).filePath(QStringLiteral("vokarin.db")), messages);
-    const Platform platform{messages, files, colours, media.sound(), clock, random, history};
     module.SpeechObject = &media.speech();
 
+    // The lock is this computer's: two computers may study in one shared data folder at once.
     SingleInstance instance(module.AppFolder);
     switch (instance.claim(messages, line.files)) {
     case SingleInstance::Start::OtherRaised:
@@ -62,6 +64,21 @@ int main(int argc, char* argv[]) {
     case SingleInstance::Start::First:
     case SingleInstance::Start::Unlocked:
         break;
+    }
+
+    // The history's file stays on this computer; with a data folder of the learner's own, each
+    // computer also logs its answers there and merges the others' logs.
+    module.LoadPreferences();
+    const bool shared = !module.DataFolder.isEmpty();
+    SqliteHistory history(
+        QDir(module.AppFolder).filePath(QStringLiteral("vokarin.db")), messages,
+        QTimeZone::systemTimeZone(),
+        shared ? HistoryLog{module.historyFolder(), module.DeviceId} : HistoryLog{});
+    const Platform platform{messages, files, colours, media.sound(), clock, random, history};
+    std::unique_ptr<FolderWatch> watch;
+    if (shared) {
+        watch = std::make_unique<FolderWatch>(module, history);
+        watch->catchUp();
     }
 
     frmMain window(module, platform);
@@ -76,6 +93,9 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
     });
     QObject::connect(&instance, &SingleInstance::filesRequested, &window, &frmMain::studyFiles);
+    if (watch)
+        QObject::connect(watch.get(), &FolderWatch::changed, &window,
+                         [&window] { window.engine().historyChanged(); });
     // A logout, a shutdown or Ctrl+C closes the program as its close box does: the notebook
     // and the run are kept, the lock let go. Open dialogs and message boxes go with it.
     SessionEnd sessionEnd;

@@ -5,13 +5,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSysInfo>
+#include <QUuid>
 
 Module1::Module1(QString appFolder, QString resourceFolder)
     : AppFolder(std::move(appFolder))
     , ResourceFolder(resourceFolder.isEmpty() ? AppFolder : std::move(resourceFolder)) {}
 
 FileResult Module1::LoadSettings() {
-    SettingsPath = settingsPathFor(AppFolder);
+    SettingsPath = settingsPathFor(ShareSettings ? dataFolder() : AppFolder);
     FileResult result;
     // An empty file is what an earlier write on a full disk may have left: as good as none.
     const QFileInfo file(SettingsPath);
@@ -28,8 +30,20 @@ FileResult Module1::SaveSettings() const {
     return writeSettingsFile(SettingsPath, Settings);
 }
 
+QString Module1::dataFolder() const {
+    return DataFolder.isEmpty() ? AppFolder : DataFolder;
+}
+
 QString Module1::lessonFolder() const {
-    return QDir(AppFolder).filePath(QStringLiteral("lesson"));
+    return QDir(dataFolder()).filePath(QStringLiteral("lesson"));
+}
+
+QString Module1::historyFolder() const {
+    return QDir(dataFolder()).filePath(QStringLiteral("history"));
+}
+
+QString Module1::mergedFolder() const {
+    return QDir(dataFolder()).filePath(QStringLiteral("已合并"));
 }
 
 QString Module1::notebookPath() const {
@@ -39,6 +53,26 @@ QString Module1::notebookPath() const {
 namespace {
 
 constexpr auto ForgivingKey = "typing/forgiving";
+constexpr auto DataFolderKey = "data/folder";
+constexpr auto ShareSettingsKey = "data/shareSettings";
+constexpr auto DeviceKey = "data/device";
+constexpr auto MachineKey = "data/machine";
+
+// What tells this computer from another: the system's machine id, else the host's name.
+QString thisMachine() {
+    const QByteArray id = QSysInfo::machineUniqueId();
+    return id.isEmpty() ? QSysInfo::machineHostName() : QString::fromLatin1(id);
+}
+
+// A short name for this computer: its host name (letters and digits only) and a random part.
+QString newDeviceId() {
+    QString host;
+    for (const QChar c : QSysInfo::machineHostName().left(20))
+        if (c.unicode() < 0x80 && c.isLetterOrNumber())
+            host += c.toLower();
+    const QString random = QUuid::createUuid().toString(QUuid::Id128).left(8);
+    return host.isEmpty() ? random : host + u'-' + random;
+}
 
 QString preferencesPath(const QString& appFolder) {
     return QDir(appFolder).filePath(QStringLiteral("vokarin.ini"));
@@ -46,14 +80,36 @@ QString preferencesPath(const QString& appFolder) {
 
 } // namespace
 
+void Module1::nameThisComputer() {
+    if (DeviceId.isEmpty())
+        DeviceId = newDeviceId();
+}
+
 void Module1::LoadPreferences() {
-    const QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
+    QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
     ForgivingTyping = ini.value(QLatin1String(ForgivingKey), false).toBool();
+    DataFolder = ini.value(QLatin1String(DataFolderKey)).toString();
+    ShareSettings = ini.value(QLatin1String(ShareSettingsKey), false).toBool();
+    DeviceId = ini.value(QLatin1String(DeviceKey)).toString();
+    if (ini.value(QLatin1String(MachineKey)).toString() != thisMachine())
+        DeviceId.clear(); // vokarin.ini came from another computer
+    // Only a learner with a data folder of his own needs to name this computer.
+    if (!DataFolder.isEmpty() && DeviceId.isEmpty()) {
+        DeviceId = newDeviceId();
+        ini.setValue(QLatin1String(DeviceKey), DeviceId);
+        ini.setValue(QLatin1String(MachineKey), thisMachine());
+    }
 }
 
 bool Module1::SavePreferences() const {
     QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
     ini.setValue(QLatin1String(ForgivingKey), ForgivingTyping);
+    ini.setValue(QLatin1String(DataFolderKey), DataFolder);
+    ini.setValue(QLatin1String(ShareSettingsKey), ShareSettings);
+    if (!DeviceId.isEmpty()) {
+        ini.setValue(QLatin1String(DeviceKey), DeviceId);
+        ini.setValue(QLatin1String(MachineKey), thisMachine());
+    }
     ini.sync();
     return ini.status() == QSettings::NoError;
 }

@@ -39,10 +39,26 @@ struct Module1 final {
 
     // Options beyond csh2.dat's records, in vokarin.ini beside it. Off unless set there.
     bool ForgivingTyping = false; // typed answers judged as a person would
+    // The folder the learner keeps the lessons, the notebook and the answers' logs in (one a
+    // sync program may carry to other computers); empty: the application folder. csh2.dat stays
+    // in the application folder unless ShareSettings. vokarin.ini, the history's file and the
+    // lock always stay on this computer.
+    QString DataFolder;
+    bool ShareSettings = false;
+    // This computer's name in the data folder, made once a data folder is chosen and kept in
+    // vokarin.ini; a new one is made when vokarin.ini was copied from another computer.
+    QString DeviceId;
+    // Names this computer when it has no name yet.
+    void nameThisComputer();
     void LoadPreferences();
     // False when vokarin.ini could not be written.
     bool SavePreferences() const;
 
+    QString dataFolder() const;
     QString lessonFolder() const;
     QString notebookPath() const;
+    // The computers' answer logs.
+    QString historyFolder() const;
+    // Where copies a sync program made of Vokarin's files go once merged.
+    QString mergedFolder() const;
 };

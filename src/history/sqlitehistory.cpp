@@ -3,6 +3,7 @@
 #include "scheduling/fsrs.h"
 #include "services/messageboxes.h"
 #include "sync/answerlog.h"
+#include "sync/conflictcopies.h"
 #include "sync/conflicts.h"
 
 #include <QCoreApplication>
@@ -950,6 +951,12 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
             note.addBindValue(value);
         if (!note.exec())
             return note.lastError();
+        // A sync program's copy of a log, read whole, goes aside (it is read there again,
+        // counting nothing twice, by a computer that has not read it yet).
+        file.close();
+        if (read.damaged == 0 && read.readTo == info.size() && isConflictCopy(info.fileName()) &&
+            info.absolutePath() == QDir(folder).absolutePath())
+            setAside(info.absoluteFilePath(), QDir(folder).filePath(MergedFolder));
     }
     // Each word from where its new answers begin: on from what it was when they are all
     // later than its last, from the start otherwise.

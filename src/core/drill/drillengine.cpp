@@ -87,6 +87,13 @@ void DrillEngine::dayTurned() {
     refreshDue();
 }
 
+void DrillEngine::historyChanged() {
+    if (queued([this] { historyChanged(); }))
+        return;
+    const Turn turn(*this);
+    refreshDue();
+}
+
 void DrillEngine::lessonsChosen(const QStringList& files) {
     if (queued([=, this] { lessonsChosen(files); }))
         return;

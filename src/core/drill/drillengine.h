@@ -59,6 +59,8 @@ public:
     void lessonsChosen(const QStringList& files);
     // The learner's midnight: words have come due with the new day.
     void dayTurned();
+    // Answers from another computer came into the history: the due words may have changed.
+    void historyChanged();
     // The commands above run one at a time: one that arrives while another is under way
     // (judging an answer, loading a lesson: both may run nested event loops) waits for it.
     bool busy() const { return busy_; }
