@@ -1,5 +1,5 @@
-#include "folderwatch.h"
 #include "folders.h"
+#include "folderwatch.h"
 #include "lessons/flashcardpackage.h"
 #include "module1.h"
 #include "services/appicon.h"
@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QTimeZone>
-#include <memory>
 
 int main(int argc, char* argv[]) {
     const CommandLine line = readCommandLine(argc, argv);
@@ -70,16 +69,13 @@ int main(int argc, char* argv[]) {
     // computer also logs its answers there and merges the others' logs.
     module.LoadPreferences();
     const bool shared = !module.DataFolder.isEmpty();
-    SqliteHistory history(
-        QDir(module.AppFolder).filePath(QStringLiteral("vokarin.db")), messages,
-        QTimeZone::systemTimeZone(),
-        shared ? HistoryLog{module.historyFolder(), module.DeviceId} : HistoryLog{});
+    SqliteHistory history(QDir(module.AppFolder).filePath(QStringLiteral("vokarin.db")), messages,
+                          QTimeZone::systemTimeZone(),
+                          shared ? HistoryLog{module.historyFolder(), module.DeviceId}
+                                 : HistoryLog{});
     const Platform platform{messages, files, colours, media.sound(), clock, random, history};
-    std::unique_ptr<FolderWatch> watch;
-    if (shared) {
-        watch = std::make_unique<FolderWatch>(module, history);
-        watch->catchUp();
-    }
+    FolderWatch watch(module, history);
+    watch.catchUp();
 
     frmMain window(module, platform);
     window.setStartFiles(line.files);
@@ -93,9 +89,9 @@ int main(int argc, char* argv[]) {
         window.activateWindow();
     });
     QObject::connect(&instance, &SingleInstance::filesRequested, &window, &frmMain::studyFiles);
-    if (watch)
-        QObject::connect(watch.get(), &FolderWatch::changed, &window,
-                         [&window] { window.engine().historyChanged(); });
+    QObject::connect(&watch, &FolderWatch::changed, &window,
+                     [&window] { window.engine().historyChanged(); });
+    QObject::connect(&window, &frmMain::dataFolderChanged, &watch, &FolderWatch::catchUp);
     // A logout, a shutdown or Ctrl+C closes the program as its close box does: the notebook
     // and the run are kept, the lock let go. Open dialogs and message boxes go with it.
     SessionEnd sessionEnd;

@@ -385,8 +385,8 @@ private slots:
         Harness h;
         Settings d(h);
         QCOMPARE(d.form->windowTitle(), QStringLiteral("设置"));
-        // 3135 twips and one row for the option kept in vokarin.ini.
-        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 420)));
+        // 3135 twips and two rows for the options kept in vokarin.ini.
+        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 2 * 420)));
         QCOMPARE(d.value("Label1"), QStringLiteral("4"));
         QCOMPARE(d.value("Label3"), QStringLiteral("1"));
         QCOMPARE(d.value("Label4"), QStringLiteral("3"));
@@ -521,6 +521,63 @@ private slots:
         later.LoadPreferences();
         QVERIFY(later.ForgivingTyping);
         QVERIFY(h.fakes.messages.shown.isEmpty());
+    }
+
+    // The data folder is chosen in the settings: the learner's files move there in one step,
+    // or, where that folder already has Vokarin's files, as the learner says; nothing is lost
+    // either way, and the history logs there from then on.
+    void dataFolderMovesTheFiles_data() {
+        QTest::addColumn<bool>("theirs");    // the folder already holds another computer's files
+        QTest::addColumn<QString>("answer"); // to the question, when asked
+        QTest::addColumn<bool>("moved");
+        QTest::newRow("an empty folder") << false << "" << true;
+        QTest::newRow("another computer's, merged") << true << "yes" << true;
+        QTest::newRow("another computer's, not now") << true << "no" << false;
+    }
+    void dataFolderMovesTheFiles() {
+        QFETCH(bool, theirs);
+        QFETCH(QString, answer);
+        QFETCH(bool, moved);
+        Harness h;
+        const QString mine = h.lesson("mine.txt", {{"a", "甲"}, {"b", "乙"}});
+        h.lesson("scb.txt", {{"apple", "苹果"}, {"pear", "梨"}});
+        QTemporaryDir shared;
+        if (theirs) {
+            putFile(shared, "lesson/scb.txt", "\"apple\",\"苹果\"\r\n\"fig\",\"无花果\"\r\n");
+            putFile(shared, "lesson/mine.txt", "\"other\",\"另一个\"\r\n\"x\",\"叉\"\r\n");
+        }
+        h.fakes.files.answers.push_back(shared.path());
+        if (!answer.isEmpty())
+            h.fakes.messages.answers.push_back(answer == "yes" ? MessageBoxes::Answer::Yes
+                                                               : MessageBoxes::Answer::No);
+        Settings d(h);
+        d.get<QPushButton>("Command11")->click();
+        d.apply();
+        QCOMPARE(h.fakes.messages.shown.size(), theirs ? 1 : 0);
+        const QString there = QDir(shared.path()).filePath("lesson/");
+        QCOMPARE(h.module.lessonFolder(),
+                 moved ? QDir::cleanPath(there) : h.module.AppFolder + "/lesson");
+        QCOMPARE(QFileInfo::exists(mine), !moved);
+        QCOMPARE(h.fakes.history.logFolder, moved ? shared.filePath("history") : QString());
+        QCOMPARE(h.fakes.history.logDevice.isEmpty(), !moved);
+        if (!moved)
+            return;
+        // Both computers' lessons and notebook words are there; vokarin.ini remembers.
+        qint32 lines = 0;
+        QVERIFY(countlines(there + "scb.txt", lines).ok());
+        QStringList words;
+        QVERIFY(readpairs(there + "scb.txt", lines, [&](QStringView w, QStringView) {
+                    words << w.toString();
+                    return true;
+                }).ok());
+        QCOMPARE(words,
+                 theirs ? QStringList({"apple", "fig", "pear"}) : QStringList({"apple", "pear"}));
+        QCOMPARE(QFileInfo::exists(there + "mine (本机).txt"), theirs);
+        QVERIFY(QFileInfo::exists(there + "mine.txt"));
+        Module1 later(h.module.AppFolder);
+        later.LoadPreferences();
+        QCOMPARE(later.dataFolder(), QDir::cleanPath(shared.path()));
+        QCOMPARE(later.DeviceId, h.module.DeviceId);
     }
 
     void applyRecoloursTheWindowAtOnce() {

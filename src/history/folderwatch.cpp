@@ -21,10 +21,12 @@ FolderWatch::FolderWatch(const Module1& module, SqliteHistory& history, QObject*
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, soon);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, soon);
     history_.setMergedHandler([this] { emit changed(); });
-    watchAgain();
 }
 
 void FolderWatch::catchUp() {
+    // Without a data folder of the learner's own there is no other computer to hear from.
+    if (module_.DataFolder.isEmpty())
+        return;
     const CopiesTidied tidied =
         tidyConflictCopies(module_.notebookPath(), module_.dataFolder(), module_.mergedFolder());
     if (!tidied.merged.isEmpty())
@@ -41,10 +43,8 @@ void FolderWatch::watchAgain() {
     for (const QString& log :
          QDir(module_.historyFolder()).entryList({QStringLiteral("*.log")}, QDir::Files))
         paths << QDir(module_.historyFolder()).filePath(log);
-    QStringList missing;
-    for (const QString& path : std::as_const(paths))
-        if (!watcher_->files().contains(path) && !watcher_->directories().contains(path))
-            missing << path;
-    if (!missing.isEmpty())
-        watcher_->addPaths(missing);
+    const QStringList watched = watcher_->files() + watcher_->directories();
+    if (!watched.isEmpty())
+        watcher_->removePaths(watched);
+    watcher_->addPaths(paths);
 }

@@ -17,7 +17,8 @@ class FolderWatch final : public QObject {
 public:
     FolderWatch(const Module1& module, SqliteHistory& history, QObject* parent = nullptr);
 
-    // Merges and tidies now (also done at start).
+    // Merges and tidies now, and watches the data folder as it now is (done at start, and
+    // when the learner chose another); nothing without a data folder of the learner's own.
     void catchUp();
     // Quiet time after a change before the merge, in milliseconds.
     void setQuietMs(int ms) { quiet_->setInterval(ms); }

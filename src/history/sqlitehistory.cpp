@@ -1002,19 +1002,29 @@ public:
     explicit OwnLog(HistoryLog log)
         : log_(std::move(log)) {}
 
-    bool enabled() const { return !log_.device.isEmpty(); }
-    QString folder() const { return log_.folder; }
-    const QString& device() const { return log_.device; }
-    QString name() const { return logFileName(log_.device); }
+    void setLog(HistoryLog log) {
+        const std::lock_guard lock(mutex_);
+        log_ = std::move(log);
+        failed = false;
+    }
+    HistoryLog log() const {
+        const std::lock_guard lock(mutex_);
+        return log_;
+    }
+    bool enabled() const { return !log().device.isEmpty(); }
+    QString folder() const { return log().folder; }
+    QString device() const { return log().device; }
+    QString name() const { return logFileName(device()); }
 
     // Appends lines, the header first in a new log; false when the log cannot be written.
     bool append(const QByteArray& lines, qint64& before, qint64& after) {
-        QDir().mkpath(log_.folder);
-        QFile file(QDir(log_.folder).filePath(name()));
+        const HistoryLog log = this->log();
+        QDir().mkpath(log.folder);
+        QFile file(QDir(log.folder).filePath(logFileName(log.device)));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return false;
         before = file.size();
-        const QByteArray bytes = before == 0 ? logHeader(log_.device) + lines : lines;
+        const QByteArray bytes = before == 0 ? logHeader(log.device) + lines : lines;
         const bool written = file.write(bytes) == bytes.size() && file.flush();
         after = file.size();
         return written;
@@ -1031,7 +1041,8 @@ public:
                 failed = true;
                 messages_ << QStringLiteral(
                                  "本机的答题日志“%1”无法写入，别的电脑暂时看不到这里的练习。")
-                                 .arg(QDir::toNativeSeparators(QDir(log_.folder).filePath(name())));
+                                 .arg(QDir::toNativeSeparators(
+                                     QDir(log_.folder).filePath(logFileName(log_.device))));
             }
             return {};
         }
@@ -1066,7 +1077,7 @@ public:
     }
 
 private:
-    const HistoryLog log_;
+    HistoryLog log_;
     mutable std::mutex mutex_;
     bool failed = false; // told once
     QStringList messages_;
@@ -1126,26 +1137,24 @@ void SqliteHistory::recordAnswer(const AnswerRecord& answer) {
     const QTimeZone zone = zone_;
     const std::shared_ptr<OwnLog> log = ownLog_;
     // Into the log once, however often the file's lock makes the write be tried.
-    const auto logged = std::make_shared<bool>(!log->enabled());
+    const auto logged = std::make_shared<bool>(false);
     writer_->post([answer, zone, log, logged](QSqlDatabase& db) {
-        if (!*logged) {
+        if (!*logged && log->enabled())
             if (QSqlError error = log->write(db, logLine(answer)); error.isValid())
                 return error;
-            *logged = true;
-        }
+        *logged = true;
         return writeAnswer(db, answer, log->device(), zone);
     });
 }
 
 void SqliteHistory::recordSession(const SessionRecord& session) {
     const std::shared_ptr<OwnLog> log = ownLog_;
-    const auto logged = std::make_shared<bool>(!log->enabled());
+    const auto logged = std::make_shared<bool>(false);
     writer_->post([session, log, logged](QSqlDatabase& db) {
-        if (!*logged) {
+        if (!*logged && log->enabled())
             if (QSqlError error = log->write(db, logLine(session)); error.isValid())
                 return error;
-            *logged = true;
-        }
+        *logged = true;
         return run(
             db,
             QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes, lesson_files,"
@@ -1209,6 +1218,14 @@ void SqliteHistory::exportEarlier() {
                 return error;
         return QSqlError();
     });
+}
+
+void SqliteHistory::keepLogIn(const QString& folder, const QString& device) {
+    ownLog_->setLog({folder, device});
+    if (ownLog_->enabled()) {
+        exportEarlier();
+        merge();
+    }
 }
 
 void SqliteHistory::merge() {

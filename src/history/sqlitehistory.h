@@ -47,6 +47,7 @@ public:
     void keepNotebookWord(const QString& english, const QString& chinese) override;
     void clearNotebookWords() override;
     QList<NotebookWord> notebookWords() override;
+    void keepLogIn(const QString& folder, const QString& device) override;
 
     // Writes what waits and stops the writer, giving up once nothing could be written for
     // waitMs (a lock held by another program); the number of records that could not be. They are

@@ -38,6 +38,9 @@ public:
 class FakeFileDialogs final : public FileDialogs {
 public:
     std::optional<QString> openFile(const Request& request) override { return next(request); }
+    std::optional<QString> chooseFolder(const QString& start) override {
+        return next({{}, start, {}});
+    }
     std::optional<Chosen> saveFile(const Request& request) override {
         const auto path = next(request);
         const int filter = filters.empty() ? 0 : filters.front();
@@ -154,6 +157,11 @@ public:
     }
     void clearNotebookWords() override { kept.clear(); }
     QList<NotebookWord> notebookWords() override { return kept; }
+    void keepLogIn(const QString& folder, const QString& device) override {
+        logFolder = folder;
+        logDevice = device;
+    }
+    QString logFolder, logDevice;
     QList<AnswerRecord> answers;
     QList<SessionRecord> sessions;
     QList<DueWord> due;

@@ -20,4 +20,6 @@ public:
     virtual ~FileDialogs() = default;
     virtual std::optional<QString> openFile(const Request& request) = 0;
     virtual std::optional<Chosen> saveFile(const Request& request) = 0;
+    // A folder, the dialog starting in start.
+    virtual std::optional<QString> chooseFolder(const QString& start) = 0;
 };

@@ -61,4 +61,8 @@ public:
     virtual void keepNotebookWord(const QString& english, const QString& chinese) = 0;
     virtual void clearNotebookWords() = 0;
     virtual QList<NotebookWord> notebookWords() = 0;
+
+    // From now on this computer (device) logs its answers and runs in folder, where other
+    // computers' logs are merged from; what it learnt before goes into its log too.
+    virtual void keepLogIn(const QString& folder, const QString& device) = 0;
 };

@@ -22,16 +22,17 @@ bool readInto(const QString& path, QList<WordPair>& pairs, QSet<QString>& words)
     qint32 lines = 0;
     if (!countlines(path, lines).ok())
         return false;
-    return readpairs(path, lines, [&](QStringView word, QStringView meaning) {
-               // A blank record ends a notebook, as it ends its review.
-               if (word.isEmpty() || meaning.isEmpty())
-                   return false;
-               if (!words.contains(word.toString())) {
-                   words.insert(word.toString());
-                   pairs.append({word.toString(), meaning.toString()});
-               }
-               return true;
-           })
+    return readpairs(path, lines,
+                     [&](QStringView word, QStringView meaning) {
+                         // A blank record ends a notebook, as it ends its review.
+                         if (word.isEmpty() || meaning.isEmpty())
+                             return false;
+                         if (!words.contains(word.toString())) {
+                             words.insert(word.toString());
+                             pairs.append({word.toString(), meaning.toString()});
+                         }
+                         return true;
+                     })
         .ok();
 }
 

@@ -48,3 +48,8 @@ std::optional<FileDialogs::Chosen> QtFileDialogs::saveFile(const Request& reques
     return Chosen{path,
                   int(qMax<qsizetype>(0, filters.split(QStringLiteral(";;")).indexOf(selected)))};
 }
+
+std::optional<QString> QtFileDialogs::chooseFolder(const QString& start) {
+    return chosen(QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                    QStringLiteral("选择数据文件夹"), start));
+}

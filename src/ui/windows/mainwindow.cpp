@@ -560,6 +560,7 @@ void frmMain::showSettings() {
                 [this](const SettingsRecord& draft, qint16 directionOnOpen) {
                     engine_.applySettings(draft, directionOnOpen);
                 });
+        connect(settings_, &Form2::dataFolderChanged, this, &frmMain::dataFolderChanged);
     }
     bringForward(settings_);
 }

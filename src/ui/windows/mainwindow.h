@@ -88,6 +88,8 @@ public:
 signals:
     // The window has been painted once and the start-up work follows.
     void startingUp();
+    // The settings dialog moved the learner's files into another data folder.
+    void dataFolderChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

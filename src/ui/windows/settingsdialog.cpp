@@ -2,16 +2,21 @@
 
 #include "module1.h"
 #include "services/colourchooser.h"
+#include "services/filedialogs.h"
+#include "services/history.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
 #include "settings/settingsfile.h"
+#include "sync/datafolder.h"
 #include "windows/colours.h"
 #include "windows/windowscaffold.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -76,9 +81,9 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , platform_(platform) {
-    // One row below the original 3135 twips holds the options kept in vokarin.ini.
+    // Two rows below the original 3135 twips hold the options kept in vokarin.ini.
     setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740,
-                         3135 + ExtraRowTwips);
+                         3135 + 2 * ExtraRowTwips);
 
     // The five steppers: "-" at 240, the value, "+" further right.
     struct Row {
@@ -168,6 +173,19 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
                                  this),
                    "Check3");
     placeTwips(Check3, 240, 3000, 10260, 300);
+    // The data folder, which a sync program may share with the learner's other computers.
+    Label11 = named(new QLabel(QStringLiteral("数据文件夹(&D)："), this), "Label11");
+    Text1 = named(new QLineEdit(this), "Text1");
+    Text1->setReadOnly(true);
+    Label11->setBuddy(Text1);
+    Command11 = named(new QPushButton(QStringLiteral("更改(&G)…"), this), "Command11");
+    Check4 = named(new QCheckBox(QStringLiteral("设置也放在那里(&S)"), this), "Check4");
+    Check4->setToolTip(QStringLiteral("选上后 csh2.dat 也放进数据文件夹，几台电脑共用一套设置"));
+    placeTwips(Label11, 240, 3450, 1400, 300);
+    placeTwips(Text1, 1680, 3420, 5640, 330);
+    placeTwips(Command11, 7440, 3405, 1080, 360);
+    placeTwips(Check4, 8640, 3450, 2000, 300);
+    connect(Command11, &QPushButton::clicked, this, &Form2::Command11_Click);
     placeTwips(cmdOK, 6600, 2400, 975, 405);
     placeTwips(cmdCancel, 7920, 2400, 975, 405);
     placeTwips(cmdApply, 9120, 2400, 975, 405);
@@ -182,6 +200,9 @@ void Form2::Form_Load() {
     centreOnScreen(this);
     draft_ = module_.Settings;
     Check3->setChecked(module_.ForgivingTyping);
+    dataFolder_ = module_.dataFolder();
+    Text1->setText(QDir::toNativeSeparators(dataFolder_));
+    Check4->setChecked(module_.ShareSettings);
     const SettingsRecord& s = draft_;
     Label1->setText(number(s.SpeechSpeed / 40.0));
     Label3->setText(number(s.ReadCount));
@@ -257,7 +278,56 @@ void Form2::cmdApply_Click() {
             platform_.messages.ok(
                 QStringLiteral("宽松判定的设置没能存进 vokarin.ini，这次照样有效。"));
     }
+    const bool moved = applyDataFolder();
     emit applied(d, DirectionOnOpen);
+    if (moved)
+        emit dataFolderChanged();
+}
+
+void Form2::Command11_Click() {
+    if (const std::optional<QString> folder = platform_.files.chooseFolder(dataFolder_)) {
+        dataFolder_ = QDir::cleanPath(*folder);
+        Text1->setText(QDir::toNativeSeparators(dataFolder_));
+    }
+}
+
+bool Form2::applyDataFolder() {
+    const QString current = module_.dataFolder();
+    const bool share = Check4->isChecked();
+    const bool elsewhere = QDir(dataFolder_) != QDir(current);
+    if (!elsewhere && share == module_.ShareSettings)
+        return false;
+    const auto backOut = [this, current] {
+        dataFolder_ = current;
+        Text1->setText(QDir::toNativeSeparators(current));
+        Check4->setChecked(module_.ShareSettings);
+        return false;
+    };
+    if (elsewhere) {
+        if (holdsVokarinFiles(dataFolder_) &&
+            platform_.messages.yesNo(
+                QStringLiteral("“%1”里已经有 Vokarin 的文件（也许是另一台电脑放的）。"
+                               "把这台电脑的课文、生词本和学习记录合并进去吗？"
+                               "选“否”则数据文件夹不变。")
+                    .arg(QDir::toNativeSeparators(dataFolder_))) != MessageBoxes::Answer::Yes)
+            return backOut();
+        if (const FileResult moved = moveDataFiles(current, dataFolder_, share); !moved.ok()) {
+            platform_.messages.ok(QStringLiteral("数据文件夹没有改，文件都还在原处：") +
+                                  moved.description);
+            return backOut();
+        }
+    }
+    module_.DataFolder = QDir(dataFolder_) == QDir(module_.AppFolder) ? QString() : dataFolder_;
+    module_.ShareSettings = share;
+    module_.SettingsPath = settingsPathFor(share ? module_.dataFolder() : module_.AppFolder);
+    if (!module_.DataFolder.isEmpty())
+        module_.nameThisComputer();
+    if (!module_.SavePreferences())
+        platform_.messages.ok(
+            QStringLiteral("数据文件夹的设置没能存进 vokarin.ini，下次启动时仍用原来的文件夹。"));
+    platform_.history.keepLogIn(module_.DataFolder.isEmpty() ? QString() : module_.historyFolder(),
+                                module_.DataFolder.isEmpty() ? QString() : module_.DeviceId);
+    return true;
 }
 
 void Form2::cmdOK_Click() {

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 struct Module1;
@@ -28,6 +29,8 @@ public:
 signals:
     // directionOnOpen: the translation direction when the dialog opened.
     void applied(const SettingsRecord& draft, qint16 directionOnOpen);
+    // The learner's files now live in another data folder (or its settings are shared).
+    void dataFolderChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +48,10 @@ private:
     void Form_Load();
     void step(const Stepper& stepper, int by);
     void chooseColour(QLabel* swatch);
+    void Command11_Click();
+    // Takes the data folder chosen into effect, moving the learner's files there; false when
+    // it stays as it was.
+    bool applyDataFolder();
 
     Module1& module_;
     const Platform& platform_;
@@ -61,7 +68,12 @@ private:
     std::array<QRadioButton*, 2> Option2{};
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
-    QCheckBox* Check3 = nullptr; // forgiving typing, kept in vokarin.ini
+    QCheckBox* Check3 = nullptr;      // forgiving typing, kept in vokarin.ini
+    QLabel* Label11 = nullptr;        // "数据文件夹"
+    QLineEdit* Text1 = nullptr;       // the data folder chosen, shown
+    QPushButton* Command11 = nullptr; // "更改…"
+    QCheckBox* Check4 = nullptr;      // csh2.dat in the data folder too
+    QString dataFolder_;              // as chosen, not yet in effect
     QComboBox* Combo1 = nullptr;
     QLabel* Label6 = nullptr;
     std::array<QLabel*, 4> Label7{};
