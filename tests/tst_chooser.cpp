@@ -125,6 +125,21 @@ private slots:
         QCOMPARE(QFileInfo(h.module.SelectedFiles.last()).fileName(), QStringLiteral("d.txt"));
     }
 
+    // The sync program's copies of the notebook and the settings are Vokarin's to merge, not
+    // lessons: the chooser leaves them out; a copy of a lesson of the learner's own is listed.
+    void syncCopiesOfOwnFilesAreNotListed() {
+        Harness h;
+        for (const char* name :
+             {"a.txt", "scb.sync-conflict-20261208-101500-ABCDEFG.txt",
+              "scb (conflicted copy 2026-12-08 101500).txt",
+              "scb (Laptop's conflicted copy 2026-12-08).txt", "scb_conflict-20261208-101500.txt",
+              "a.sync-conflict-20261208-101500-ABCDEFG.txt", "scb.txt.bak", "scb (2).txt"})
+            h.lesson(name, Two);
+        Chooser c(h);
+        QCOMPARE(c.listed(), QStringList({"a.sync-conflict-20261208-101500-ABCDEFG.txt", "a.txt",
+                                          "scb (2).txt", "scb.txt.bak"}));
+    }
+
     void cancelAndEmptyOpenChangeNothing_data() {
         QTest::addColumn<QString>("button");
         QTest::newRow("取消") << "Command2";

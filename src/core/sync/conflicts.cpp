@@ -19,3 +19,12 @@ QString conflictOriginal(const QString& fileName) {
     }
     return {};
 }
+
+bool isCopyOfOwnFile(const QString& fileName) {
+    const QString original = conflictOriginal(fileName);
+    return !original.isEmpty() &&
+           (original.compare(QStringLiteral("scb.txt"), Qt::CaseInsensitive) == 0 ||
+            original.compare(QStringLiteral("csh2.dat"), Qt::CaseInsensitive) == 0 ||
+            original.compare(QStringLiteral("vokarin.ini"), Qt::CaseInsensitive) == 0 ||
+            original.endsWith(QStringLiteral(".log"), Qt::CaseInsensitive));
+}

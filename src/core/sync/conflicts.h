@@ -12,3 +12,7 @@ QString conflictOriginal(const QString& fileName);
 inline bool isConflictCopy(const QString& fileName) {
     return !conflictOriginal(fileName).isEmpty();
 }
+
+// A sync program's copy of one of Vokarin's own files (the notebook, the settings, an answer
+// log): merged or set aside by Vokarin, never shown to the learner as a lesson.
+bool isCopyOfOwnFile(const QString& fileName);

@@ -1,4 +1,5 @@
 #include "windows/lessonchooser.h"
+#include "sync/conflicts.h"
 
 #include "fileio.h"
 #include "module1.h"
@@ -103,6 +104,9 @@ void Formopen::showFolder(const QString& path) {
     // Each item is made whole before it joins the list: data set on an item already listed
     // costs the list a notice, and a long folder far more than the items themselves.
     for (const FolderEntry& file : folderEntries(folder_, false)) {
+        // A sync program's copy of the notebook waits to be merged into it: not a lesson.
+        if (isCopyOfOwnFile(file.name))
+            continue;
         auto* item = new QListWidgetItem(file.name);
         item->setData(Qt::UserRole, file.path);
         File1->addItem(item);
