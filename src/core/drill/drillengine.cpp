@@ -44,6 +44,19 @@ QString shownPath(const QString& path) {
     return displayPath(path);
 }
 
+QList<WordPair> notebookFile(const QString& path) {
+    QList<WordPair> pairs;
+    qint32 lines = 0;
+    if (QFileInfo::exists(path) && countlines(path, lines).ok())
+        readpairs(path, lines, [&](QStringView word, QStringView meaning) {
+            if (word.isEmpty() || meaning.isEmpty())
+                return false;
+            pairs.append({word.toString(), meaning.toString()});
+            return true;
+        });
+    return pairs;
+}
+
 } // namespace
 
 DrillEngine::DrillEngine(Module1& module, const Platform& platform, MainView& view)
@@ -147,6 +160,8 @@ void DrillEngine::startUp(const QStringList& files) {
         return;
     const Turn turn(*this);
     rescueNotebookWords();
+    for (const WordPair& pair : notebookFile(module_.notebookPath()))
+        notebookAtStart_.insert(pair.word);
     refreshDue();
     if (!files.isEmpty())
         return studyFiles(files);
@@ -599,7 +614,15 @@ void DrillEngine::joinscb() {
 }
 
 bool DrillEngine::savescb() {
-    const FileResult saved = notebook_.write(module_.notebookPath());
+    // In a data folder shared with other computers, the notebook may hold words another
+    // computer collected since this one started: they stay. Those it held at the start (the
+    // words reviewed then) make way as they always do.
+    QList<WordPair> others;
+    if (!module_.DataFolder.isEmpty())
+        for (const WordPair& pair : notebookFile(module_.notebookPath()))
+            if (!notebookAtStart_.contains(pair.word))
+                others.append(pair);
+    const FileResult saved = notebook_.write(module_.notebookPath(), others);
     if (!saved.ok())
         platform_.messages.ok(QStringLiteral("生词没能存进生词本：") + saved.description);
     return saved.ok();

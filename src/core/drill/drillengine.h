@@ -8,6 +8,7 @@
 #include "settings/settingsrecord.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QTime>
 #include <array>
@@ -168,6 +169,7 @@ private:
     const Platform& platform_;
     MainView& view_;
     Notebook notebook_;
+    QSet<QString> notebookAtStart_; // the words of the notebook file as the program started
 
     WordTable table_;
     bool reversed_ = false; // question and answer swapped, as eczh leaves them

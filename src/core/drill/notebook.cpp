@@ -13,8 +13,13 @@ bool Notebook::add(const QString& word, const QString& meaning) {
     return true;
 }
 
-FileResult Notebook::write(const QString& path) {
-    FileResult result = writepairs(path, entries_);
+FileResult Notebook::write(const QString& path, const QList<WordPair>& others) {
+    QList<WordPair> all = entries_;
+    for (const WordPair& other : others)
+        if (std::none_of(all.cbegin(), all.cend(),
+                         [&](const WordPair& pair) { return pair.word == other.word; }))
+            all.append(other);
+    FileResult result = writepairs(path, all);
     if (result.ok())
         unsaved_ = 0;
     return result;

@@ -15,8 +15,9 @@ public:
     // full. True when it was added.
     bool add(const QString& word, const QString& meaning);
 
-    // Writes every entry to path as a lesson file, all at once or not at all.
-    FileResult write(const QString& path);
+    // Writes every entry to path as a lesson file, all at once or not at all; the words of
+    // others (another computer's, arrived in a shared data folder) follow them.
+    FileResult write(const QString& path, const QList<WordPair>& others = {});
 
     int count() const { return int(entries_.size()); }
     const QList<WordPair>& entries() const { return entries_; }

@@ -62,14 +62,18 @@ CopiesTidied tidyConflictCopies(const QString& notebookPath, const QString& data
             tidied.unreadable = copies;
         } else {
             QStringList read;
+            const qsizetype own = pairs.size();
             for (const QString& copy : copies) {
                 if (readInto(copy, pairs, words))
                     read << copy;
                 else
                     tidied.unreadable << QFileInfo(copy).fileName();
             }
+            // Written only when a copy had words the notebook lacks: two computers merging
+            // the same copies must not make the sync program copy the notebook again.
             if (!read.isEmpty()) {
-                tidied.written = writepairs(notebookPath, pairs);
+                if (pairs.size() > own)
+                    tidied.written = writepairs(notebookPath, pairs);
                 if (tidied.written.ok())
                     for (const QString& copy : read)
                         if (setAside(copy, setAsideFolder))
