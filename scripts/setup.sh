@@ -21,7 +21,7 @@ packages=(
     qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n
     fonts-wqy-microhei fonts-dejavu-core
     xvfb xauth x11-utils pulseaudio
-    dpkg-dev lintian desktop-file-utils appstream
+    dpkg-dev lintian desktop-file-utils appstream syncthing
 )
 
 missing=()
@@ -91,7 +91,7 @@ if ! pulseaudio --check 2>/dev/null; then
         --load=module-native-protocol-unix 2>/dev/null
     trap 'pulseaudio --kill 2>/dev/null || true' EXIT
 fi
-export VOKARIN_REQUIRE_AUDIO=1 VOKARIN_REQUIRE_DISPLAY=1
+export VOKARIN_REQUIRE_AUDIO=1 VOKARIN_REQUIRE_DISPLAY=1 VOKARIN_REQUIRE_SYNCTHING=1
 
 # Leak reports unwind fully, so that the suppressions for libraries below Qt can match them.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0

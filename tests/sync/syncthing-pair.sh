@@ -41,6 +41,7 @@ config() {
         <device id="$my_id"></device>
         <device id="$other_id"></device>
         <minDiskFree unit="%">0</minDiskFree>
+        <maxConflicts>10</maxConflicts>
     </folder>
     <device id="$my_id" name="$me"><address>dynamic</address></device>
     <device id="$other_id" name="$other"><address>tcp://127.0.0.1:$other_port</address></device>
