@@ -4,8 +4,11 @@
 #include "fakeplatform.h"
 #include "sqlitehistory.h"
 #include "statisticswindow.h"
+#include "sync/answerlog.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -30,6 +33,20 @@ AnswerRecord answer(int word, qint64 at, bool correct) {
 double medianMs(QList<qint64> ns) {
     std::sort(ns.begin(), ns.end());
     return ns[ns.size() / 2] / 1e6;
+}
+
+// A computer's log of count answers on 20,000 words, from first on, step ms apart.
+QByteArray deviceLog(const QString& device, int count, qint64 first, qint64 step, int seed) {
+    QByteArray log = logHeader(device);
+    log.reserve(qsizetype(count) * 80);
+    for (int i = 0; i < count; ++i)
+        log += logLine(answer((i * 7919 + seed) % 20000, first + i * step, (i + seed) % 4 != 0));
+    return log;
+}
+
+bool writeLog(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -58,6 +75,53 @@ private slots:
         qInfo("one answer handed over: median %.4f ms, 90th %.4f ms; the last of 3,000 answers "
               "(500 words) written %.0f ms later",
               medianMs(times), times[times.size() * 9 / 10] / 1e6, writtenMs);
+    }
+
+    // Another computer's log of 100,000 answers merged into a history of 1,000,000 (two
+    // computers' logs, merged before): answers later than every one there, as when a computer
+    // studied since the last sync, and answers from the same months, as when one was away for
+    // long, which works the words out again from all their answers.
+    void mergeALog_data() {
+        QTest::addColumn<bool>("interleaved");
+        QTest::newRow("later answers") << false;
+        QTest::newRow("answers of the same months") << true;
+    }
+    void mergeALog() {
+        QFETCH(bool, interleaved);
+        QTemporaryDir dir;
+        const QString logs = dir.filePath("history");
+        QDir().mkpath(logs);
+        // 1,000,000 answers over 120 days from two computers, then merged.
+        const qint64 span = 120 * Day;
+        QVERIFY(writeLog(logs + "/a.log", deviceLog("a", 500000, Start, span / 500000, 1)));
+        QVERIFY(writeLog(logs + "/b.log", deviceLog("b", 500000, Start + 7, span / 500000, 2)));
+        FakeMessageBoxes messages;
+        SqliteHistory history(dir.filePath("vokarin.db"), messages, QTimeZone::utc(),
+                              {logs, QStringLiteral("this")});
+        QElapsedTimer setup;
+        setup.start();
+        history.merge();
+        QVERIFY(history.settle(600000));
+        const double firstMs = setup.nsecsElapsed() / 1e6;
+        QList<qint64> times;
+        for (int round = 0; round < 3; ++round) {
+            const QString name = QStringLiteral("c%1").arg(round);
+            const qint64 first = interleaved ? Start + 13 + round : Start + span + round * Day;
+            const qint64 step = interleaved ? span / 100000 : 800;
+            QVERIFY(writeLog(logs + "/" + name + ".log",
+                             deviceLog(name, 100000, first, step, 3 + round)));
+            QElapsedTimer timer;
+            timer.start();
+            history.merge();
+            QVERIFY(history.settle(600000));
+            times << timer.nsecsElapsed();
+        }
+        QVERIFY(messages.shown.isEmpty());
+        std::sort(times.begin(), times.end());
+        qInfo("100,000 answers merged into %s (1,000,000 merged first in %.0f ms): %.0f / %.0f / "
+              "%.0f ms",
+              interleaved ? "the same months" : "a later week", firstMs, times[0] / 1e6,
+              times[1] / 1e6, times[2] / 1e6);
     }
 
     void statisticsWindow_data() {

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -26,6 +27,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <sqlite3.h>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -147,6 +149,9 @@ const Step Steps[] = {
          "DELETE FROM answers WHERE rowid NOT IN (SELECT min(rowid) FROM answers"
          " GROUP BY answered_at, english, chinese)",
          "CREATE UNIQUE INDEX answers_once ON answers(device, answered_at, english, chinese)",
+         // A word's answers in time order, for working it out again.
+         "DROP INDEX IF EXISTS answers_by_word",
+         "CREATE INDEX answers_by_word ON answers(english, chinese, answered_at, device)",
          "ALTER TABLE sessions ADD COLUMN device TEXT NOT NULL DEFAULT ''",
          "DELETE FROM sessions WHERE rowid NOT IN (SELECT min(rowid) FROM sessions"
          " GROUP BY started_at)",
@@ -482,6 +487,7 @@ private:
         if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
             return query.lastError();
         const int version = query.value(0).toInt();
+        query.finish(); // a statement still running would keep the steps from dropping an index
         if (version > SchemaVersion) {
             // Kept as it is: a later Vokarin still needs it.
             fail(
@@ -505,8 +511,11 @@ private:
                 const QSqlError error = query.lastError();
                 return outcomeOf(error) == Outcome::Busy ? error : missingTables(error);
             }
+        // A merge puts many answers into indexes of millions: their pages are better kept at
+        // hand than read again (the cache grows only as pages are used).
         if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-            !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+            !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+            !query.exec(QStringLiteral("PRAGMA cache_size=-65536")))
             return query.lastError();
         return {};
     }
@@ -681,43 +690,60 @@ bool applyAnswer(WordState& word, qint64 at, const AnswerFacts& facts, const QTi
     return first;
 }
 
-std::optional<WordState> loadWord(QSqlDatabase& db, const QString& english, const QString& chinese,
+// The statements that read and write a word, prepared once for many words.
+struct WordQueries final {
+    explicit WordQueries(QSqlDatabase& db)
+        : load(db)
+        , store(db)
+        , answers(db) {
+        load.prepare(QStringLiteral(
+            "SELECT state, stability, difficulty, due, reps, lapses, last_review, learning_steps,"
+            " reviews, reviews_right, forgotten, last_day, last_answer FROM words"
+            " WHERE english = ? AND chinese = ?"));
+        store.prepare(QStringLiteral(
+            "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
+            " last_review, learning_steps, reviews, reviews_right, forgotten, last_day,"
+            " last_answer) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+            " ON CONFLICT(english, chinese) DO"
+            " UPDATE SET state = excluded.state, stability = excluded.stability,"
+            " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
+            " lapses = excluded.lapses, last_review = excluded.last_review,"
+            " learning_steps = excluded.learning_steps, reviews = excluded.reviews,"
+            " reviews_right = excluded.reviews_right, forgotten = excluded.forgotten,"
+            " last_day = excluded.last_day, last_answer = excluded.last_answer"));
+        answers.setForwardOnly(true);
+        answers.prepare(
+            QStringLiteral("SELECT answered_at, mode, correct, revealed, response_ms FROM answers"
+                           " WHERE english = ? AND chinese = ? ORDER BY answered_at, device"));
+    }
+    QSqlQuery load, store, answers;
+};
+
+std::optional<WordState> loadWord(WordQueries& q, const QString& english, const QString& chinese,
                                   QSqlError& error) {
-    QSqlQuery find(db);
-    find.prepare(
-        QStringLiteral("SELECT state, stability, difficulty, due, reps, lapses,"
-                       " last_review, learning_steps, reviews, reviews_right, forgotten,"
-                       " last_day, last_answer FROM words WHERE english = ? AND chinese = ?"));
+    QSqlQuery& find = q.load;
     find.addBindValue(english);
     find.addBindValue(chinese);
     if (!find.exec()) {
         error = find.lastError();
         return std::nullopt;
     }
-    if (!find.next())
+    if (!find.next()) {
+        find.finish();
         return std::nullopt;
+    }
     WordState word;
     word.memory = storedMemory(find);
     word.figures = {find.value(8).toLongLong(), find.value(9).toLongLong(),
                     find.value(10).toLongLong(), find.value(11).toLongLong()};
     word.lastAnswer = find.value(12).toLongLong();
+    find.finish();
     return word;
 }
 
-QSqlError storeWord(QSqlDatabase& db, const QString& english, const QString& chinese,
+QSqlError storeWord(WordQueries& q, const QString& english, const QString& chinese,
                     const WordState& word) {
-    QSqlQuery store(db);
-    store.prepare(QStringLiteral(
-        "INSERT INTO words(english, chinese, state, stability, difficulty, due, reps, lapses,"
-        " last_review, learning_steps, reviews, reviews_right, forgotten, last_day, last_answer)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-        " ON CONFLICT(english, chinese) DO"
-        " UPDATE SET state = excluded.state, stability = excluded.stability,"
-        " difficulty = excluded.difficulty, due = excluded.due, reps = excluded.reps,"
-        " lapses = excluded.lapses, last_review = excluded.last_review,"
-        " learning_steps = excluded.learning_steps, reviews = excluded.reviews,"
-        " reviews_right = excluded.reviews_right, forgotten = excluded.forgotten,"
-        " last_day = excluded.last_day, last_answer = excluded.last_answer"));
+    QSqlQuery& store = q.store;
     const fsrs::Memory& m = word.memory;
     const Figures& f = word.figures;
     for (const QVariant& value :
@@ -729,21 +755,16 @@ QSqlError storeWord(QSqlDatabase& db, const QString& english, const QString& chi
     return store.exec() ? QSqlError() : store.lastError();
 }
 
-// The word's answers after a time, in order (by computer among answers of the same moment),
-// applied to what the word was.
-QSqlError foldAnswers(QSqlDatabase& db, const QString& english, const QString& chinese,
-                      qint64 after, WordState& word, const QTimeZone& zone) {
-    QSqlQuery answers(db);
-    answers.setForwardOnly(true);
-    answers.prepare(QStringLiteral(
-        "SELECT answered_at, mode, correct, revealed, response_ms FROM answers"
-        " WHERE english = ? AND chinese = ? AND answered_at > ? ORDER BY answered_at, device"));
+// The word worked out from all its answers, in order (by computer among answers of the same
+// moment).
+QSqlError replayWord(WordQueries& q, const QString& english, const QString& chinese,
+                     const QTimeZone& zone) {
+    QSqlQuery& answers = q.answers;
     answers.addBindValue(english);
     answers.addBindValue(chinese);
-    answers.addBindValue(after);
     if (!answers.exec())
         return answers.lastError();
-    bool any = false;
+    WordState word;
     while (answers.next()) {
         AnswerFacts facts;
         facts.mode = modeNamed(answers.value(1).toString());
@@ -751,11 +772,9 @@ QSqlError foldAnswers(QSqlDatabase& db, const QString& english, const QString& c
         facts.revealed = answers.value(3).toLongLong() != 0;
         facts.responseMs = answers.value(4).toLongLong();
         applyAnswer(word, answers.value(0).toLongLong(), facts, zone);
-        any = true;
     }
-    if (!any)
-        return {};
-    return storeWord(db, english, chinese, word);
+    answers.finish();
+    return storeWord(q, english, chinese, word);
 }
 
 // The days' rows worked out again from their answers: a day's reviews are its first answers to
@@ -837,6 +856,68 @@ const QString InsertAnswer = QStringLiteral(
     " response_ms, device, revealed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
     " ON CONFLICT DO NOTHING");
 
+// SQLite's own connection under Qt's: many rows go in several times faster without Qt's
+// values in between.
+sqlite3* handleOf(QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+QSqlError sqliteError(sqlite3* db) {
+    return QSqlError(QStringLiteral("merge"), QString::fromUtf8(sqlite3_errmsg(db)),
+                     QSqlError::StatementError, QString::number(sqlite3_extended_errcode(db)));
+}
+
+// The many answers of a merge, put in once each through SQLite itself.
+class AnswerInserter final {
+public:
+    explicit AnswerInserter(sqlite3* db)
+        : db_(db) {
+        const QByteArray sql = InsertAnswer.toUtf8();
+        if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &statement_, nullptr) !=
+            SQLITE_OK)
+            statement_ = nullptr;
+    }
+    ~AnswerInserter() { sqlite3_finalize(statement_); }
+    AnswerInserter(const AnswerInserter&) = delete;
+    AnswerInserter& operator=(const AnswerInserter&) = delete;
+
+    // True when the answer was new; false with error set when it could not be put in.
+    bool insert(const AnswerRecord& answer, const QByteArray& device, QSqlError& error) {
+        if (!statement_) {
+            error = sqliteError(db_);
+            return false;
+        }
+        const auto text = [this](int column, const QByteArray& value) {
+            sqlite3_bind_text(statement_, column, value.constData(), int(value.size()),
+                              SQLITE_TRANSIENT);
+        };
+        sqlite3_bind_int64(statement_, 1, answer.answeredAt);
+        text(2, answer.lesson.toUtf8());
+        text(3, answer.english.toUtf8());
+        text(4, answer.chinese.toUtf8());
+        text(5, answer.chineseAsked ? QByteArrayLiteral("zh-en") : QByteArrayLiteral("en-zh"));
+        text(6, modeName(answer.facts.mode).toUtf8());
+        sqlite3_bind_int(statement_, 7, answer.facts.correct ? 1 : 0);
+        sqlite3_bind_int64(statement_, 8, answer.facts.responseMs);
+        text(9, device);
+        sqlite3_bind_int(statement_, 10, answer.facts.revealed ? 1 : 0);
+        const int stepped = sqlite3_step(statement_);
+        sqlite3_reset(statement_);
+        if (stepped != SQLITE_DONE) {
+            error = sqliteError(db_);
+            return false;
+        }
+        return sqlite3_changes(db_) > 0;
+    }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
 // The answer logged, and the word's memory and the day's figures brought up to it. An answer
 // older than the word's last (a computer whose clock is behind) has the word worked out again
 // from all its answers.
@@ -847,14 +928,13 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QStrin
     QSqlError error;
     if (!insertAnswer(insert, answer, device, error))
         return error;
-    const std::optional<WordState> stored = loadWord(db, answer.english, answer.chinese, error);
+    WordQueries q(db);
+    const std::optional<WordState> stored = loadWord(q, answer.english, answer.chinese, error);
     if (error.isValid())
         return error;
     const qint64 today = learnersDay(answer.answeredAt, zone);
     if (stored && answer.answeredAt < stored->lastAnswer) {
-        WordState word;
-        if (QSqlError e = foldAnswers(db, answer.english, answer.chinese, -1, word, zone);
-            e.isValid())
+        if (QSqlError e = replayWord(q, answer.english, answer.chinese, zone); e.isValid())
             return e;
         return recountDays(db, {today}, zone);
     }
@@ -864,7 +944,7 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QStrin
                                first && gradeFor(answer.facts) != fsrs::Grade::Again);
         e.isValid())
         return e;
-    return storeWord(db, answer.english, answer.chinese, word);
+    return storeWord(q, answer.english, answer.chinese, word);
 }
 
 // The folder beside the logs into which a sync program's copies of a log go once read.
@@ -885,17 +965,26 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
     QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files);
     files += QDir(QDir(folder).filePath(MergedFolder))
                  .entryInfoList({QStringLiteral("*.log")}, QDir::Files);
-    QSqlQuery known(db), note(db), insert(db), session(db);
+    QSqlQuery known(db), note(db), session(db);
+    sqlite3* const handle = handleOf(db);
+    if (!handle)
+        return QSqlError(QStringLiteral("merge"), QStringLiteral("not SQLite"),
+                         QSqlError::ConnectionError);
+    AnswerInserter insert(handle);
     known.prepare(QStringLiteral("SELECT device, size, read_to FROM logs WHERE name = ?"));
     note.prepare(QStringLiteral("INSERT OR REPLACE INTO logs(name, device, size, read_to)"
                                 " VALUES (?, ?, ?, ?)"));
-    insert.prepare(InsertAnswer);
     session.prepare(QStringLiteral(
         "INSERT INTO sessions(started_at, ended_at, minutes, lesson_files, seconds, device)"
         " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
-    // Per word touched, the time of its earliest new answer.
-    std::map<std::pair<QString, QString>, qint64> touched;
-    std::set<qint64> days;
+    // Per word touched, its new answers.
+    struct Fresh final {
+        qint64 at;
+        QString device;
+        AnswerFacts facts;
+        bool chineseAsked;
+    };
+    std::map<std::pair<QString, QString>, std::vector<Fresh>> touched;
     for (const QFileInfo& info : std::as_const(files)) {
         const QString name = QDir(folder).relativeFilePath(info.absoluteFilePath());
         QFile file(info.absoluteFilePath());
@@ -922,18 +1011,16 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
         if (read.damaged > 0 || read.readTo < file.size())
             merged.unfinished << name;
         QSqlError error;
+        const QByteArray deviceUtf8 = device.toUtf8();
         for (const AnswerRecord& answer : read.answers) {
-            if (!insertAnswer(insert, answer, device, error)) {
+            if (!insert.insert(answer, deviceUtf8, error)) {
                 if (error.isValid())
                     return error;
                 continue;
             }
             ++merged.records;
-            auto [it, added] =
-                touched.try_emplace({answer.english, answer.chinese}, answer.answeredAt);
-            if (!added)
-                it->second = qMin(it->second, answer.answeredAt);
-            days.insert(learnersDay(answer.answeredAt, zone));
+            touched[{answer.english, answer.chinese}].push_back(
+                {answer.answeredAt, device, answer.facts, answer.chineseAsked});
         }
         for (const SessionRecord& run : read.sessions) {
             for (const QVariant& value :
@@ -958,23 +1045,63 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
             info.absolutePath() == QDir(folder).absolutePath())
             setAside(info.absoluteFilePath(), QDir(folder).filePath(MergedFolder));
     }
-    // Each word from where its new answers begin: on from what it was when they are all
-    // later than its last, from the start otherwise.
-    for (const auto& [key, earliest] : touched) {
+    // Each word on from what it was when its new answers are all later than its last, worked
+    // out again from all its answers otherwise.
+    WordQueries q(db);
+    struct Count final {
+        qint64 answers = 0, reviews = 0, right = 0;
+    };
+    std::map<std::tuple<qint64, QString, QString>, Count> counts;
+    std::set<qint64> recount;
+    for (auto& [key, fresh] : touched) {
         QSqlError error;
-        const std::optional<WordState> stored = loadWord(db, key.first, key.second, error);
+        const std::optional<WordState> stored = loadWord(q, key.first, key.second, error);
         if (error.isValid())
             return error;
-        WordState word;
-        qint64 after = -1;
-        if (stored && earliest > stored->lastAnswer) {
-            word = *stored;
-            after = stored->lastAnswer;
+        std::sort(fresh.begin(), fresh.end(), [](const Fresh& x, const Fresh& y) {
+            return x.at != y.at ? x.at < y.at : x.device < y.device;
+        });
+        if (stored && fresh.front().at <= stored->lastAnswer) {
+            if (QSqlError e = replayWord(q, key.first, key.second, zone); e.isValid())
+                return e;
+            for (const Fresh& answer : fresh)
+                recount.insert(learnersDay(answer.at, zone));
+            continue;
         }
-        if (QSqlError e = foldAnswers(db, key.first, key.second, after, word, zone); e.isValid())
+        WordState word = stored.value_or(WordState());
+        for (const Fresh& answer : fresh) {
+            const bool first = applyAnswer(word, answer.at, answer.facts, zone);
+            Count& count = counts[{learnersDay(answer.at, zone), directionName(answer.chineseAsked),
+                                   modeName(answer.facts.mode)}];
+            ++count.answers;
+            count.reviews += first;
+            count.right += first && gradeFor(answer.facts) != fsrs::Grade::Again;
+        }
+        if (QSqlError e = storeWord(q, key.first, key.second, word); e.isValid())
             return e;
     }
-    return recountDays(db, days, zone);
+    // The days of a word worked out again are counted again from their answers; the others
+    // are counted on.
+    if (QSqlError e = recountDays(db, recount, zone); e.isValid())
+        return e;
+    QSqlQuery add(db);
+    add.prepare(
+        QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews, reviews_right)"
+                       " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
+                       " answers = answers + excluded.answers,"
+                       " reviews = reviews + excluded.reviews,"
+                       " reviews_right = reviews_right + excluded.reviews_right"));
+    for (const auto& [key, count] : counts) {
+        if (recount.count(std::get<0>(key)))
+            continue;
+        for (const QVariant& value :
+             {QVariant(std::get<0>(key)), QVariant(std::get<1>(key)), QVariant(std::get<2>(key)),
+              QVariant(count.answers), QVariant(count.reviews), QVariant(count.right)})
+            add.addBindValue(value);
+        if (!add.exec())
+            return add.lastError();
+    }
+    return {};
 }
 
 // A statement with its values bound, run; false when it failed (the query says why).
