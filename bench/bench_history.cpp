@@ -1,10 +1,10 @@
 // The history: one answer handed to the writer of vokarin.db (all the drill waits for), every
 // answer written by it, and the statistics window opened and painted over 100,000, 1,000,000
 // and 3,000,000 answers on 20,000 words.
+#include "answerlogs.h"
 #include "fakeplatform.h"
 #include "sqlitehistory.h"
 #include "statisticswindow.h"
-#include "sync/answerlog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,20 +33,6 @@ AnswerRecord answer(int word, qint64 at, bool correct) {
 double medianMs(QList<qint64> ns) {
     std::sort(ns.begin(), ns.end());
     return ns[ns.size() / 2] / 1e6;
-}
-
-// A computer's log of count answers on 20,000 words, from first on, step ms apart.
-QByteArray deviceLog(const QString& device, int count, qint64 first, qint64 step, int seed) {
-    QByteArray log = logHeader(device);
-    log.reserve(qsizetype(count) * 80);
-    for (int i = 0; i < count; ++i)
-        log += logLine(answer((i * 7919 + seed) % 20000, first + i * step, (i + seed) % 4 != 0));
-    return log;
-}
-
-bool writeLog(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -93,8 +79,8 @@ private slots:
         QDir().mkpath(logs);
         // 1,000,000 answers over 120 days from two computers, then merged.
         const qint64 span = 120 * Day;
-        QVERIFY(writeLog(logs + "/a.log", deviceLog("a", 500000, Start, span / 500000, 1)));
-        QVERIFY(writeLog(logs + "/b.log", deviceLog("b", 500000, Start + 7, span / 500000, 2)));
+        QVERIFY(writeBytes(logs + "/a.log", deviceLog("a", 500000, Start, span / 500000, 1)));
+        QVERIFY(writeBytes(logs + "/b.log", deviceLog("b", 500000, Start + 7, span / 500000, 2)));
         FakeMessageBoxes messages;
         SqliteHistory history(dir.filePath("vokarin.db"), messages, QTimeZone::utc(),
                               {logs, QStringLiteral("this")});
@@ -108,8 +94,8 @@ private slots:
             const QString name = QStringLiteral("c%1").arg(round);
             const qint64 first = interleaved ? Start + 13 + round : Start + span + round * Day;
             const qint64 step = interleaved ? span / 100000 : 800;
-            QVERIFY(writeLog(logs + "/" + name + ".log",
-                             deviceLog(name, 100000, first, step, 3 + round)));
+            QVERIFY(writeBytes(logs + "/" + name + ".log",
+                               deviceLog(name, 100000, first, step, 3 + round)));
             QElapsedTimer timer;
             timer.start();
             history.merge();

@@ -1,11 +1,16 @@
 // From process start to the first painted window, on a real X server (run under xvfb-run), and
 // the resident memory once idle: Vokarin, Vokarin with a 100,000-pair notebook to review, and
 // two bare Qt windows as yardsticks, started in turn so that all see the same machine.
+#include "answerlogs.h"
+#include "fakeplatform.h"
 #include "lessons/lessonfile.h"
 #include "settings/settingsfile.h"
+#include "sqlitehistory.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -90,14 +95,42 @@ private slots:
         QDir().mkpath(notebookDir.filePath("lesson"));
         QVERIFY(writepairs(notebookDir.filePath("lesson/scb.txt"), pairs).ok());
 
+        // A learner who studies on three computers: 3,000,000 answers in three logs in the
+        // shared data folder, merged into this computer's history at an earlier start.
+        QTemporaryDir sharedDir;
+        const QString withLogs = copyProgram(sharedDir);
+        {
+            const QString logs = sharedDir.filePath("shared/history");
+            QVERIFY(QDir().mkpath(logs));
+            const qint64 start = 1788220800000; // 2026-09-01
+            const QStringList devices = {"this-computer", "laptop", "library"};
+            for (int d = 0; d < 3; ++d)
+                QVERIFY(writeBytes(logs + "/" + devices[d] + ".log",
+                                   deviceLog(devices[d], 1000000, start + d, 9000, d)));
+            QSettings ini(sharedDir.filePath("vokarin.ini"), QSettings::IniFormat);
+            ini.setValue("data/folder", sharedDir.filePath("shared"));
+            ini.setValue("data/device", devices[0]);
+            const QByteArray machine = QSysInfo::machineUniqueId();
+            ini.setValue("data/machine", machine.isEmpty() ? QSysInfo::machineHostName()
+                                                           : QString::fromLatin1(machine));
+            FakeMessageBoxes messages;
+            SqliteHistory history(sharedDir.filePath("vokarin.db"), messages,
+                                  QTimeZone::systemTimeZone(), {logs, devices[0]});
+            history.merge();
+            QVERIFY(history.settle(1200000));
+            QVERIFY(messages.shown.isEmpty());
+        }
+
         const QStringList names = {"bare Qt window", "bare window with a line of text", "Vokarin",
-                                   "Vokarin with a 100,000-pair notebook"};
+                                   "Vokarin with a 100,000-pair notebook",
+                                   "Vokarin, 3,000,000 answers, 3 computers"};
         QList<QList<Start>> starts(names.size());
         for (int run = 0; run < 21; ++run) {
             starts[0] << start(QStringLiteral(BARE_WINDOW));
             starts[1] << start(QStringLiteral(BARE_WINDOW), {QStringLiteral("--text")});
             starts[2] << start(plain);
             starts[3] << start(withNotebook);
+            starts[4] << start(withLogs);
         }
         // The yardstick: a bare window that shows one line of Chinese, as every window of
         // Vokarin's does (the CJK font is most of what a window costs), beside the bare one.

@@ -160,8 +160,11 @@ void DrillEngine::startUp(const QStringList& files) {
         return;
     const Turn turn(*this);
     rescueNotebookWords();
-    for (const WordPair& pair : notebookFile(module_.notebookPath()))
-        notebookAtStart_.insert(pair.word);
+    // With a data folder shared with other computers, what the notebook held at the start
+    // tells their words from the ones reviewed now (see savescb).
+    if (!module_.DataFolder.isEmpty())
+        for (const WordPair& pair : notebookFile(module_.notebookPath()))
+            notebookAtStart_.insert(pair.word);
     refreshDue();
     if (!files.isEmpty())
         return studyFiles(files);
