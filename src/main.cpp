@@ -75,7 +75,6 @@ int main(int argc, char* argv[]) {
                                  : HistoryLog{});
     const Platform platform{messages, files, colours, media.sound(), clock, random, history};
     FolderWatch watch(module, history);
-    watch.catchUp();
 
     frmMain window(module, platform);
     window.setStartFiles(line.files);
@@ -92,6 +91,9 @@ int main(int argc, char* argv[]) {
     QObject::connect(&watch, &FolderWatch::changed, &window,
                      [&window] { window.engine().historyChanged(); });
     QObject::connect(&window, &frmMain::dataFolderChanged, &watch, &FolderWatch::catchUp);
+    // The other computers' news are read once the window is on screen, before the notebook's
+    // review and the due count, which wait for them.
+    QObject::connect(&window, &frmMain::startingUp, &watch, &FolderWatch::catchUp);
     // A logout, a shutdown or Ctrl+C closes the program as its close box does: the notebook
     // and the run are kept, the lock let go. Open dialogs and message boxes go with it.
     SessionEnd sessionEnd;

@@ -236,6 +236,33 @@ private slots:
                  given.count() - logs[u'B'].count('\n') - logs[u'C'].count('\n') + 3);
     }
 
+    // What a computer learnt before a data folder was chosen goes into its log at the first
+    // merge, once, for the other computers to have.
+    void earlierHistoryGoesIntoTheLog() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("vokarin.db");
+        FakeMessageBoxes messages;
+        {
+            SqliteHistory history(path, messages, QTimeZone::utc());
+            history.recordAnswer(answer("apple", Monday, true));
+            history.recordAnswer(answer("pear", Monday + Minute, false));
+            history.recordSession({Monday, Monday + 5 * Minute, 5, {"unit1.txt"}});
+        }
+        for (int start = 0; start < 2; ++start) {
+            SqliteHistory history(path, messages, QTimeZone::utc(),
+                                  {dir.filePath("history"), QStringLiteral("laptop")});
+            history.merge();
+            QVERIFY(history.settle(10000));
+        }
+        const LogRead log = readLog(fileBytes(dir.filePath("history/laptop.log")), 0);
+        QCOMPARE(log.answers.size(), 2);
+        QCOMPARE(log.answers[1].english, QStringLiteral("pear"));
+        QVERIFY(!log.answers[1].facts.correct);
+        QCOMPARE(log.sessions.size(), 1);
+        QCOMPARE(valueOf(path, "SELECT count(*) FROM answers WHERE device = 'laptop'").toInt(), 2);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
     void recordsARun() {
         QTemporaryDir dir;
         const QString path = dir.filePath("vokarin.db");

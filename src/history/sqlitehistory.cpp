@@ -1224,8 +1224,6 @@ SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const 
         QMetaObject::invokeMethod(
             relay, [this] { deliver(); }, Qt::QueuedConnection);
     });
-    if (ownLog_->enabled())
-        exportEarlier();
 }
 
 SqliteHistory::~SqliteHistory() {
@@ -1349,16 +1347,19 @@ void SqliteHistory::exportEarlier() {
 
 void SqliteHistory::keepLogIn(const QString& folder, const QString& device) {
     ownLog_->setLog({folder, device});
-    if (ownLog_->enabled()) {
-        exportEarlier();
-        merge();
-    }
+    exported_ = false;
+    merge();
 }
 
 void SqliteHistory::merge() {
     const std::shared_ptr<OwnLog> log = ownLog_;
     if (!log->enabled())
         return;
+    // The first merge of a run also puts what this computer learnt before its log into it.
+    if (!exported_) {
+        exported_ = true;
+        exportEarlier();
+    }
     const QTimeZone zone = zone_;
     QObject* const relay = relay_.get();
     writer_->post([this, log, zone, relay](QSqlDatabase& db) {

@@ -55,7 +55,9 @@ public:
     // Later records are not kept.
     int finish(int waitMs, bool quietly = false);
 
-    // Reads what is new in the computers' logs into the file, on the writer's thread; merged is
+    // Reads what is new in the computers' logs into the file, on the writer's thread (the first
+    // time in a run, after putting what this computer learnt before it kept a log into its log);
+    // merged is
     // called on this thread when that brought records that were not there before.
     void merge();
     void setMergedHandler(std::function<void()> merged) { merged_ = std::move(merged); }
@@ -80,6 +82,7 @@ private:
     class OwnLog;
     std::shared_ptr<OwnLog> ownLog_; // written on the writer's thread
     std::function<void()> merged_;
+    bool exported_ = false; // this run's first merge has put the earlier records into the log
     std::unique_ptr<QObject> relay_; // lives on this thread, for the writer's news
     std::unique_ptr<Writer> writer_;
     bool finished_ = false;
