@@ -31,20 +31,27 @@ AnswerRecord answer(const QString& english, qint64 at, bool correct, qint64 ms =
             false, {correct, false, ms, mode}};
 }
 
-// The first value of a query on the history's file, read through a connection of its own.
-QVariant valueOf(const QString& path, const QString& sql) {
-    QVariant value;
+// Runs read on the history's file through a connection of its own.
+void withFile(const QString& path, const std::function<void(QSqlQuery&)>& read) {
     {
         QSqlDatabase db =
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
         db.setDatabaseName(path);
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(sql) && query.next())
-                value = query.value(0);
+            read(query);
         }
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+// The first value of a query on the history's file.
+QVariant valueOf(const QString& path, const QString& sql) {
+    QVariant value;
+    withFile(path, [&](QSqlQuery& query) {
+        if (query.exec(sql) && query.next())
+            value = query.value(0);
+    });
     return value;
 }
 
@@ -81,32 +88,25 @@ void withStatistics(const QString& path, const QTimeZone& zone,
 // the runs, and how many answers; one line each.
 QStringList contentOf(const QString& path) {
     QStringList lines;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("content"));
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(db);
-            for (const char* sql :
-                 {"SELECT english, state, stability, difficulty, due, reps, lapses, last_review,"
-                  " learning_steps, reviews, reviews_right, forgotten, last_day FROM words"
-                  " ORDER BY english",
-                  "SELECT * FROM days ORDER BY day, direction, mode",
-                  "SELECT started_at, ended_at, minutes, lesson_files FROM sessions"
-                  " ORDER BY started_at",
-                  "SELECT count(*), sum(correct), sum(revealed) FROM answers"}) {
-                if (!query.exec(QLatin1String(sql)))
-                    lines << query.lastError().text();
-                while (query.next()) {
-                    QStringList values;
-                    for (int i = 0; i < query.record().count(); ++i)
-                        values << query.value(i).toString();
-                    lines << values.join(u' ');
-                }
+    withFile(path, [&](QSqlQuery& query) {
+        for (const char* sql :
+             {"SELECT english, state, stability, difficulty, due, reps, lapses, last_review,"
+              " learning_steps, reviews, reviews_right, forgotten, last_day FROM words"
+              " ORDER BY english",
+              "SELECT * FROM days ORDER BY day, direction, mode",
+              "SELECT started_at, ended_at, minutes, lesson_files FROM sessions"
+              " ORDER BY started_at",
+              "SELECT count(*), sum(correct), sum(revealed) FROM answers"}) {
+            if (!query.exec(QLatin1String(sql)))
+                lines << query.lastError().text();
+            while (query.next()) {
+                QStringList values;
+                for (int i = 0; i < query.record().count(); ++i)
+                    values << query.value(i).toString();
+                lines << values.join(u' ');
             }
         }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("content"));
+    });
     return lines;
 }
 

@@ -46,14 +46,9 @@ QString shownPath(const QString& path) {
 
 QList<WordPair> notebookFile(const QString& path) {
     QList<WordPair> pairs;
-    qint32 lines = 0;
-    if (QFileInfo::exists(path) && countlines(path, lines).ok())
-        readpairs(path, lines, [&](QStringView word, QStringView meaning) {
-            if (word.isEmpty() || meaning.isEmpty())
-                return false;
-            pairs.append({word.toString(), meaning.toString()});
-            return true;
-        });
+    QSet<QString> words;
+    if (QFileInfo::exists(path))
+        readNotebookFile(path, pairs, words);
     return pairs;
 }
 

@@ -24,3 +24,20 @@ FileResult Notebook::write(const QString& path, const QList<WordPair>& others) {
         unsaved_ = 0;
     return result;
 }
+
+bool readNotebookFile(const QString& path, QList<WordPair>& pairs, QSet<QString>& words) {
+    qint32 lines = 0;
+    if (!countlines(path, lines).ok())
+        return false;
+    return readpairs(path, lines,
+                     [&](QStringView word, QStringView meaning) {
+                         if (word.isEmpty() || meaning.isEmpty())
+                             return false;
+                         if (!words.contains(word.toString())) {
+                             words.insert(word.toString());
+                             pairs.append({word.toString(), meaning.toString()});
+                         }
+                         return true;
+                     })
+        .ok();
+}

@@ -4,6 +4,7 @@
 #include "lessons/lessonfile.h"
 
 #include <QList>
+#include <QSet>
 
 // The new-word notebook: words the learner kept getting wrong during this run, each once,
 // word and meaning as the lesson file has them.
@@ -28,3 +29,8 @@ private:
     QList<WordPair> entries_;
     int unsaved_ = 0;
 };
+
+// Adds the words of a notebook file to pairs, each word once (a word in words already is passed
+// over), up to the file's first blank record, which ends a notebook as it ends its review.
+// False when the file cannot be read.
+bool readNotebookFile(const QString& path, QList<WordPair>& pairs, QSet<QString>& words);

@@ -1,5 +1,6 @@
 #include "sync/conflictcopies.h"
 
+#include "drill/notebook.h"
 #include "lessons/lessonfile.h"
 #include "sync/conflicts.h"
 
@@ -16,24 +17,6 @@ QStringList copiesOf(const QString& folder, const QString& name) {
         if (conflictOriginal(file).compare(name, Qt::CaseInsensitive) == 0)
             copies << QDir(folder).filePath(file);
     return copies;
-}
-
-bool readInto(const QString& path, QList<WordPair>& pairs, QSet<QString>& words) {
-    qint32 lines = 0;
-    if (!countlines(path, lines).ok())
-        return false;
-    return readpairs(path, lines,
-                     [&](QStringView word, QStringView meaning) {
-                         // A blank record ends a notebook, as it ends its review.
-                         if (word.isEmpty() || meaning.isEmpty())
-                             return false;
-                         if (!words.contains(word.toString())) {
-                             words.insert(word.toString());
-                             pairs.append({word.toString(), meaning.toString()});
-                         }
-                         return true;
-                     })
-        .ok();
 }
 
 } // namespace
@@ -57,14 +40,14 @@ CopiesTidied tidyConflictCopies(const QString& notebookPath, const QString& data
     if (!copies.isEmpty()) {
         QList<WordPair> pairs;
         QSet<QString> words;
-        if (notebook.exists() && !readInto(notebookPath, pairs, words)) {
+        if (notebook.exists() && !readNotebookFile(notebookPath, pairs, words)) {
             // A notebook that cannot be read is not replaced: the copies wait with it.
             tidied.unreadable = copies;
         } else {
             QStringList read;
             const qsizetype own = pairs.size();
             for (const QString& copy : copies) {
-                if (readInto(copy, pairs, words))
+                if (readNotebookFile(copy, pairs, words))
                     read << copy;
                 else
                     tidied.unreadable << QFileInfo(copy).fileName();

@@ -1,5 +1,6 @@
 #include "sync/datafolder.h"
 
+#include "drill/notebook.h"
 #include "lessons/lessonfile.h"
 
 #include <QDir>
@@ -17,23 +18,6 @@ const QStringList Folders = {QStringLiteral("lesson"), QStringLiteral("history")
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool readNotebook(const QString& path, QList<WordPair>& pairs, QSet<QString>& words) {
-    qint32 lines = 0;
-    if (!countlines(path, lines).ok())
-        return false;
-    return readpairs(path, lines,
-                     [&](QStringView word, QStringView meaning) {
-                         if (word.isEmpty() || meaning.isEmpty())
-                             return false;
-                         if (!words.contains(word.toString())) {
-                             words.insert(word.toString());
-                             pairs.append({word.toString(), meaning.toString()});
-                         }
-                         return true;
-                     })
-        .ok();
 }
 
 // "name (本机).ext", or with a number when that is taken too.
@@ -119,7 +103,8 @@ FileResult moveDataFiles(const QString& from, const QString& to, bool withSettin
                                                    Qt::CaseInsensitive) == 0) {
                 QList<WordPair> pairs;
                 QSet<QString> words;
-                if (readNotebook(theirs, pairs, words) && readNotebook(mine, pairs, words)) {
+                if (readNotebookFile(theirs, pairs, words) &&
+                    readNotebookFile(mine, pairs, words)) {
                     before.insert(theirs, bytesOf(theirs));
                     if (!writepairs(theirs, pairs).ok()) {
                         undo();
