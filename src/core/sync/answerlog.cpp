@@ -130,7 +130,7 @@ QString logDevice(const QByteArray& firstBytes) {
     if (end < 0 || !firstBytes.startsWith(Magic))
         return {};
     const auto from = qsizetype(std::strlen(Magic));
-    const QString device = QString::fromUtf8(firstBytes.sliced(from, end - from)).trimmed();
+    QString device = QString::fromUtf8(firstBytes.sliced(from, end - from)).trimmed();
     for (const QChar c : device)
         if (!c.isLetterOrNumber() && c != u'-' && c != u'_')
             return {};
