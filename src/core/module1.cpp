@@ -1,6 +1,7 @@
 #include "module1.h"
 
 #include "settings/settingsfile.h"
+#include "sync/conflictcopies.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,7 +44,7 @@ QString Module1::historyFolder() const {
 }
 
 QString Module1::mergedFolder() const {
-    return QDir(dataFolder()).filePath(QStringLiteral("已合并"));
+    return QDir(dataFolder()).filePath(SetAsideName);
 }
 
 QString Module1::notebookPath() const {

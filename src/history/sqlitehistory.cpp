@@ -586,20 +586,33 @@ struct Figures final {
     qint64 lastDay = 0;
 };
 
-// The day's answers, and its reviews, for the answer's direction and mode.
-QSqlError countDay(QSqlDatabase& db, qint64 day, const AnswerRecord& answer, bool review,
-                   bool right) {
-    QSqlQuery query(db);
-    query.prepare(
+// Answers and reviews counted per learner's day, direction and mode.
+struct DayCount final {
+    qint64 answers = 0, reviews = 0, right = 0;
+};
+using DayCounts = std::map<std::tuple<qint64, QString, QString>, DayCount>;
+
+// Adds the counts to the days' rows, making rows where there are none; the days in skip are
+// left alone.
+QSqlError addToDays(QSqlDatabase& db, const DayCounts& counts, const std::set<qint64>& skip = {}) {
+    QSqlQuery add(db);
+    add.prepare(
         QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews, reviews_right)"
-                       " VALUES (?, ?, ?, 1, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
-                       " answers = answers + 1, reviews = reviews + excluded.reviews,"
+                       " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
+                       " answers = answers + excluded.answers,"
+                       " reviews = reviews + excluded.reviews,"
                        " reviews_right = reviews_right + excluded.reviews_right"));
-    for (const QVariant& value :
-         {QVariant(day), QVariant(directionName(answer.chineseAsked)),
-          QVariant(modeName(answer.facts.mode)), QVariant(review ? 1 : 0), QVariant(right ? 1 : 0)})
-        query.addBindValue(value);
-    return query.exec() ? QSqlError() : query.lastError();
+    for (const auto& [key, count] : counts) {
+        if (skip.count(std::get<0>(key)))
+            continue;
+        for (const QVariant& value :
+             {QVariant(std::get<0>(key)), QVariant(std::get<1>(key)), QVariant(std::get<2>(key)),
+              QVariant(count.answers), QVariant(count.reviews), QVariant(count.right)})
+            add.addBindValue(value);
+        if (!add.exec())
+            return add.lastError();
+    }
+    return {};
 }
 
 // Works out the statistics' figures from every answer a file of an earlier version holds, once.
@@ -610,16 +623,13 @@ QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
     if (!answers.exec(QStringLiteral("SELECT answered_at, english, chinese, direction, mode,"
                                      " correct FROM answers ORDER BY answered_at, rowid")))
         return answers.lastError();
-    struct Count final {
-        qint64 answers = 0, reviews = 0, right = 0;
-    };
     QHash<QPair<QString, QString>, Figures> words;
-    std::map<std::tuple<qint64, QString, QString>, Count> days;
+    DayCounts days;
     while (answers.next()) {
         const qint64 day = learnersDay(answers.value(0).toLongLong(), zone);
         const bool correct = answers.value(5).toLongLong() != 0;
         Figures& word = words[{answers.value(1).toString(), answers.value(2).toString()}];
-        Count& count = days[{day, answers.value(3).toString(), answers.value(4).toString()}];
+        DayCount& count = days[{day, answers.value(3).toString(), answers.value(4).toString()}];
         ++count.answers;
         if (word.lastDay == day)
             continue;
@@ -641,18 +651,7 @@ QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
         if (!store.exec())
             return store.lastError();
     }
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews,"
-                                  " reviews_right) VALUES (?, ?, ?, ?, ?, ?)"));
-    for (const auto& [key, count] : days) {
-        for (const QVariant& value :
-             {QVariant(std::get<0>(key)), QVariant(std::get<1>(key)), QVariant(std::get<2>(key)),
-              QVariant(count.answers), QVariant(count.reviews), QVariant(count.right)})
-            insert.addBindValue(value);
-        if (!insert.exec())
-            return insert.lastError();
-    }
-    return {};
+    return addToDays(db, days);
 }
 
 AnswerMode modeNamed(const QString& name) {
@@ -780,14 +779,13 @@ QSqlError replayWord(WordQueries& q, const QString& english, const QString& chin
 // The days' rows worked out again from their answers: a day's reviews are its first answers to
 // each word.
 QSqlError recountDays(QSqlDatabase& db, const std::set<qint64>& days, const QTimeZone& zone) {
-    QSqlQuery drop(db), answers(db), insert(db);
+    QSqlQuery drop(db), answers(db);
     drop.prepare(QStringLiteral("DELETE FROM days WHERE day = ?"));
     answers.setForwardOnly(true);
     answers.prepare(QStringLiteral(
         "SELECT english, chinese, direction, mode, correct, revealed, response_ms FROM answers"
         " WHERE answered_at >= ? AND answered_at < ? ORDER BY answered_at, device"));
-    insert.prepare(QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews,"
-                                  " reviews_right) VALUES (?, ?, ?, ?, ?, ?)"));
+    DayCounts counts;
     for (const qint64 day : days) {
         drop.addBindValue(day);
         if (!drop.exec())
@@ -797,13 +795,10 @@ QSqlError recountDays(QSqlDatabase& db, const std::set<qint64>& days, const QTim
         answers.addBindValue(QDateTime(date.addDays(1), QTime(0, 0), zone).toMSecsSinceEpoch());
         if (!answers.exec())
             return answers.lastError();
-        struct Count final {
-            qint64 answers = 0, reviews = 0, right = 0;
-        };
-        std::map<std::pair<QString, QString>, Count> counts;
         QSet<QPair<QString, QString>> seen;
         while (answers.next()) {
-            Count& count = counts[{answers.value(2).toString(), answers.value(3).toString()}];
+            DayCount& count =
+                counts[{day, answers.value(2).toString(), answers.value(3).toString()}];
             ++count.answers;
             if (seen.contains({answers.value(0).toString(), answers.value(1).toString()}))
                 continue;
@@ -816,16 +811,8 @@ QSqlError recountDays(QSqlDatabase& db, const std::set<qint64>& days, const QTim
             ++count.reviews;
             count.right += gradeFor(facts) != fsrs::Grade::Again;
         }
-        for (const auto& [key, count] : counts) {
-            for (const QVariant& value :
-                 {QVariant(day), QVariant(key.first), QVariant(key.second), QVariant(count.answers),
-                  QVariant(count.reviews), QVariant(count.right)})
-                insert.addBindValue(value);
-            if (!insert.exec())
-                return insert.lastError();
-        }
     }
-    return {};
+    return addToDays(db, counts);
 }
 
 // The file's text columns are never NULL.
@@ -833,21 +820,18 @@ QString notNull(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-// Puts an answer into the file once: false (and no error) when it was there already.
-bool insertAnswer(QSqlQuery& insert, const AnswerRecord& answer, const QString& device,
-                  QSqlError& error) {
-    for (const QVariant& value :
-         {QVariant(answer.answeredAt), QVariant(notNull(answer.lesson)),
-          QVariant(notNull(answer.english)), QVariant(notNull(answer.chinese)),
-          QVariant(directionName(answer.chineseAsked)), QVariant(modeName(answer.facts.mode)),
-          QVariant(answer.facts.correct ? 1 : 0), QVariant(answer.facts.responseMs),
-          QVariant(notNull(device)), QVariant(answer.facts.revealed ? 1 : 0)})
-        insert.addBindValue(value);
-    if (!insert.exec()) {
-        error = insert.lastError();
-        return false;
-    }
-    return insert.numRowsAffected() > 0;
+// A run, once: one already there is left as it is.
+const QString InsertSession = QStringLiteral(
+    "INSERT INTO sessions(started_at, ended_at, minutes, lesson_files, seconds, device)"
+    " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING");
+
+QVariantList sessionValues(const SessionRecord& run, const QString& device) {
+    return {run.startedAt,
+            run.endedAt,
+            run.minutes,
+            notNull(run.lessonFiles.join(u'\n')),
+            qMax<qint64>(0, (run.endedAt - run.startedAt) / 1000),
+            notNull(device)};
 }
 
 // A record already there is left as it is (and only then: any other failure is one).
@@ -856,13 +840,18 @@ const QString InsertAnswer = QStringLiteral(
     " response_ms, device, revealed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
     " ON CONFLICT DO NOTHING");
 
-// SQLite's own connection under Qt's: many rows go in several times faster without Qt's
-// values in between.
+// SQLite's own connection under Qt's: the many rows of a merge go in several times faster
+// without Qt's values in between.
 sqlite3* handleOf(QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+QSqlError notSqlite() {
+    return QSqlError(QStringLiteral("history"), QStringLiteral("not SQLite"),
+                     QSqlError::ConnectionError);
 }
 
 QSqlError sqliteError(sqlite3* db) {
@@ -923,10 +912,12 @@ private:
 // from all its answers.
 QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QString& device,
                       const QTimeZone& zone) {
-    QSqlQuery insert(db);
-    insert.prepare(InsertAnswer);
+    sqlite3* const handle = handleOf(db);
+    if (!handle)
+        return notSqlite();
+    AnswerInserter insert(handle);
     QSqlError error;
-    if (!insertAnswer(insert, answer, device, error))
+    if (!insert.insert(answer, device.toUtf8(), error))
         return error;
     WordQueries q(db);
     const std::optional<WordState> stored = loadWord(q, answer.english, answer.chinese, error);
@@ -940,15 +931,15 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QStrin
     }
     WordState word = stored.value_or(WordState());
     const bool first = applyAnswer(word, answer.answeredAt, answer.facts, zone);
-    if (QSqlError e = countDay(db, today, answer, first,
-                               first && gradeFor(answer.facts) != fsrs::Grade::Again);
+    const DayCount count{1, first ? 1 : 0,
+                         first && gradeFor(answer.facts) != fsrs::Grade::Again ? 1 : 0};
+    if (QSqlError e = addToDays(
+            db,
+            {{{today, directionName(answer.chineseAsked), modeName(answer.facts.mode)}, count}});
         e.isValid())
         return e;
     return storeWord(q, answer.english, answer.chinese, word);
 }
-
-// The folder beside the logs into which a sync program's copies of a log go once read.
-const QString MergedFolder = QStringLiteral("已合并");
 
 // What a merge found: how many records were new, and the files it could not read whole yet.
 struct Merged final {
@@ -963,20 +954,17 @@ struct Merged final {
 QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zone,
                     Merged& merged) {
     QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files);
-    files += QDir(QDir(folder).filePath(MergedFolder))
+    files += QDir(QDir(folder).filePath(SetAsideName))
                  .entryInfoList({QStringLiteral("*.log")}, QDir::Files);
     QSqlQuery known(db), note(db), session(db);
     sqlite3* const handle = handleOf(db);
     if (!handle)
-        return QSqlError(QStringLiteral("merge"), QStringLiteral("not SQLite"),
-                         QSqlError::ConnectionError);
+        return notSqlite();
     AnswerInserter insert(handle);
     known.prepare(QStringLiteral("SELECT device, size, read_to FROM logs WHERE name = ?"));
     note.prepare(QStringLiteral("INSERT OR REPLACE INTO logs(name, device, size, read_to)"
                                 " VALUES (?, ?, ?, ?)"));
-    session.prepare(QStringLiteral(
-        "INSERT INTO sessions(started_at, ended_at, minutes, lesson_files, seconds, device)"
-        " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    session.prepare(InsertSession);
     // Per word touched, its new answers.
     struct Fresh final {
         qint64 at;
@@ -1023,11 +1011,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
                 {answer.answeredAt, device, answer.facts, answer.chineseAsked});
         }
         for (const SessionRecord& run : read.sessions) {
-            for (const QVariant& value :
-                 {QVariant(run.startedAt), QVariant(run.endedAt), QVariant(run.minutes),
-                  QVariant(QString(QStringLiteral("") + run.lessonFiles.join(u'\n'))),
-                  QVariant(qMax<qint64>(0, (run.endedAt - run.startedAt) / 1000)),
-                  QVariant(device)})
+            for (const QVariant& value : sessionValues(run, device))
                 session.addBindValue(value);
             if (!session.exec())
                 return session.lastError();
@@ -1043,15 +1027,12 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
         file.close();
         if (read.damaged == 0 && read.readTo == info.size() && isConflictCopy(info.fileName()) &&
             info.absolutePath() == QDir(folder).absolutePath())
-            setAside(info.absoluteFilePath(), QDir(folder).filePath(MergedFolder));
+            setAside(info.absoluteFilePath(), QDir(folder).filePath(SetAsideName));
     }
     // Each word on from what it was when its new answers are all later than its last, worked
     // out again from all its answers otherwise.
     WordQueries q(db);
-    struct Count final {
-        qint64 answers = 0, reviews = 0, right = 0;
-    };
-    std::map<std::tuple<qint64, QString, QString>, Count> counts;
+    DayCounts counts;
     std::set<qint64> recount;
     for (auto& [key, fresh] : touched) {
         QSqlError error;
@@ -1071,8 +1052,9 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
         WordState word = stored.value_or(WordState());
         for (const Fresh& answer : fresh) {
             const bool first = applyAnswer(word, answer.at, answer.facts, zone);
-            Count& count = counts[{learnersDay(answer.at, zone), directionName(answer.chineseAsked),
-                                   modeName(answer.facts.mode)}];
+            DayCount& count =
+                counts[{learnersDay(answer.at, zone), directionName(answer.chineseAsked),
+                        modeName(answer.facts.mode)}];
             ++count.answers;
             count.reviews += first;
             count.right += first && gradeFor(answer.facts) != fsrs::Grade::Again;
@@ -1084,24 +1066,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
     // are counted on.
     if (QSqlError e = recountDays(db, recount, zone); e.isValid())
         return e;
-    QSqlQuery add(db);
-    add.prepare(
-        QStringLiteral("INSERT INTO days(day, direction, mode, answers, reviews, reviews_right)"
-                       " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT(day, direction, mode) DO UPDATE SET"
-                       " answers = answers + excluded.answers,"
-                       " reviews = reviews + excluded.reviews,"
-                       " reviews_right = reviews_right + excluded.reviews_right"));
-    for (const auto& [key, count] : counts) {
-        if (recount.count(std::get<0>(key)))
-            continue;
-        for (const QVariant& value :
-             {QVariant(std::get<0>(key)), QVariant(std::get<1>(key)), QVariant(std::get<2>(key)),
-              QVariant(count.answers), QVariant(count.reviews), QVariant(count.right)})
-            add.addBindValue(value);
-        if (!add.exec())
-            return add.lastError();
-    }
-    return {};
+    return addToDays(db, counts, recount);
 }
 
 // A statement with its values bound, run; false when it failed (the query says why).
@@ -1280,15 +1245,7 @@ void SqliteHistory::recordSession(const SessionRecord& session) {
             if (QSqlError error = log->write(db, logLine(session)); error.isValid())
                 return error;
         *logged = true;
-        return run(
-            db,
-            QStringLiteral("INSERT INTO sessions(started_at, ended_at, minutes, lesson_files,"
-                           " seconds, device) VALUES (?, ?, ?, ?, ?, ?)"
-                           " ON CONFLICT DO NOTHING"),
-            {session.startedAt, session.endedAt, session.minutes,
-             QString(QStringLiteral("") + session.lessonFiles.join(u'\n')), // never NULL
-             qMax<qint64>(0, (session.endedAt - session.startedAt) / 1000),
-             notNull(log->device())});
+        return run(db, InsertSession, sessionValues(session, log->device()));
     });
 }
 

@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+// The folder the copies go into once merged: in the data folder, and beside the logs.
+inline const QString SetAsideName = QStringLiteral("已合并");
+
 // What became of the copies a sync program made of Vokarin's own files.
 struct CopiesTidied final {
     QStringList merged;     // file names merged (or, for the settings, set aside)

@@ -2,6 +2,7 @@
 
 #include "drill/notebook.h"
 #include "lessons/lessonfile.h"
+#include "sync/conflictcopies.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,8 +13,7 @@
 
 namespace {
 
-const QStringList Folders = {QStringLiteral("lesson"), QStringLiteral("history"),
-                             QStringLiteral("已合并")};
+const QStringList Folders = {QStringLiteral("lesson"), QStringLiteral("history"), SetAsideName};
 
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
