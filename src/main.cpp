@@ -74,7 +74,10 @@ int main(int argc, char* argv[]) {
                           shared ? HistoryLog{module.historyFolder(), module.DeviceId}
                                  : HistoryLog{});
     const Platform platform{messages, files, colours, media.sound(), clock, random, history};
-    FolderWatch watch(module, history);
+    FolderWatch watch(module, history, messages);
+    // Before anything in a shared data folder is read (the settings, the notebook), whatever
+    // another computer or person put where Vokarin's own files belong is looked at.
+    watch.guard();
 
     frmMain window(module, platform);
     window.setStartFiles(line.files);

@@ -64,7 +64,7 @@ struct Computer {
             std::make_unique<Platform>(Platform{fakes.messages, fakes.files, fakes.colours,
                                                 fakes.sound, fakes.clock, fakes.random, *history});
         engine = std::make_unique<DrillEngine>(module, *platform, view);
-        watch = std::make_unique<FolderWatch>(module, *history);
+        watch = std::make_unique<FolderWatch>(module, *history, fakes.messages);
         watch->setQuietMs(200);
         watch->catchUp();
         engine->startUp();

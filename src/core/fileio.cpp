@@ -67,16 +67,31 @@ private:
     int fd_;
 };
 
+FileResult notConfined(const QString& path) {
+    return failure(FileError::NotAFile,
+                   QStringLiteral("数据文件夹里的“%1”是链接、管道或设备，不是普通的文件或文件夹："
+                                  "Vokarin 不经过它读写")
+                       .arg(displayPath(path)));
+}
+
 // refuseLarger: a file above maxBytes is refused; otherwise its first maxBytes are read.
-FileResult readRegular(const QString& path, QByteArray& out, qint64 maxBytes, bool refuseLarger) {
+FileResult readRegular(const QString& path, QByteArray& out, qint64 maxBytes, bool refuseLarger,
+                       const QString& within) {
     out.clear();
     if (path.isEmpty())
         return failure(FileError::CannotOpen, QStringLiteral("没有指定文件名"));
+    if (FileResult r = confinedTo(within, path); !r.ok())
+        return r;
     const QString shown = displayPath(path);
-    // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer.
-    const Descriptor fd(::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    // Non-blocking, so that opening a pipe returns at once instead of waiting for a writer;
+    // inside a shared folder a link put in place since the look above is not followed either.
+    const int noFollow = within.isEmpty() ? 0 : O_NOFOLLOW;
+    const Descriptor fd(
+        ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | noFollow));
     if (fd.get() < 0) {
         const int error = errno;
+        if (error == ELOOP && noFollow)
+            return notConfined(path);
         if (error == ENOENT || error == ENOTDIR)
             return failure(FileError::CannotOpen, QStringLiteral("找不到文件“%1”").arg(shown));
         if (error == EACCES || error == EPERM)
@@ -131,17 +146,47 @@ bool hasEscapes(QStringView text) {
 
 } // namespace
 
-FileResult readFileBytes(const QString& path, QByteArray& out) {
-    return readRegular(path, out, LargestReadBytes, true);
+FileResult readFileBytes(const QString& path, QByteArray& out, const QString& within) {
+    return readRegular(path, out, LargestReadBytes, true, within);
 }
 
-FileResult readFileHead(const QString& path, QByteArray& out, qint64 maxBytes) {
-    return readRegular(path, out, maxBytes, false);
+FileResult readFileHead(const QString& path, QByteArray& out, qint64 maxBytes,
+                        const QString& within) {
+    return readRegular(path, out, maxBytes, false, within);
 }
 
-FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
+FileResult confinedTo(const QString& within, const QString& path) {
+    if (within.isEmpty())
+        return FileResult::success();
+    const QString root = QDir::cleanPath(QDir(within).absolutePath());
+    const QString full = QDir::cleanPath(QDir(root).absoluteFilePath(path));
+    if (!full.startsWith(root + u'/'))
+        return failure(FileError::AccessRefused,
+                       QStringLiteral("“%1”不在数据文件夹里").arg(displayPath(path)));
+    // Each step below the folder by itself (lstat): a folder on the way, and the file at the
+    // end, must be what they seem. What does not exist yet is made inside, by name.
+    const QStringList steps = full.sliced(root.size() + 1).split(u'/');
+    QString at = root;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        at += u'/' + steps[i];
+        struct stat info {};
+        if (::lstat(nativePath(at).constData(), &info) != 0)
+            return FileResult::success();
+        const bool last = i + 1 == steps.size();
+        if (last ? !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode) : !S_ISDIR(info.st_mode))
+            return notConfined(at);
+    }
+    return FileResult::success();
+}
+
+FileResult writeFileAtomically(const QString& path, const QByteArray& bytes,
+                               const QString& within) {
     if (path.isEmpty())
         return failure(FileError::CannotOpen, QStringLiteral("没有指定文件名"));
+    // Checked to be no link, the file is then replaced by name: the new file takes the place of
+    // whatever is there by then, and never writes through it.
+    if (FileResult r = confinedTo(within, path); !r.ok())
+        return r;
     // Links are followed (a learner may keep a file in a synced folder), but nothing is ever
     // written to, or put in place of, a pipe, a device or a folder.
     const QFileInfo target(path);

@@ -19,8 +19,9 @@ FileResult Module1::LoadSettings() {
     // An empty file is what an earlier write on a full disk may have left: as good as none.
     const QFileInfo file(SettingsPath);
     if (!file.exists() || (file.isFile() && file.size() == 0))
-        result = csh(SettingsPath);
-    const FileResult read = readSettingsFile(SettingsPath, Settings);
+        result = csh(SettingsPath, ShareSettings ? sharedFolder() : QString());
+    const FileResult read =
+        readSettingsFile(SettingsPath, Settings, ShareSettings ? sharedFolder() : QString());
     if (result.ok())
         result = read;
     SavedChoiceCount = Settings.ChoiceCount;
@@ -28,7 +29,7 @@ FileResult Module1::LoadSettings() {
 }
 
 FileResult Module1::SaveSettings() const {
-    return writeSettingsFile(SettingsPath, Settings);
+    return writeSettingsFile(SettingsPath, Settings, ShareSettings ? sharedFolder() : QString());
 }
 
 QString Module1::dataFolder() const {

@@ -55,6 +55,9 @@ struct Module1 final {
     bool SavePreferences() const;
 
     QString dataFolder() const;
+    // The data folder when it is the learner's own, shared with other computers (what others
+    // write there is never followed out of it); empty otherwise.
+    QString sharedFolder() const { return DataFolder; }
     QString lessonFolder() const;
     QString notebookPath() const;
     // The computers' answer logs.

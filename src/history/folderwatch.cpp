@@ -1,16 +1,23 @@
 #include "folderwatch.h"
 
+#include "fileio.h"
 #include "module1.h"
+#include "services/messageboxes.h"
 #include "sqlitehistory.h"
 #include "sync/conflictcopies.h"
+#include "sync/folderguard.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <utility>
 
-FolderWatch::FolderWatch(const Module1& module, SqliteHistory& history, QObject* parent)
+FolderWatch::FolderWatch(const Module1& module, SqliteHistory& history, MessageBoxes& messages,
+                         QObject* parent)
     : QObject(parent)
     , module_(module)
     , history_(history)
+    , messages_(messages)
     , watcher_(new QFileSystemWatcher(this))
     , quiet_(new QTimer(this)) {
     quiet_->setSingleShot(true);
@@ -23,10 +30,32 @@ FolderWatch::FolderWatch(const Module1& module, SqliteHistory& history, QObject*
     history_.setMergedHandler([this] { emit changed(); });
 }
 
+void FolderWatch::guard() {
+    if (module_.DataFolder.isEmpty())
+        return;
+    const Guarded guarded = guardDataFolder(module_.dataFolder());
+    for (const Guarded::Moved& moved : guarded.setApart)
+        untold_ << QStringLiteral("数据文件夹里的“%1”不是普通的文件或文件夹（是链接、管道或设备，"
+                                  "可能是别的电脑或别人放进来的）。Vokarin 不经过它读写，"
+                                  "已把它改名为“%2”放在原处，没有删除。")
+                       .arg(displayPath(moved.place), QFileInfo(moved.now).fileName());
+    for (const QString& stuck : guarded.stuck)
+        untold_ << QStringLiteral("数据文件夹里的“%1”不是普通的文件或文件夹（是链接、管道或设备），"
+                                  "又无法改名搁在一边：Vokarin 不经过它读写。")
+                       .arg(displayPath(stuck));
+}
+
 void FolderWatch::catchUp() {
     // Without a data folder of the learner's own there is no other computer to hear from.
     if (module_.DataFolder.isEmpty())
         return;
+    guard();
+    // Told once each; a place that stays stuck is told again only in a later run.
+    for (const QString& text : std::exchange(untold_, {}))
+        if (!told_.contains(text)) {
+            told_.insert(text);
+            messages_.ok(text);
+        }
     const CopiesTidied tidied =
         tidyConflictCopies(module_.notebookPath(), module_.dataFolder(), module_.mergedFolder());
     if (!tidied.merged.isEmpty())
@@ -41,7 +70,8 @@ void FolderWatch::watchAgain() {
     QDir().mkpath(module_.historyFolder());
     QStringList paths = {module_.dataFolder(), module_.lessonFolder(), module_.historyFolder()};
     for (const QString& log :
-         QDir(module_.historyFolder()).entryList({QStringLiteral("*.log")}, QDir::Files))
+         QDir(module_.historyFolder())
+             .entryList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks))
         paths << QDir(module_.historyFolder()).filePath(log);
     const QStringList watched = watcher_->files() + watcher_->directories();
     if (!watched.isEmpty())

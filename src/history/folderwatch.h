@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
+#include <QStringList>
 #include <QTimer>
 
+class MessageBoxes;
 class QFileSystemWatcher;
 class SqliteHistory;
 struct Module1;
@@ -15,10 +18,15 @@ class FolderWatch final : public QObject {
     Q_OBJECT
 
 public:
-    FolderWatch(const Module1& module, SqliteHistory& history, QObject* parent = nullptr);
+    FolderWatch(const Module1& module, SqliteHistory& history, MessageBoxes& messages,
+                QObject* parent = nullptr);
 
-    // Merges and tidies now, and watches the data folder as it now is (done at start, and
-    // when the learner chose another); nothing without a data folder of the learner's own.
+    // Sets apart whatever stands where Vokarin's own folders and files belong in the data folder
+    // but is not a plain folder or file (a link, a pipe, a device); the learner is told at the
+    // next catchUp, once for each.
+    void guard();
+    // Guards, merges and tidies now, and watches the data folder as it now is (done at start,
+    // and when the learner chose another); nothing without a data folder of the learner's own.
     void catchUp();
     // Quiet time after a change before the merge, in milliseconds.
     void setQuietMs(int ms) { quiet_->setInterval(ms); }
@@ -33,6 +41,9 @@ private:
 
     const Module1& module_;
     SqliteHistory& history_;
+    MessageBoxes& messages_;
+    QStringList untold_; // set apart, the learner not told yet
+    QSet<QString> told_;
     QFileSystemWatcher* watcher_;
     QTimer* quiet_;
 };

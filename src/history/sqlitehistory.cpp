@@ -1,10 +1,12 @@
 #include "sqlitehistory.h"
 
+#include "fileio.h"
 #include "scheduling/fsrs.h"
 #include "services/messageboxes.h"
 #include "sync/answerlog.h"
 #include "sync/conflictcopies.h"
 #include "sync/conflicts.h"
+#include "sync/folderguard.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -18,18 +20,22 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -1111,15 +1117,64 @@ public:
     // Appends lines, the header first in a new log; false when the log cannot be written.
     bool append(const QByteArray& lines, qint64& before, qint64& after) {
         const HistoryLog log = this->log();
-        QDir().mkpath(log.folder);
-        QFile file(QDir(log.folder).filePath(logFileName(log.device)));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        // The folder is the shared one's: never a link out of it.
+        if (!isPlainEntry(log.folder, true) || !QDir().mkpath(log.folder) ||
+            !isPlainEntry(log.folder, true))
             return false;
-        before = file.size();
+        const QString path = QDir(log.folder).filePath(logFileName(log.device));
+        int fd = openOwnLog(path, false);
+        if (fd == -2) {
+            // Something else stands in the log's place: it goes aside, and a new log begins.
+            const QString now = setApart(path);
+            {
+                const std::lock_guard lock(mutex_);
+                messages_
+                    << (now.isEmpty()
+                            ? QStringLiteral("本机的答题日志“%1”不是本机写的普通文件（是链接、"
+                                             "管道、设备或别人的文件），又无法改名搁在一边："
+                                             "这次不往那里写。")
+                                  .arg(displayPath(path))
+                            : QStringLiteral("本机的答题日志“%1”不是本机写的普通文件（是链接、"
+                                             "管道、设备或别人的文件）：已改名为“%2”放在原处，"
+                                             "没有删除，也没有往里写；新的日志重新开始。")
+                                  .arg(displayPath(path), QFileInfo(now).fileName()));
+            }
+            fd = now.isEmpty() ? -1 : openOwnLog(path, true);
+        }
+        if (fd < 0)
+            return false;
+        struct stat info {};
+        bool written = ::fstat(fd, &info) == 0;
+        before = info.st_size;
         const QByteArray bytes = before == 0 ? logHeader(log.device) + lines : lines;
-        const bool written = file.write(bytes) == bytes.size() && file.flush();
-        after = file.size();
+        for (qsizetype done = 0; written && done < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            written = n > 0;
+            done += qMax<ssize_t>(n, 0);
+        }
+        written = ::fstat(fd, &info) == 0 && written;
+        after = info.st_size;
+        ::close(fd);
         return written;
+    }
+
+    // This computer's log opened for appending without following a link, and used only when it
+    // is a regular file of this user's: a descriptor; -2 when something else stands there; -1
+    // when it cannot be opened. fresh: it must be made now.
+    static int openOwnLog(const QString& path, bool fresh) {
+        const int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
+                          (fresh ? O_EXCL : 0);
+        const int fd = ::open(nativePath(path).constData(), flags, 0644);
+        if (fd < 0)
+            return errno == ELOOP || errno == ENXIO || errno == EEXIST ? -2 : -1;
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+            ::close(fd);
+            return -2;
+        }
+        return fd;
     }
 
     // Lines appended, and the log's reading moved on past them when it had been read to their

@@ -44,11 +44,11 @@ QString shownPath(const QString& path) {
     return displayPath(path);
 }
 
-QList<WordPair> notebookFile(const QString& path) {
+QList<WordPair> notebookFile(const QString& path, const QString& within) {
     QList<WordPair> pairs;
     QSet<QString> words;
     if (QFileInfo::exists(path))
-        readNotebookFile(path, pairs, words);
+        readNotebookFile(path, pairs, words, within);
     return pairs;
 }
 
@@ -158,7 +158,7 @@ void DrillEngine::startUp(const QStringList& files) {
     // With a data folder shared with other computers, what the notebook held at the start
     // tells their words from the ones reviewed now (see savescb).
     if (!module_.DataFolder.isEmpty())
-        for (const WordPair& pair : notebookFile(module_.notebookPath()))
+        for (const WordPair& pair : notebookFile(module_.notebookPath(), module_.sharedFolder()))
             notebookAtStart_.insert(pair.word);
     refreshDue();
     if (!files.isEmpty())
@@ -617,10 +617,11 @@ bool DrillEngine::savescb() {
     // words reviewed then) make way as they always do.
     QList<WordPair> others;
     if (!module_.DataFolder.isEmpty())
-        for (const WordPair& pair : notebookFile(module_.notebookPath()))
+        for (const WordPair& pair : notebookFile(module_.notebookPath(), module_.sharedFolder()))
             if (!notebookAtStart_.contains(pair.word))
                 others.append(pair);
-    const FileResult saved = notebook_.write(module_.notebookPath(), others);
+    const FileResult saved =
+        notebook_.write(module_.notebookPath(), others, module_.sharedFolder());
     if (!saved.ok())
         platform_.messages.ok(QStringLiteral("生词没能存进生词本：") + saved.description);
     return saved.ok();
@@ -635,12 +636,14 @@ void DrillEngine::rescueNotebookWords() {
     const QString path = module_.notebookPath();
     Notebook notebook;
     if (QFileInfo::exists(path)) {
-        qint32 lines = 0;
-        if (!countlines(path, lines).ok() ||
-            !readpairs(path, lines, [&](QStringView word, QStringView meaning) {
-                 notebook.add(word.toString(), meaning.toString());
-                 return true;
-             }).ok())
+        LessonText text;
+        if (!text.read(path, module_.sharedFolder()).ok() ||
+            !text.readPairs(text.countLines(),
+                            [&](QStringView word, QStringView meaning) {
+                                notebook.add(word.toString(), meaning.toString());
+                                return true;
+                            })
+                 .ok())
             return; // a notebook file that cannot be read is not replaced; the words wait
     }
     for (const NotebookWord& word : kept)
@@ -649,7 +652,7 @@ void DrillEngine::rescueNotebookWords() {
     if (notebook.count() < 2)
         return;
     QDir().mkpath(module_.lessonFolder());
-    if (notebook.write(path).ok())
+    if (notebook.write(path, {}, module_.sharedFolder()).ok())
         platform_.history.clearNotebookWords();
 }
 

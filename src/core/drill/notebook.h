@@ -17,8 +17,10 @@ public:
     bool add(const QString& word, const QString& meaning);
 
     // Writes every entry to path as a lesson file, all at once or not at all; the words of
-    // others (another computer's, arrived in a shared data folder) follow them.
-    FileResult write(const QString& path, const QList<WordPair>& others = {});
+    // others (another computer's, arrived in a shared data folder) follow them. within: the
+    // shared folder path must stay inside (see writeFileAtomically).
+    FileResult write(const QString& path, const QList<WordPair>& others = {},
+                     const QString& within = {});
 
     int count() const { return int(entries_.size()); }
     const QList<WordPair>& entries() const { return entries_; }
@@ -32,5 +34,6 @@ private:
 
 // Adds the words of a notebook file to pairs, each word once (a word in words already is passed
 // over), up to the file's first blank record, which ends a notebook as it ends its review.
-// False when the file cannot be read.
-bool readNotebookFile(const QString& path, QList<WordPair>& pairs, QSet<QString>& words);
+// False when the file cannot be read. within: as for readFileBytes.
+bool readNotebookFile(const QString& path, QList<WordPair>& pairs, QSet<QString>& words,
+                      const QString& within = {});

@@ -352,9 +352,9 @@ FileResult fieldTooLong(const QString& path, qint32 record) {
 
 } // namespace
 
-FileResult LessonText::read(const QString& path) {
+FileResult LessonText::read(const QString& path, const QString& within) {
     QByteArray bytes;
-    if (FileResult r = readFileBytes(path, bytes); !r.ok())
+    if (FileResult r = readFileBytes(path, bytes, within); !r.ok())
         return r;
     return take(bytes, path);
 }
@@ -476,6 +476,6 @@ QByteArray lessonBytes(const QList<WordPair>& pairs) {
     return bytes;
 }
 
-FileResult writepairs(const QString& path, const QList<WordPair>& pairs) {
-    return writeFileAtomically(path, lessonBytes(pairs));
+FileResult writepairs(const QString& path, const QList<WordPair>& pairs, const QString& within) {
+    return writeFileAtomically(path, lessonBytes(pairs), within);
 }

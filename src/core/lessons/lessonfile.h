@@ -39,7 +39,8 @@ FileResult readPairsFrom(const QByteArray& bytes, qint32 records, const PairRece
 // A lesson file read and checked once, then counted and split as often as needed.
 class LessonText final {
 public:
-    FileResult read(const QString& path);
+    // within: as for readFileBytes (a shared folder the file must stay inside).
+    FileResult read(const QString& path, const QString& within = {});
     // The bytes of a file already in memory; path only names the file in messages.
     FileResult take(const QByteArray& bytes, const QString& path = {});
     // No lesson's fields together hold more characters than this.
@@ -84,5 +85,6 @@ FileResult decodeText(const QByteArray& bytes, const QString& path, QString& tex
 QByteArray lessonBytes(const QList<WordPair>& pairs);
 
 // Writes the pairs as GBK (GB18030 for characters beyond GBK). Replaces the file as a whole,
-// or leaves the old one untouched on failure.
-FileResult writepairs(const QString& path, const QList<WordPair>& pairs);
+// or leaves the old one untouched on failure. within: as for writeFileAtomically.
+FileResult writepairs(const QString& path, const QList<WordPair>& pairs,
+                      const QString& within = {});

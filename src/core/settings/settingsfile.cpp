@@ -132,27 +132,28 @@ SettingsRecord decodeSettings(QByteArrayView bytes) {
     return settings;
 }
 
-FileResult csh(const QString& path) {
-    return writeFileAtomically(path, encodeSettings({}));
+FileResult csh(const QString& path, const QString& within) {
+    return writeFileAtomically(path, encodeSettings({}), within);
 }
 
-FileResult readSettingsFile(const QString& path, SettingsRecord& settings) {
+FileResult readSettingsFile(const QString& path, SettingsRecord& settings, const QString& within) {
     QByteArray bytes;
-    FileResult result = readFileHead(path, bytes, SettingsFileLength);
+    FileResult result = readFileHead(path, bytes, SettingsFileLength, within);
     settings = decodeSettings(bytes);
     return result;
 }
 
-FileResult writeSettingsFile(const QString& path, const SettingsRecord& settings) {
+FileResult writeSettingsFile(const QString& path, const SettingsRecord& settings,
+                             const QString& within) {
     QByteArray existing;
     if (QFileInfo::exists(path))
-        (void)readFileHead(path, existing, SettingsFileLength);
+        (void)readFileHead(path, existing, SettingsFileLength, within);
     QByteArray image = encodeSettings(settings);
     const qsizetype offset = recordOffset(ChoiceModeRecord);
     QByteArray kept = existing.mid(offset, SettingsRecordLength);
     kept.resize(SettingsRecordLength, '\0');
     image.replace(offset, SettingsRecordLength, kept);
-    return writeFileAtomically(path, image);
+    return writeFileAtomically(path, image, within);
 }
 
 std::optional<quint32> colourFromText(QStringView text) {

@@ -28,14 +28,16 @@ QByteArray encodeSettings(const SettingsRecord& settings);
 SettingsRecord decodeSettings(QByteArrayView bytes);
 
 // Writes the file of defaults.
-FileResult csh(const QString& path);
+FileResult csh(const QString& path, const QString& within = {});
 
 // Reads the first 2432 bytes of path; fields that cannot be read keep their defaults.
-FileResult readSettingsFile(const QString& path, SettingsRecord& settings);
+FileResult readSettingsFile(const QString& path, SettingsRecord& settings,
+                            const QString& within = {});
 
 // Writes every record but the typing/choosing mode (record 7), whose bytes stay as the file
 // holds them (zero for a new file). The file is replaced as a whole or not at all.
-FileResult writeSettingsFile(const QString& path, const SettingsRecord& settings);
+FileResult writeSettingsFile(const QString& path, const SettingsRecord& settings,
+                             const QString& within = {});
 
 // "&H" + hex digits (either case) or decimal digits; anything else has no value.
 std::optional<quint32> colourFromText(QStringView text);

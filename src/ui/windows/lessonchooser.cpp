@@ -1,5 +1,6 @@
 #include "windows/lessonchooser.h"
 #include "sync/conflicts.h"
+#include "sync/folderguard.h"
 
 #include "fileio.h"
 #include "module1.h"
@@ -104,8 +105,9 @@ void Formopen::showFolder(const QString& path) {
     // Each item is made whole before it joins the list: data set on an item already listed
     // costs the list a notice, and a long folder far more than the items themselves.
     for (const FolderEntry& file : folderEntries(folder_, false)) {
-        // A sync program's copy of the notebook waits to be merged into it: not a lesson.
-        if (isCopyOfOwnFile(file.name))
+        // A sync program's copy of the notebook waits to be merged into it, and what was set
+        // apart in a shared folder is never used: neither is a lesson.
+        if (isCopyOfOwnFile(file.name) || isSetApart(file.name))
             continue;
         auto* item = new QListWidgetItem(file.name);
         item->setData(Qt::UserRole, file.path);
