@@ -14,6 +14,7 @@
 #include "services/sound.h"
 #include "services/speech.h"
 #include "settings/settingsfile.h"
+#include "sync/folderguard.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -611,7 +612,24 @@ void DrillEngine::joinscb() {
         platform_.history.keepNotebookWord(word, meaning);
 }
 
+void DrillEngine::keepNotebookPlain() {
+    const QString path = module_.notebookPath();
+    if (module_.sharedFolder().isEmpty() || isPlainEntry(path, false))
+        return;
+    const QString now = setApart(path);
+    platform_.messages.ok(
+        now.isEmpty()
+            ? QStringLiteral("数据文件夹里的“%1”不是普通文件（是链接、管道或设备），又无法改名"
+                             "搁在一边：Vokarin 不经过它读写。")
+                  .arg(shownPath(path))
+            : QStringLiteral("数据文件夹里的“%1”不是普通文件（是链接、管道或设备，可能是别的电脑"
+                             "或别人放进来的）。Vokarin 不经过它读写，已把它改名为“%2”放在原处，"
+                             "没有删除。")
+                  .arg(shownPath(path), QFileInfo(now).fileName()));
+}
+
 bool DrillEngine::savescb() {
+    keepNotebookPlain();
     // In a data folder shared with other computers, the notebook may hold words another
     // computer collected since this one started: they stay. Those it held at the start (the
     // words reviewed then) make way as they always do.
@@ -633,6 +651,7 @@ void DrillEngine::rescueNotebookWords() {
         return;
     // The words of a run that ended without closing (killed, its display gone) join the
     // notebook file's own, each word once, the file's meaning first.
+    keepNotebookPlain();
     const QString path = module_.notebookPath();
     Notebook notebook;
     if (QFileInfo::exists(path)) {

@@ -155,6 +155,9 @@ private:
     void reviewNotebook(const QString& path);
     // Adds the words a run that ended abruptly kept in the history to the notebook file.
     void rescueNotebookWords();
+    // In a shared data folder, whatever stands in the notebook's place that is no regular file
+    // (a link, a pipe) is set apart before the notebook is read or written, and the learner told.
+    void keepNotebookPlain();
 
     void restartTable();
     void showTypingBoxWhenTyping();

@@ -3,6 +3,7 @@
 #include "drill/notebook.h"
 #include "lessons/lessonfile.h"
 #include "sync/conflicts.h"
+#include "sync/folderguard.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +14,8 @@ namespace {
 // The copies of name in folder, oldest name first.
 QStringList copiesOf(const QString& folder, const QString& name) {
     QStringList copies;
-    for (const QString& file : QDir(folder).entryList(QDir::Files, QDir::Name))
+    // Only regular files: a link among them is the guard's to set apart, never read.
+    for (const QString& file : QDir(folder).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name))
         if (conflictOriginal(file).compare(name, Qt::CaseInsensitive) == 0)
             copies << QDir(folder).filePath(file);
     return copies;
@@ -22,7 +24,8 @@ QStringList copiesOf(const QString& folder, const QString& name) {
 } // namespace
 
 bool setAside(const QString& file, const QString& folder) {
-    if (!QDir().mkpath(folder))
+    // The folder is the shared one's: a link in its place would carry the copies out of it.
+    if (!isPlainEntry(folder, true) || !QDir().mkpath(folder) || !isPlainEntry(folder, true))
         return false;
     const QFileInfo info(file);
     QString target = QDir(folder).filePath(info.fileName());
@@ -40,14 +43,14 @@ CopiesTidied tidyConflictCopies(const QString& notebookPath, const QString& data
     if (!copies.isEmpty()) {
         QList<WordPair> pairs;
         QSet<QString> words;
-        if (notebook.exists() && !readNotebookFile(notebookPath, pairs, words)) {
+        if (notebook.exists() && !readNotebookFile(notebookPath, pairs, words, dataFolder)) {
             // A notebook that cannot be read is not replaced: the copies wait with it.
             tidied.unreadable = copies;
         } else {
             QStringList read;
             const qsizetype own = pairs.size();
             for (const QString& copy : copies) {
-                if (readNotebookFile(copy, pairs, words))
+                if (readNotebookFile(copy, pairs, words, dataFolder))
                     read << copy;
                 else
                     tidied.unreadable << QFileInfo(copy).fileName();
@@ -56,7 +59,7 @@ CopiesTidied tidyConflictCopies(const QString& notebookPath, const QString& data
             // the same copies must not make the sync program copy the notebook again.
             if (!read.isEmpty()) {
                 if (pairs.size() > own)
-                    tidied.written = writepairs(notebookPath, pairs);
+                    tidied.written = writepairs(notebookPath, pairs, dataFolder);
                 if (tidied.written.ok())
                     for (const QString& copy : read)
                         if (setAside(copy, setAsideFolder))

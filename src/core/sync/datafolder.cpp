@@ -3,6 +3,7 @@
 #include "drill/notebook.h"
 #include "lessons/lessonfile.h"
 #include "sync/conflictcopies.h"
+#include "sync/folderguard.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -69,12 +70,15 @@ FileResult moveDataFiles(const QString& from, const QString& to, bool withSettin
     // Every file to move, relative to the folder.
     QStringList files;
     for (const QString& folder : Folders) {
-        QDirIterator it(source.filePath(folder), QDir::Files | QDir::Hidden,
+        // Regular files only: a link someone put in a shared folder is not carried along (its
+        // target could be any file of the learner's).
+        QDirIterator it(source.filePath(folder), QDir::Files | QDir::Hidden | QDir::NoSymLinks,
                         QDirIterator::Subdirectories);
         while (it.hasNext())
             files << source.relativeFilePath(it.next());
     }
-    if (withSettings && source.exists(QStringLiteral("csh2.dat")))
+    if (withSettings && isPlainEntry(source.filePath(QStringLiteral("csh2.dat")), false) &&
+        source.exists(QStringLiteral("csh2.dat")))
         files << QStringLiteral("csh2.dat");
 
     QStringList created;               // in the new folder, to be removed should a copy fail
@@ -91,6 +95,11 @@ FileResult moveDataFiles(const QString& from, const QString& to, bool withSettin
     for (const QString& name : std::as_const(files)) {
         const QString mine = source.filePath(name);
         QString theirs = target.filePath(name);
+        // Nothing in the new folder (which others may write) leads out of it.
+        if (const FileResult inside = confinedTo(to, theirs); !inside.ok()) {
+            undo();
+            return inside;
+        }
         if (!QDir().mkpath(QFileInfo(theirs).absolutePath())) {
             undo();
             return failed(QStringLiteral("文件夹“%1”无法建立")
@@ -103,10 +112,10 @@ FileResult moveDataFiles(const QString& from, const QString& to, bool withSettin
                                                    Qt::CaseInsensitive) == 0) {
                 QList<WordPair> pairs;
                 QSet<QString> words;
-                if (readNotebookFile(theirs, pairs, words) &&
+                if (readNotebookFile(theirs, pairs, words, to) &&
                     readNotebookFile(mine, pairs, words)) {
                     before.insert(theirs, bytesOf(theirs));
-                    if (!writepairs(theirs, pairs).ok()) {
+                    if (!writepairs(theirs, pairs, to).ok()) {
                         undo();
                         return failed(
                             QStringLiteral("生词本“%1”无法写入").arg(displayPath(theirs)));

@@ -1,0 +1,201 @@
+// The learner's shared data folder is written by others too (the other computer, its sync
+// program, a classmate, a broken disk): what they put there never leads Vokarin out of it.
+#include "drill/drillengine.h"
+#include "drill/notebook.h"
+#include "fakeplatform.h"
+#include "folderwatch.h"
+#include "lessons/lessonfile.h"
+#include "module1.h"
+#include "recordingview.h"
+#include "sqlitehistory.h"
+#include "sync/answerlog.h"
+#include "testfiles.h"
+
+#include <QDirIterator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const Pairs Unit = {{"apple", "苹果"}, {"pear", "梨"}, {"plum", "李子"}, {"fig", "无花果"}};
+const Pairs Private = {{"secret", "秘密"}, {"diary", "日记"}};
+
+// A learner with a shared data folder: home (history file, settings) and the folder.
+struct Learner final {
+    Learner(const QString& home, const QString& data)
+        : module(home) {
+        module.DataFolder = data;
+        module.nameThisComputer();
+        module.SavedChoiceCount = module.Settings.ChoiceCount;
+        module.SpeechObject = &fakes.speech;
+        fakes.clock.epoch = QDateTime::currentMSecsSinceEpoch() - 3600 * 1000;
+        history = std::make_unique<SqliteHistory>(
+            QDir(home).filePath("vokarin.db"), fakes.messages, QTimeZone::utc(),
+            HistoryLog{module.historyFolder(), module.DeviceId});
+        platform =
+            std::make_unique<Platform>(Platform{fakes.messages, fakes.files, fakes.colours,
+                                                fakes.sound, fakes.clock, fakes.random, *history});
+        engine = std::make_unique<DrillEngine>(module, *platform, view);
+        watch = std::make_unique<FolderWatch>(module, *history, fakes.messages);
+    }
+
+    // A run of the unit in which "fig" and "apple" are missed until they join the notebook.
+    void study() {
+        engine->lessonsChosen({QDir(module.lessonFolder()).filePath("unit.txt")});
+        QMap<QString, int> missed;
+        for (int guard = 0; engine->questionOpen() && guard < 300; ++guard) {
+            fakes.clock.epoch += 3000;
+            const QString word = engine->row(engine->currentWord()).fileWord;
+            const bool miss = (word == u"fig" || word == u"apple") && missed[word]++ < 6;
+            engine->Label3_Click(miss ? (engine->answerSlot() == 1 ? 2 : 1) : engine->answerSlot());
+        }
+        history->settle(5000);
+    }
+
+    FakePlatform fakes;
+    Module1 module;
+    RecordingView view;
+    std::unique_ptr<SqliteHistory> history;
+    std::unique_ptr<Platform> platform;
+    std::unique_ptr<DrillEngine> engine;
+    std::unique_ptr<FolderWatch> watch;
+};
+
+// Every file under folder with its bytes: what must not change.
+QMap<QString, QByteArray> contents(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), fileBytes(path));
+    }
+    return files;
+}
+
+// What is now set apart beside place: a name with the mark, still a link (or a pipe).
+QStringList setApartBeside(const QString& place) {
+    const QFileInfo info(place);
+    return info.dir().entryList({info.fileName() + ".已搁置-*"}, QDir::AllEntries | QDir::System);
+}
+
+bool isRegular(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+class SharedDoor final : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A link, a pipe or a device where Vokarin's own folder or file belongs: whether put there
+    // before the start (the guard's look) or during the run (the write's own check), nothing
+    // outside the folder changes, nothing of it is read in, the learner is told, naming the
+    // place, and the thing is set apart beside it, not deleted.
+    void nothingLeadsOutOfTheFolder_data() {
+        QTest::addColumn<QString>("place"); // {me}: this computer's name
+        QTest::addColumn<QString>("kind");  // file: link to a file outside; folder: link to the
+                                            // outside folder; fifo: a named pipe
+        QTest::addColumn<bool>("duringRun");
+        QTest::newRow("own log → .bashrc") << "history/{me}.log"
+                                           << "file" << false;
+        QTest::newRow("own log → .bashrc, during the run") << "history/{me}.log"
+                                                           << "file" << true;
+        QTest::newRow("own log a pipe") << "history/{me}.log"
+                                        << "fifo" << false;
+        QTest::newRow("history folder → home") << "history"
+                                               << "folder" << false;
+        QTest::newRow("lesson folder → home") << "lesson"
+                                              << "folder" << false;
+        QTest::newRow("notebook → thesis") << "lesson/scb.txt"
+                                           << "file" << false;
+        QTest::newRow("notebook → thesis, during the run") << "lesson/scb.txt"
+                                                           << "file" << true;
+        QTest::newRow("notebook's copy → private list")
+            << "lesson/scb.sync-conflict-20261208-101500-ABCDEFG.txt"
+            << "file" << false;
+        QTest::newRow("peer's log → outside log") << "history/peer-1.log"
+                                                  << "file" << false;
+        QTest::newRow("set-aside folder → home") << "已合并"
+                                                 << "folder" << false;
+        QTest::newRow("shared settings → outside") << "csh2.dat"
+                                                   << "file" << false;
+    }
+    void nothingLeadsOutOfTheFolder() {
+        QFETCH(QString, place);
+        QFETCH(QString, kind);
+        QFETCH(bool, duringRun);
+        QTemporaryDir home, data, outside;
+        // Outside: the learner's other files, one of them a lesson, one a log of another
+        // computer's, which must never be read into the shared folder or the history.
+        putFile(outside, "bashrc", "alias ll='ls -l'\n");
+        putFile(outside, "private.txt", lessonBytes(Private));
+        AnswerRecord secret{QDateTime::currentMSecsSinceEpoch() - 7200 * 1000,
+                            "x.txt",
+                            "secret",
+                            "秘密",
+                            false,
+                            {true, false, 900, AnswerMode::Choice}};
+        putFile(outside, "peer.log", logHeader("peer-1") + logLine(secret));
+        putFile(outside, "csh2.dat", QByteArray(19 * 128, 'x'));
+        Learner learner(home.path(), data.path());
+        QDir(data.path()).mkpath("history");
+        learner.module.Settings.ReviewNotebookAtStart = VbFalse;
+        writeLesson(learner.module, "notebook-first.txt", Unit);
+        writepairs(learner.module.notebookPath(), {{"pear", "梨"}, {"plum", "李子"}});
+        const QMap<QString, QByteArray> before = contents(outside.path());
+
+        const QString at = data.filePath(QString(place).replace("{me}", learner.module.DeviceId));
+        const auto plant = [&] {
+            QDir().rename(at, at + ".was"); // a file or folder of ours in the way
+            const QString target = kind == "folder" ? outside.path()
+                                   : place.startsWith("lesson/scb")
+                                       ? outside.filePath("private.txt")
+                                   : place.contains("peer") ? outside.filePath("peer.log")
+                                   : place == "csh2.dat"    ? outside.filePath("csh2.dat")
+                                                            : outside.filePath("bashrc");
+            if (kind == "fifo")
+                QVERIFY(::mkfifo(QFile::encodeName(at).constData(), 0600) == 0);
+            else
+                QVERIFY(QFile::link(target, at));
+        };
+        learner.module.ShareSettings = place == "csh2.dat";
+        if (!duringRun)
+            plant();
+        learner.watch->catchUp();
+        learner.engine->startUp();
+        writeLesson(learner.module, "unit.txt", Unit);
+        if (duringRun)
+            plant();
+        learner.study();
+        learner.module.Settings.ChoiceCount = 5;
+        (void)learner.module.SaveSettings();
+        learner.watch->catchUp();
+        learner.history->settle(5000);
+        learner.engine->mainWindowClosing();
+        // Every word of the unit, and no other, is in the history.
+        QCOMPARE(learner.history->dueWords(std::numeric_limits<qint64>::max() / 2, 100).size(),
+                 Unit.size());
+        learner.history->finish(5000);
+
+        QCOMPARE(contents(outside.path()), before);
+        QCOMPARE(setApartBeside(at).size(), 1);
+        const QString told = learner.fakes.messages.shown.join('\n');
+        QVERIFY2(told.contains(QFileInfo(at).fileName()), qPrintable(told));
+        // Nothing from outside came in: no private word in the notebook, no answer to it.
+        QVERIFY(!fileBytes(learner.module.notebookPath()).contains("secret"));
+        // Vokarin's own file is a file of its own again, with what it wrote.
+        if (place.contains("{me}"))
+            QVERIFY(isRegular(at) && fileBytes(at).contains("\tfig\t"));
+        if (place == "lesson/scb.txt")
+            QVERIFY(isRegular(at) && fileBytes(at).contains("fig"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SharedDoor)
+#include "tst_shareddoor.moc"
