@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(contentOf(merged), expected);
         // A's own log holds A's answers and run, for the others to merge.
         const QByteArray own = fileBytes(dir.filePath("history/computer-A.log"));
-        QCOMPARE(readLog(own, 0).answers.size(),
+        QCOMPARE(readLog(own, 0, QDateTime::currentMSecsSinceEpoch()).answers.size(),
                  given.count() - logs[u'B'].count('\n') - logs[u'C'].count('\n') + 3);
     }
 
@@ -254,7 +254,8 @@ private slots:
             history.merge();
             QVERIFY(history.settle(10000));
         }
-        const LogRead log = readLog(fileBytes(dir.filePath("history/laptop.log")), 0);
+        const LogRead log = readLog(fileBytes(dir.filePath("history/laptop.log")), 0,
+                                    QDateTime::currentMSecsSinceEpoch());
         QCOMPARE(log.answers.size(), 2);
         QCOMPARE(log.answers[1].english, QStringLiteral("pear"));
         QVERIFY(!log.answers[1].facts.correct);

@@ -188,10 +188,10 @@ const char* const Probes[] = {
 // A word's memory as stored, within what the scheduler can work with: the file may have been
 // edited by hand or by another program.
 fsrs::Memory storedMemory(const QSqlQuery& row) {
-    // Times from 1970 to the year 9999.
-    constexpr qint64 LatestTime = 253402300799999;
+    // Times as a memory holds them: never due before 2000 or after 2100.
     auto time = [&](int column) {
-        return std::clamp<qint64>(row.value(column).toLongLong(), 0, LatestTime);
+        return std::clamp<qint64>(row.value(column).toLongLong(), fsrs::EarliestTime,
+                                  fsrs::LatestTime);
     };
     auto count = [&](int column) {
         return qint32(std::clamp<qint64>(row.value(column).toLongLong(), 0, 1'000'000));
@@ -234,12 +234,18 @@ public:
 
     ~Writer() { stop(0); }
 
-    void post(Write write) {
+    // A write that may wait (a slice of a merge) goes after the run's own records, whenever
+    // they came, and is let go when the program ends.
+    void post(Write write, bool mayWait = false) {
         {
             const std::lock_guard lock(mutex_);
             if (stopping_)
                 return;
-            writes_.push_back(std::move(write));
+            auto at = writes_.end();
+            if (!mayWait) // before the first write that may wait
+                at = std::find_if(writes_.begin(), writes_.end(),
+                                  [](const Job& job) { return job.mayWait; });
+            writes_.insert(at, Job{std::move(write), mayWait});
             startLocked();
         }
         wake_.notify_all();
@@ -282,6 +288,8 @@ public:
                 stopping_ = true;
                 patience_ = std::chrono::milliseconds(waitMs);
                 stopAt_ = Clock::now() + patience_;
+                // What may wait is let go: the rest of a merge is done at the next start.
+                std::erase_if(writes_, [](const Job& job) { return job.mayWait; });
             }
         }
         wake_.notify_all();
@@ -326,7 +334,9 @@ private:
         std::unique_lock lock(mutex_);
         for (;;) {
             const bool blocked = retryAt_ && Clock::now() < *retryAt_;
-            if (!reads_.empty() && (writes_.empty() || blocked)) {
+            // A read waits for the run's own records before it, not for a merge.
+            const bool ownWaiting = !writes_.empty() && !writes_.front().mayWait;
+            if (!reads_.empty() && (!ownWaiting || blocked)) {
                 Queued read = std::move(reads_.front());
                 reads_.pop_front();
                 lock.unlock();
@@ -336,18 +346,23 @@ private:
                 continue;
             }
             if (!writes_.empty() && !blocked && !(stopping_ && Clock::now() >= stopAt_)) {
-                Write write = writes_.front();
+                // Taken out while it runs: the run's records posted meanwhile go before what
+                // may wait, and this one goes back in front when it has to be tried again.
+                Job job = std::move(writes_.front());
+                writes_.pop_front();
                 lock.unlock();
-                const bool done = runWrite(write);
+                const bool done = runWrite(job.write);
                 lock.lock();
+                if (stopping_ && job.mayWait)
+                    continue;
                 if (done) {
-                    writes_.pop_front();
                     retryAt_.reset();
                     // A slow disk is waited for as long as it gets on.
                     if (stopping_)
                         stopAt_ = std::max(stopAt_, Clock::now() + patience_);
                 } else {
                     // Held by another program: the answers wait, and are written when it lets go.
+                    writes_.push_front(std::move(job));
                     retryAt_ = Clock::now() + std::chrono::milliseconds(200);
                 }
                 continue;
@@ -562,7 +577,11 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_, readDone_;
-    std::deque<Write> writes_;
+    struct Job final {
+        Write write;
+        bool mayWait = false;
+    };
+    std::deque<Job> writes_;
     std::deque<Queued> reads_;
     std::optional<Clock::time_point> retryAt_;
     bool stopping_ = false;
@@ -947,21 +966,64 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QStrin
     return storeWord(q, answer.english, answer.chinese, word);
 }
 
-// What a merge found: how many records were new, and the files it could not read whole yet.
+// What a merge found: how many records were new, the files it could not read whole yet, how
+// far ahead of this computer's clock each computer's latest record lies, and whether it stopped
+// for its slice was full (more is to come).
 struct Merged final {
     qint64 records = 0;
     QStringList unfinished;
+    std::map<QString, qint64> ahead;
+    bool more = false;
 };
+
+// A merge goes in slices of about this many records, each in a transaction of its own, so that
+// the run's own answers go in between and a closing program waits for one slice at most.
+constexpr qint64 SliceRecords = 5000;
+// A log is read this many bytes at a time, whatever its size.
+constexpr qint64 PieceBytes = 512 * 1024;
+
+// A peer's log opened for reading without following a link; -1 unless it is a regular file.
+int openPeerLog(const QString& path, qint64& size) {
+    const int fd =
+        ::open(nativePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    size = info.st_size;
+    return fd;
+}
+
+// Up to bytes of fd from offset.
+QByteArray readPiece(int fd, qint64 offset, qint64 bytes) {
+    QByteArray piece(qsizetype(bytes), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < bytes) {
+        const ssize_t n = ::pread(fd, piece.data() + got, size_t(bytes - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    piece.truncate(qsizetype(got));
+    return piece;
+}
 
 // Reads what is new in every computer's log in folder (and in the copies set aside), puts
 // the records not yet in the file into it, and brings the words and days they touch up to
-// date. A log that is cut off or damaged is read as far as it is sound and read again later;
-// nothing is ever deleted.
-QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zone,
+// date: one slice of it, at most about SliceRecords records (merged.more says that more is
+// left). A log is read in pieces; a line cut off, damaged or too long stops its reading there,
+// to be read again later; nothing is ever deleted. now: this computer's time, beyond which a
+// day ahead is damage.
+QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zone, qint64 now,
                     Merged& merged) {
-    QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files);
-    files += QDir(QDir(folder).filePath(SetAsideName))
-                 .entryInfoList({QStringLiteral("*.log")}, QDir::Files);
+    const auto logs = [](const QString& in) {
+        return QDir(in).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks,
+                                      QDir::Name);
+    };
+    QFileInfoList files = logs(folder) + logs(QDir(folder).filePath(SetAsideName));
     QSqlQuery known(db), note(db), session(db);
     sqlite3* const handle = handleOf(db);
     if (!handle)
@@ -979,61 +1041,86 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
         bool chineseAsked;
     };
     std::map<std::pair<QString, QString>, std::vector<Fresh>> touched;
+    qint64 budget = SliceRecords;
     for (const QFileInfo& info : std::as_const(files)) {
         const QString name = QDir(folder).relativeFilePath(info.absoluteFilePath());
-        QFile file(info.absoluteFilePath());
-        if (!file.open(QIODevice::ReadOnly))
-            continue; // read next time
-        const QString device = logDevice(file.read(256));
+        qint64 size = 0;
+        const int fd = openPeerLog(info.absoluteFilePath(), size);
+        if (fd < 0)
+            continue; // read next time, or never: no regular file
+        const struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{fd};
+        const QString device = logDevice(readPiece(fd, 0, 256));
         if (device.isEmpty()) {
             merged.unfinished << name; // not one of ours, or its first line still arriving
             continue;
+        }
+        if (budget <= 0) {
+            merged.more = true;
+            break;
         }
         known.addBindValue(name);
         if (!known.exec())
             return known.lastError();
         qint64 from = 0;
         if (known.next() && known.value(0).toString() == device &&
-            known.value(2).toLongLong() <= file.size())
+            known.value(2).toLongLong() <= size)
             from = known.value(2).toLongLong();
         known.finish();
-        if (from == file.size())
+        if (from == size)
             continue;
-        if (!file.seek(from))
-            continue;
-        const LogRead read = readLog(file.readAll(), from);
-        if (read.damaged > 0 || read.readTo < file.size())
-            merged.unfinished << name;
+        bool whole = false, damaged = false;
         QSqlError error;
         const QByteArray deviceUtf8 = device.toUtf8();
-        for (const AnswerRecord& answer : read.answers) {
-            if (!insert.insert(answer, deviceUtf8, error)) {
-                if (error.isValid())
-                    return error;
-                continue;
+        while (budget > 0) {
+            const LogRead read =
+                readLog(readPiece(fd, from, qMin(PieceBytes, size - from)), from, now);
+            if (read.aheadMs > 0)
+                merged.ahead[device] = qMax(merged.ahead[device], read.aheadMs);
+            for (const AnswerRecord& answer : read.answers) {
+                --budget;
+                if (!insert.insert(answer, deviceUtf8, error)) {
+                    if (error.isValid())
+                        return error;
+                    continue;
+                }
+                ++merged.records;
+                touched[{answer.english, answer.chinese}].push_back(
+                    {answer.answeredAt, device, answer.facts, answer.chineseAsked});
             }
-            ++merged.records;
-            touched[{answer.english, answer.chinese}].push_back(
-                {answer.answeredAt, device, answer.facts, answer.chineseAsked});
+            for (const SessionRecord& run : read.sessions) {
+                --budget;
+                for (const QVariant& value : sessionValues(run, device))
+                    session.addBindValue(value);
+                if (!session.exec())
+                    return session.lastError();
+                merged.records += session.numRowsAffected() > 0;
+            }
+            damaged = read.damaged > 0;
+            const bool onwards = read.readTo > from;
+            from = read.readTo;
+            whole = from == size;
+            if (damaged || whole || !onwards)
+                break;
         }
-        for (const SessionRecord& run : read.sessions) {
-            for (const QVariant& value : sessionValues(run, device))
-                session.addBindValue(value);
-            if (!session.exec())
-                return session.lastError();
-            merged.records += session.numRowsAffected() > 0;
-        }
+        if (!whole && budget <= 0)
+            merged.more = true;
+        if (damaged || (!whole && !merged.more))
+            merged.unfinished << name;
         for (const QVariant& value :
-             {QVariant(name), QVariant(device), QVariant(file.size()), QVariant(read.readTo)})
+             {QVariant(name), QVariant(device), QVariant(size), QVariant(from)})
             note.addBindValue(value);
         if (!note.exec())
             return note.lastError();
         // A sync program's copy of a log, read whole, goes aside (it is read there again,
         // counting nothing twice, by a computer that has not read it yet).
-        file.close();
-        if (read.damaged == 0 && read.readTo == info.size() && isConflictCopy(info.fileName()) &&
+        if (whole && isConflictCopy(info.fileName()) &&
             info.absolutePath() == QDir(folder).absolutePath())
             setAside(info.absoluteFilePath(), QDir(folder).filePath(SetAsideName));
+        if (merged.more)
+            break;
     }
     // Each word on from what it was when its new answers are all later than its last, worked
     // out again from all its answers otherwise.
@@ -1214,6 +1301,15 @@ public:
         return std::exchange(messages_, {});
     }
 
+    // Tells of a computer whose clock is ahead, once a run.
+    void tellAhead(const QString& device, const QString& text) {
+        const std::lock_guard lock(mutex_);
+        if (!aheadTold_.contains(device)) {
+            aheadTold_.insert(device);
+            messages_ << text;
+        }
+    }
+
     void setUnfinished(const QStringList& names) {
         const std::lock_guard lock(mutex_);
         unfinished_ = names;
@@ -1229,6 +1325,7 @@ private:
     bool failed = false; // told once
     QStringList messages_;
     QStringList unfinished_;
+    QSet<QString> aheadTold_;
 };
 
 SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const QTimeZone& zone,
@@ -1363,6 +1460,16 @@ void SqliteHistory::keepLogIn(const QString& folder, const QString& device) {
     merge();
 }
 
+// How far ahead a clock is, as the learner reads it.
+QString aheadText(qint64 ms) {
+    const qint64 minutes = (ms + 59'999) / 60'000;
+    if (minutes < 60)
+        return QStringLiteral("%1 分钟").arg(minutes);
+    if (minutes % 60 == 0)
+        return QStringLiteral("%1 小时").arg(minutes / 60);
+    return QStringLiteral("%1 小时 %2 分钟").arg(minutes / 60).arg(minutes % 60);
+}
+
 void SqliteHistory::merge() {
     const std::shared_ptr<OwnLog> log = ownLog_;
     if (!log->enabled())
@@ -1372,23 +1479,50 @@ void SqliteHistory::merge() {
         exported_ = true;
         exportEarlier();
     }
+    mergeSlice(std::make_shared<MergeRun>());
+}
+
+// One slice of a merge, on the writer's thread; the next one waits behind the run's own records.
+void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
+    const std::shared_ptr<OwnLog> log = ownLog_;
     const QTimeZone zone = zone_;
     QObject* const relay = relay_.get();
-    writer_->post([this, log, zone, relay](QSqlDatabase& db) {
-        Merged merged;
-        if (QSqlError error = mergeLogs(db, log->folder(), zone, merged); error.isValid())
-            return error;
-        log->setUnfinished(merged.unfinished);
-        if (merged.records > 0)
-            QMetaObject::invokeMethod(
-                relay,
-                [this] {
-                    if (merged_)
-                        merged_();
-                },
-                Qt::QueuedConnection);
-        return QSqlError();
-    });
+    writer_->post(
+        [this, log, zone, relay, run](QSqlDatabase& db) {
+            Merged merged;
+            if (QSqlError error =
+                    mergeLogs(db, log->folder(), zone, QDateTime::currentMSecsSinceEpoch(), merged);
+                error.isValid())
+                return error;
+            run->records += merged.records;
+            run->unfinished += merged.unfinished;
+            for (const auto& [device, ahead] : merged.ahead)
+                if (ahead > ClockAheadToldMs)
+                    log->tellAhead(device,
+                                   QStringLiteral("电脑“%1”的时钟比这台电脑快了大约 %2。它的"
+                                                  "答题按它自己的时间记下，最晚算作这台电脑的明天"
+                                                  "；比这里晚一天以上的记录先不读入，等时间到了"
+                                                  "再读，不会丢失。请把两台电脑的时间调准。")
+                                       .arg(device, aheadText(ahead)));
+            if (merged.more) {
+                mergeSlice(run);
+            } else {
+                run->unfinished.removeDuplicates();
+                log->setUnfinished(run->unfinished);
+            }
+            // The window hears of each slice that brought something, and of the end.
+            if (merged.records > 0 || (!merged.more && run->records > 0))
+                QMetaObject::invokeMethod(
+                    relay,
+                    [this] {
+                        deliver();
+                        if (merged_)
+                            merged_();
+                    },
+                    Qt::QueuedConnection);
+            return QSqlError();
+        },
+        true);
 }
 
 bool SqliteHistory::settle(int waitMs) {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimeZone>
 #include <functional>
 #include <memory>
@@ -68,9 +69,17 @@ public:
     QStringList unfinishedLogs() const;
 
     static constexpr int SchemaVersion = 5;
+    // Another computer's clock ahead of this one's by more than this is told of.
+    static constexpr qint64 ClockAheadToldMs = 5 * 60 * 1000;
 
 private:
     class Writer;
+    // What the slices of one merge found, together.
+    struct MergeRun final {
+        qint64 records = 0;
+        QStringList unfinished;
+    };
+    void mergeSlice(const std::shared_ptr<MergeRun>& run);
     // Puts the records from before this computer kept a log into its log.
     void exportEarlier();
     // Shows what the writer has to tell.

@@ -148,13 +148,13 @@ double retrievability(double elapsedDays, double stability) {
     return round8(std::pow(1 + Factor * elapsedDays / stability, Decay));
 }
 
-Memory review(const Memory& before, Grade grade, qint64 now) {
+Memory review(const Memory& before, Grade grade, qint64 at) {
+    const qint64 now = std::clamp(at, EarliestTime, LatestTime);
     const int g = int(grade);
     const auto state = State(before.state);
+    const qint64 last = std::clamp(before.lastReview, EarliestTime, LatestTime);
     const double elapsed =
-        state == State::New
-            ? 0
-            : double(std::max<qint64>(0, calendarDaysBetween(before.lastReview, now)));
+        state == State::New ? 0 : double(std::max<qint64>(0, calendarDaysBetween(last, now)));
     const double r = state == State::New ? 1 : retrievability(elapsed, before.stability);
     Memory after = before;
     after.lastReview = now;
@@ -164,11 +164,13 @@ Memory review(const Memory& before, Grade grade, qint64 now) {
         // New and (re)learning words go through their steps.
         scheduleStep(after, state, before.learningSteps, g,
                      state == State::New ? State::Learning : state, now);
+        after.due = std::min(after.due, LatestTime);
         return after;
     }
     if (g == 1) {
         scheduleStep(after, State::Review, before.learningSteps, g, State::Relearning, now);
         ++after.lapses;
+        after.due = std::min(after.due, LatestTime);
         return after;
     }
     // A word remembered: the intervals of the three passing grades are kept in order, each at
@@ -185,7 +187,7 @@ Memory review(const Memory& before, Grade grade, qint64 now) {
     after.learningSteps = 0;
     after.state = int(State::Review);
     after.scheduledDays = days[size_t(g)];
-    after.due = now + qint64(after.scheduledDays) * DayMs;
+    after.due = std::min(now + qint64(after.scheduledDays) * DayMs, LatestTime);
     return after;
 }
 

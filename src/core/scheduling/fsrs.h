@@ -11,6 +11,11 @@ namespace fsrs {
 
 enum class Grade { Again = 1, Hard = 2, Good = 3, Easy = 4 };
 
+// The times a memory holds: from 2000-01-01 to 2100-01-01 (UTC). A time outside them can only
+// come from a damaged or hostile file; it is brought within them, never overflowed.
+inline constexpr qint64 EarliestTime = 946684800000;
+inline constexpr qint64 LatestTime = 4102444800000;
+
 // A word's memory. A word never reviewed has reps 0.
 struct Memory final {
     double stability = 0;  // days until recall falls to 90 %
@@ -31,7 +36,8 @@ inline bool isLearning(const Memory& memory) {
     return memory.state == int(State::Learning) || memory.state == int(State::Relearning);
 }
 
-// The memory after a review with grade at time now.
+// The memory after a review with grade at time now. Its due time, and now as its last review,
+// are within EarliestTime and LatestTime.
 Memory review(const Memory& before, Grade grade, qint64 now);
 
 // The chance of recall elapsedDays after a review, for a memory of this stability.

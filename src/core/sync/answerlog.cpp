@@ -137,29 +137,40 @@ QString logDevice(const QByteArray& firstBytes) {
     return device;
 }
 
-LogRead readLog(const QByteArray& tail, qint64 offset) {
+LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now) {
     LogRead read;
     read.readTo = offset;
     qsizetype at = 0;
     if (offset == 0) {
-        const qsizetype end = tail.indexOf('\n');
-        if (end < 0 || logDevice(tail).isEmpty())
+        const qsizetype end = tail.first(qMin(tail.size(), LongestLogLine)).indexOf('\n');
+        if (end < 0 || logDevice(tail.first(end + 1).toByteArray()).isEmpty()) {
+            read.damaged = tail.size() >= LongestLogLine ? 1 : 0;
             return read;
+        }
         at = end + 1;
         read.readTo = at;
     }
-    bool clean = true; // no damaged line yet: readTo follows the lines read
+    const qint64 latest = now + LatestLogAhead;
+    const auto time = [&](QByteArrayView field, bool& ok) {
+        const qint64 value = number(field, ok);
+        ok = ok && value >= EarliestLogTime && value <= latest;
+        return value;
+    };
+    qint64 newest = 0;
     while (at < tail.size()) {
-        const qsizetype end = tail.indexOf('\n', at);
-        if (end < 0)
-            break; // still arriving
-        const QByteArrayView line = QByteArrayView(tail).sliced(at, end - at);
+        const qsizetype end = tail.sliced(at, qMin(tail.size() - at, LongestLogLine)).indexOf('\n');
+        if (end < 0) {
+            // Cut off (still arriving), unless no line is that long.
+            read.damaged = tail.size() - at >= LongestLogLine ? 1 : 0;
+            break;
+        }
+        const QByteArrayView line = tail.sliced(at, end);
         const std::optional<QList<QByteArrayView>> fields = fieldsOf(line);
         bool ok = fields.has_value();
         if (ok && fields->size() == 10 && (*fields)[0] == "A") {
             const QList<QByteArrayView>& f = *fields;
             AnswerRecord answer;
-            answer.answeredAt = number(f[1], ok);
+            answer.answeredAt = time(f[1], ok);
             answer.lesson = unescaped(f[2]);
             answer.english = unescaped(f[3]);
             answer.chinese = unescaped(f[4]);
@@ -169,30 +180,35 @@ LogRead readLog(const QByteArray& tail, qint64 offset) {
             answer.facts.correct = f[7] == "1";
             answer.facts.revealed = f[8] == "1";
             answer.facts.responseMs = number(f[9], ok);
-            ok = ok && !answer.english.isEmpty();
-            if (ok)
+            ok = ok && !answer.english.isEmpty() && answer.facts.responseMs <= LatestLogAhead;
+            if (ok) {
                 read.answers << answer;
+                newest = qMax(newest, answer.answeredAt);
+            }
         } else if (ok && fields->size() == 5 && (*fields)[0] == "S") {
             const QList<QByteArrayView>& f = *fields;
             SessionRecord session;
-            session.startedAt = number(f[1], ok);
-            session.endedAt = number(f[2], ok);
+            session.startedAt = time(f[1], ok);
+            session.endedAt = time(f[2], ok);
             session.minutes = qint32(qMin<qint64>(number(f[3], ok), 1'000'000));
             const QString files = unescaped(f[4]);
             if (!files.isEmpty())
                 session.lessonFiles = files.split(QChar(0x1F));
-            if (ok)
+            ok = ok && session.endedAt >= session.startedAt;
+            if (ok) {
                 read.sessions << session;
+                newest = qMax(newest, session.endedAt);
+            }
         } else {
             ok = false;
         }
         if (!ok) {
-            ++read.damaged;
-            clean = false;
+            read.damaged = 1;
+            break;
         }
-        at = end + 1;
-        if (clean)
-            read.readTo = offset + at;
+        at += end + 1;
+        read.readTo = offset + at;
     }
+    read.aheadMs = qMax<qint64>(0, newest - now);
     return read;
 }

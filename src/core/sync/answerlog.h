@@ -32,11 +32,21 @@ struct LogRead final {
     // Up to here the log was read whole and sound: a later reading starts here. A line cut off
     // at the end (still arriving) or damaged stops it, so that it is read again.
     qint64 readTo = 0;
-    qint32 damaged = 0; // lines whose checksum or fields are wrong, skipped this time
+    qint32 damaged = 0; // the line that stopped the reading was damaged (0 or 1)
+    // How far the latest time read lies ahead of now, when it does (a clock that is fast).
+    qint64 aheadMs = 0;
 };
+
+// A log's line is far shorter than this; a longer one is damage, and stops the reading.
+inline constexpr qsizetype LongestLogLine = 8 * 1024;
+// Times a log may hold: from 2000-01-01 to a day after this computer's now. Anything else,
+// and a response time over a day, is damage.
+inline constexpr qint64 EarliestLogTime = 946684800000;
+inline constexpr qint64 LatestLogAhead = 24 * 60 * 60 * 1000;
 
 // The device a log's first line names; empty when it is no log of ours (or not yet whole).
 QString logDevice(const QByteArray& firstBytes);
 
-// Reads the records of tail, the log's bytes from offset (0: the header comes first).
-LogRead readLog(const QByteArray& tail, qint64 offset);
+// Reads the records of tail, the log's bytes from offset (0: the header comes first), up to
+// the first line that is damaged, too long or cut off; now is this computer's time.
+LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now);
