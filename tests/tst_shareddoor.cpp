@@ -1,5 +1,6 @@
 // The learner's shared data folder is written by others too (the other computer, its sync
 // program, a classmate, a broken disk): what they put there never leads Vokarin out of it.
+#include "answerlogs.h"
 #include "drill/drillengine.h"
 #include "drill/notebook.h"
 #include "fakeplatform.h"
@@ -7,6 +8,7 @@
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "recordingview.h"
+#include "scheduling/fsrs.h"
 #include "sqlitehistory.h"
 #include "sync/answerlog.h"
 #include "testfiles.h"
@@ -16,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +83,22 @@ QMap<QString, QByteArray> contents(const QString& folder) {
 QStringList setApartBeside(const QString& place) {
     const QFileInfo info(place);
     return info.dir().entryList({info.fileName() + ".已搁置-*"}, QDir::AllEntries | QDir::System);
+}
+
+// The peak of this process's resident memory, in MB.
+qint64 peakMb() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+AnswerRecord peerAnswer(int word, qint64 at, qint64 ms = 1500) {
+    return {at,
+            "unit.txt",
+            QStringLiteral("w%1").arg(word),
+            QStringLiteral("词%1").arg(word),
+            false,
+            {true, false, ms, AnswerMode::Choice}};
 }
 
 bool isRegular(const QString& path) {
@@ -194,6 +213,129 @@ private slots:
             QVERIFY(isRegular(at) && fileBytes(at).contains("\tfig\t"));
         if (place == "lesson/scb.txt")
             QVERIFY(isRegular(at) && fileBytes(at).contains("fig"));
+    }
+
+    // Another computer's log is read in bounded pieces and its numbers checked: ten sound answers
+    // come first, then the fault. What the fault holds is never merged (and the log is read on
+    // from there later), the memory of every word stays within 2000 … 2100, and a clock ahead is
+    // told of, by how much.
+    void peerLogsAreBounded_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("merged"); // words in the history afterwards
+        QTest::addColumn<QString>("told");
+        QTest::newRow("3 GB, sparse") << "sparse" << 10 << "";
+        QTest::newRow("a line of 20 KB") << "long line" << 10 << "";
+        QTest::newRow("time 2^63-1 ms") << "endless time" << 10 << "";
+        QTest::newRow("time before 2000") << "1999" << 10 << "";
+        QTest::newRow("response of 10^15 ms") << "slow" << 10 << "";
+        QTest::newRow("a run that ends before it starts") << "backwards run" << 10 << "";
+        QTest::newRow("clock 2 hours ahead") << "2 hours ahead" << 15 << "快了大约 2 小时";
+        QTest::newRow("clock 2 days ahead") << "2 days ahead" << 10 << "快了大约 48 小时";
+        QTest::newRow("clock a minute ahead") << "a minute ahead" << 15 << "";
+    }
+    void peerLogsAreBounded() {
+        QFETCH(QString, fault);
+        QFETCH(int, merged);
+        QFETCH(QString, told);
+        constexpr qint64 Hour = 3600 * 1000;
+        QTemporaryDir home, data;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        QByteArray log = logHeader("peer-1");
+        for (int i = 0; i < 10; ++i)
+            log += logLine(peerAnswer(i, now - 3 * Hour + i * 60000));
+        const auto more = [&](qint64 at, qint64 ms = 1500) {
+            for (int i = 10; i < 15; ++i)
+                log += logLine(peerAnswer(i, at + i, ms));
+        };
+        if (fault == "long line")
+            log += QByteArray(20 * 1024, 'x') + '\n';
+        else if (fault == "endless time")
+            more(std::numeric_limits<qint64>::max() - 20);
+        else if (fault == "1999")
+            more(
+                QDateTime(QDate(1999, 12, 31), QTime(12, 0), QTimeZone::utc()).toMSecsSinceEpoch());
+        else if (fault == "slow")
+            more(now - Hour, 1'000'000'000'000'000);
+        else if (fault == "backwards run")
+            log += logLine(SessionRecord{now - Hour, now - 2 * Hour, 5, {"unit.txt"}});
+        else if (fault == "2 hours ahead")
+            more(now + 2 * Hour);
+        else if (fault == "2 days ahead")
+            more(now + 48 * Hour);
+        else if (fault == "a minute ahead")
+            more(now + 60000);
+        if (fault != "long line" && fault != "sparse" && fault != "backwards run")
+            more(now - Hour); // sound again, after the fault: not read past it
+        const QString path = putFile(data, "history/peer-1.log", log);
+        if (fault == "sparse")
+            QVERIFY(::truncate(QFile::encodeName(path).constData(), 3LL << 30) == 0);
+
+        Learner learner(home.path(), data.path());
+        const qint64 peakBefore = peakMb();
+        learner.watch->catchUp();
+        QVERIFY(learner.history->settle(20000));
+        QVERIFY2(peakMb() - peakBefore < 100, qPrintable(QString::number(peakMb() - peakBefore)));
+        const QList<DueWord> words = learner.history->dueWords(fsrs::LatestTime, 1000);
+        QCOMPARE(words.size(), merged);
+        for (const DueWord& word : words)
+            QVERIFY(word.due >= fsrs::EarliestTime && word.due <= fsrs::LatestTime);
+        QCOMPARE(learner.history->unfinishedLogs().contains("peer-1.log"), merged == 10);
+        QCoreApplication::processEvents();
+        const QString shown = learner.fakes.messages.shown.join('\n');
+        if (told.isEmpty())
+            QVERIFY2(!shown.contains("时钟"), qPrintable(shown));
+        else
+            QVERIFY2(shown.contains(told) && shown.contains("peer-1"), qPrintable(shown));
+    }
+
+    // A merge goes in slices behind the run's own answers, and is let go when the program ends:
+    // the answers given during it are all kept, the close does not wait for the merge, and the
+    // next start goes on from where it stopped.
+    void aMergeNeverHoldsTheRun() {
+        QTemporaryDir home, data;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        QDir(data.path()).mkpath("history");
+        QVERIFY(writeBytes(data.filePath("history/peer-1.log"),
+                           deviceLog("peer-1", 100000, now - 30LL * 24 * 3600 * 1000, 5000, 1)));
+        qint64 readTo = 0;
+        {
+            Learner learner(home.path(), data.path());
+            learner.watch->catchUp();
+            for (int i = 0; i < 12; ++i)
+                learner.history->recordAnswer({now + i,
+                                               "unit.txt",
+                                               "own",
+                                               "自己的",
+                                               false,
+                                               {true, false, 900, AnswerMode::Typing}});
+            learner.history->keepNotebookWord("own", "自己的");
+            // The run's answers are in before the merge is through.
+            QTRY_VERIFY_WITH_TIMEOUT(learner.history->dueWords(fsrs::LatestTime, 1).size() == 1 ||
+                                         learner.history->notebookWords().size() == 1,
+                                     10000);
+            QCOMPARE(learner.history->notebookWords().size(), 1);
+            QCOMPARE(learner.history->finish(2000), 0);
+        }
+        // What was merged, and how far: the twelve answers, and part of the log only.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+        db.setDatabaseName(QDir(home.path()).filePath("vokarin.db"));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec("SELECT count(*) FROM answers WHERE english = 'own'") && query.next());
+        QCOMPARE(query.value(0).toInt(), 12);
+        QVERIFY(query.exec("SELECT read_to FROM logs WHERE name = 'peer-1.log'") && query.next());
+        readTo = query.value(0).toLongLong();
+        query.finish();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("check");
+        QVERIFY2(readTo < QFileInfo(data.filePath("history/peer-1.log")).size(),
+                 qPrintable(QString::number(readTo)));
+        // The next start takes up the rest.
+        Learner again(home.path(), data.path());
+        again.watch->catchUp();
+        QVERIFY(again.history->settle(120000));
+        QVERIFY(again.history->unfinishedLogs().isEmpty());
     }
 };
 

@@ -306,6 +306,12 @@ public:
         return std::exchange(messages_, {});
     }
 
+    // Nothing to write, and nothing being written.
+    bool idle() {
+        const std::lock_guard lock(mutex_);
+        return writes_.empty() && !writing_;
+    }
+
 private:
     void startLocked() {
         if (!thread_.joinable() && !stopping_)
@@ -350,9 +356,11 @@ private:
                 // may wait, and this one goes back in front when it has to be tried again.
                 Job job = std::move(writes_.front());
                 writes_.pop_front();
+                writing_ = true;
                 lock.unlock();
                 const bool done = runWrite(job.write);
                 lock.lock();
+                writing_ = false;
                 if (stopping_ && job.mayWait)
                     continue;
                 if (done) {
@@ -582,6 +590,7 @@ private:
         bool mayWait = false;
     };
     std::deque<Job> writes_;
+    bool writing_ = false;
     std::deque<Queued> reads_;
     std::optional<Clock::time_point> retryAt_;
     bool stopping_ = false;
@@ -1526,7 +1535,20 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
 }
 
 bool SqliteHistory::settle(int waitMs) {
-    return writer_->read([](QSqlDatabase&) { return QSqlError(); }, waitMs);
+    // Reads go ahead of a merge: the writer is asked until nothing at all is left to write.
+    const auto until = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        if (!writer_->read([](QSqlDatabase&) { return QSqlError(); },
+                           int(qMax<qint64>(0, left.count()))))
+            return false;
+        if (writer_->idle())
+            return true;
+        if (Clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 QStringList SqliteHistory::unfinishedLogs() const {

@@ -151,12 +151,16 @@ LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now) {
         read.readTo = at;
     }
     const qint64 latest = now + LatestLogAhead;
+    qint64 newest = 0;
     const auto time = [&](QByteArrayView field, bool& ok) {
-        const qint64 value = number(field, ok);
-        ok = ok && value >= EarliestLogTime && value <= latest;
+        bool good = ok;
+        const qint64 value = number(field, good);
+        // A time up to a month ahead is a clock set wrong, and said so; beyond, only damage.
+        if (good && value > now && value - now <= 30 * LatestLogAhead)
+            newest = qMax(newest, value);
+        ok = good && value >= EarliestLogTime && value <= latest;
         return value;
     };
-    qint64 newest = 0;
     while (at < tail.size()) {
         const qsizetype end = tail.sliced(at, qMin(tail.size() - at, LongestLogLine)).indexOf('\n');
         if (end < 0) {
@@ -181,10 +185,8 @@ LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now) {
             answer.facts.revealed = f[8] == "1";
             answer.facts.responseMs = number(f[9], ok);
             ok = ok && !answer.english.isEmpty() && answer.facts.responseMs <= LatestLogAhead;
-            if (ok) {
+            if (ok)
                 read.answers << answer;
-                newest = qMax(newest, answer.answeredAt);
-            }
         } else if (ok && fields->size() == 5 && (*fields)[0] == "S") {
             const QList<QByteArrayView>& f = *fields;
             SessionRecord session;
@@ -195,10 +197,8 @@ LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now) {
             if (!files.isEmpty())
                 session.lessonFiles = files.split(QChar(0x1F));
             ok = ok && session.endedAt >= session.startedAt;
-            if (ok) {
+            if (ok)
                 read.sessions << session;
-                newest = qMax(newest, session.endedAt);
-            }
         } else {
             ok = false;
         }

@@ -33,7 +33,8 @@ struct LogRead final {
     // at the end (still arriving) or damaged stops it, so that it is read again.
     qint64 readTo = 0;
     qint32 damaged = 0; // the line that stopped the reading was damaged (0 or 1)
-    // How far the latest time read lies ahead of now, when it does (a clock that is fast).
+    // How far the latest time read (a month ahead at most) lies ahead of now: a clock that is
+    // fast.
     qint64 aheadMs = 0;
 };
 
