@@ -1,4 +1,5 @@
 // The drill engine on its own: no widgets, a recording view and fake services.
+#include "drill/command.h"
 #include "drill/drillengine.h"
 #include "drill/practicetime.h"
 #include "drill/unlearnedrows.h"
@@ -305,6 +306,57 @@ private slots:
         QCOMPARE(d.fakes.messages.shown.size(), 1);
         QVERIFY(d.fakes.messages.shown[0].contains("行有空词"));
         QCOMPARE(d.view.caption, QStringLiteral("Vokarin2.0"));
+    }
+
+    // A history that has not answered yet (busy merging another computer's answers) is never
+    // taken for one that has nothing: the window says what it waits for, D waits too, the
+    // notebook words of an earlier run that was killed stay for the next start, and a close
+    // clears only the words it saved. Once the history answers, the due count follows.
+    void aLateHistoryIsNeverTakenForNone_data() {
+        QTest::addColumn<QString>("act");
+        QTest::newRow("start-up") << "start";
+        QTest::newRow("D") << "D";
+        QTest::newRow("a run closed") << "close";
+    }
+    void aLateHistoryIsNeverTakenForNone() {
+        QFETCH(QString, act);
+        Drill d(settingsWith([](SettingsRecord& s) { s.InitialUnfamiliarity = 3; }));
+        const qint64 now = d.fakes.clock.epochMs();
+        d.fakes.history.due = {{"cat", "猫", now - 1000}, {"dog", "狗", now - 500}};
+        d.fakes.history.kept = {{"old", "旧"}, {"older", "更旧"}}; // a killed run's words
+        d.fakes.history.late = true;
+        d.engine.startUp();
+        QCOMPARE(d.view.status, QStringLiteral("正在合并别的电脑的答题记录……"));
+        QVERIFY(d.view.reviewTip.contains("正在合并"));
+        QVERIFY(!QFileInfo::exists(d.module.notebookPath()));
+        if (act == "D") {
+            d.engine.dispatch(Command::ReviewDue);
+            QVERIFY(!d.engine.questionOpen());
+            QCOMPARE(d.fakes.messages.shown.size(), 1);
+            QVERIFY(d.fakes.messages.shown[0].contains("请稍后再按 D"));
+        }
+        if (act == "close") {
+            d.study({d.lesson("fruit.txt", Fruit)});
+            // Each word missed once until two are in the notebook.
+            QSet<QString> missed;
+            for (int i = 0; i < 40 && d.engine.notebook().count() < 2; ++i) {
+                if (!missed.contains(d.engine.row(d.engine.currentWord()).fileWord)) {
+                    missed.insert(d.engine.row(d.engine.currentWord()).fileWord);
+                    d.answerWrong();
+                }
+                d.answerRight();
+            }
+            d.engine.mainWindowClosing();
+            QCOMPARE(d.engine.notebook().count(), 2);
+            QVERIFY(fileBytes(d.module.notebookPath()).contains("\",\""));
+        }
+        // The words of the killed run are still kept, whatever this run saved.
+        QCOMPARE(d.fakes.history.kept.size(), 2);
+        d.fakes.history.late = false;
+        d.engine.historyChanged();
+        if (!d.engine.questionOpen())
+            QCOMPARE(d.view.status, QStringLiteral("今天有 2 个单词该复习了，按 D 开始"));
+        QCOMPARE(d.view.reviewTip, QStringLiteral("今日复习(D)：2 个单词该复习了"));
     }
 };
 

@@ -333,21 +333,21 @@ private slots:
         QTemporaryDir dir;
         FakeMessageBoxes messages;
         SqliteHistory history(dir.filePath("h.db"), messages, QTimeZone::utc());
-        QVERIFY(history.dueWords(Monday, 10).isEmpty());
-        QVERIFY(!history.nextDue(Monday));
+        QVERIFY(history.dueWords(Monday, 10)->isEmpty());
+        QVERIFY(!history.nextDue(Monday).value());
         history.recordAnswer(answer("easy", Monday, true, 1000, AnswerMode::Typing)); // 8 days
         history.recordAnswer(answer("again", Monday, false)); // Again: a minute
         history.recordAnswer(answer("good", Monday, true, 8000, AnswerMode::Typing)); // 10 min
         QCOMPARE(history.dueCount(Monday + Minute - 1), 0);
-        QCOMPARE(*history.nextDue(Monday), Monday + Minute);
+        QCOMPARE(history.nextDue(Monday).value(), Monday + Minute);
         QCOMPARE(history.dueCount(Monday + Minute), 1);
         QCOMPARE(history.dueCount(Monday + 10 * Minute), 2);
-        const QList<DueWord> due = history.dueWords(Monday + 30 * Day, 10);
+        const QList<DueWord> due = history.dueWords(Monday + 30 * Day, 10).value();
         QStringList order;
         for (const DueWord& word : due)
             order << word.english;
         QCOMPARE(order, QStringList({"again", "good", "easy"})); // most overdue first
-        QCOMPARE(history.dueWords(Monday + 30 * Day, 2).size(), 2);
+        QCOMPARE(history.dueWords(Monday + 30 * Day, 2)->size(), 2);
         // What a review offers besides: the history's words, and the lessons they came from.
         QCOMPARE(history.someWords(10).size(), 3);
         QCOMPARE(history.someWords(2).size(), 2);
@@ -604,11 +604,11 @@ private slots:
         SqliteHistory history(dir.filePath("h.db"), messages, QTimeZone::utc());
         history.recordAnswer(answer("apple", Monday, true));               // Good: a step
         history.recordAnswer(answer("apple", Monday + 10 * Minute, true)); // Good: days
-        const qint64 later = *history.nextDue(Monday + 10 * Minute);
+        const qint64 later = history.nextDue(Monday + 10 * Minute).value().value();
         QVERIFY(later >= Monday + Day);
         history.recordAnswer(answer("apple", later + 20 * Day, false)); // forgotten
         QCOMPARE(history.dueCount(later + 20 * Day + 9 * Minute), 0);
-        QCOMPARE(history.dueWords(later + 20 * Day + 10 * Minute, 5).size(), 1);
+        QCOMPARE(history.dueWords(later + 20 * Day + 10 * Minute, 5)->size(), 1);
         QVERIFY(messages.shown.isEmpty());
     }
 

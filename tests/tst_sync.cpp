@@ -97,9 +97,9 @@ struct Computer {
     // What the learner sees of the history: due words, statistics, every answer.
     QStringList seen(qint64 now) {
         QStringList lines;
-        for (const DueWord& word : history->dueWords(now, 100))
+        for (const DueWord& word : history->dueWords(now, 100).value_or(QList<DueWord>()))
             lines << QStringLiteral("due %1 %2").arg(word.english).arg(word.due);
-        lines << QStringLiteral("due count %1").arg(history->dueCount(now));
+        lines << QStringLiteral("due count %1").arg(history->dueCount(now).value_or(-1));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "seen");
             db.setDatabaseName(QDir(module.AppFolder).filePath("vokarin.db"));

@@ -306,6 +306,9 @@ public:
         return std::exchange(messages_, {});
     }
 
+    // Nothing more is written in this run: the file cannot be kept.
+    bool broken() const { return broken_; }
+
     // Nothing to write, and nothing being written.
     bool idle() {
         const std::lock_guard lock(mutex_);
@@ -599,9 +602,9 @@ private:
     QStringList messages_;
     std::thread thread_;
 
-    // The writer's thread alone.
+    // The writer's thread alone (broken_ is read by others too).
     std::unique_ptr<QSqlDatabase> db_;
-    bool broken_ = false;
+    std::atomic<bool> broken_ = false;
 };
 
 namespace {
@@ -1488,6 +1491,7 @@ void SqliteHistory::merge() {
         exported_ = true;
         exportEarlier();
     }
+    ++*merges_;
     mergeSlice(std::make_shared<MergeRun>());
 }
 
@@ -1496,13 +1500,21 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
     const std::shared_ptr<OwnLog> log = ownLog_;
     const QTimeZone zone = zone_;
     QObject* const relay = relay_.get();
+    const std::shared_ptr<std::atomic<int>> merges = merges_;
+    // Once a merge is through, or has failed, it no longer counts as under way.
+    const auto end = [run, merges] {
+        if (!std::exchange(run->ended, true))
+            --*merges;
+    };
     writer_->post(
-        [this, log, zone, relay, run](QSqlDatabase& db) {
+        [this, log, zone, relay, run, end](QSqlDatabase& db) {
             Merged merged;
             if (QSqlError error =
                     mergeLogs(db, log->folder(), zone, QDateTime::currentMSecsSinceEpoch(), merged);
-                error.isValid())
+                error.isValid()) {
+                end();
                 return error;
+            }
             run->records += merged.records;
             run->unfinished += merged.unfinished;
             for (const auto& [device, ahead] : merged.ahead)
@@ -1518,9 +1530,10 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
             } else {
                 run->unfinished.removeDuplicates();
                 log->setUnfinished(run->unfinished);
+                end();
             }
             // The window hears of each slice that brought something, and of the end.
-            if (merged.records > 0 || (!merged.more && run->records > 0))
+            if (merged.records > 0 || !merged.more)
                 QMetaObject::invokeMethod(
                     relay,
                     [this] {
@@ -1532,6 +1545,10 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
             return QSqlError();
         },
         true);
+}
+
+bool SqliteHistory::merging() const {
+    return *merges_ > 0 && !writer_->broken();
 }
 
 bool SqliteHistory::settle(int waitMs) {
@@ -1565,14 +1582,24 @@ void SqliteHistory::keepNotebookWord(const QString& english, const QString& chin
     });
 }
 
-void SqliteHistory::clearNotebookWords() {
-    writer_->post(
-        [](QSqlDatabase& db) { return run(db, QStringLiteral("DELETE FROM notebook"), {}); });
+void SqliteHistory::clearNotebookWords(const QStringList& english) {
+    if (english.isEmpty())
+        return;
+    writer_->post([english](QSqlDatabase& db) {
+        QSqlQuery drop(db);
+        drop.prepare(QStringLiteral("DELETE FROM notebook WHERE english = ?"));
+        for (const QString& word : english) {
+            drop.addBindValue(word);
+            if (!drop.exec())
+                return drop.lastError();
+        }
+        return QSqlError();
+    });
 }
 
 // A read on the writer's thread: fill puts the rows into a value that outlives a read that
 // comes too late; what the learner gets is that value, or T() when the read did not happen.
-template <typename T, typename Fill> T SqliteHistory::read(Fill fill) {
+template <typename T, typename Fill> Answered<T> SqliteHistory::read(Fill fill) {
     const auto out = std::make_shared<T>();
     const bool done = writer_->read(
         [out, fill](QSqlDatabase& db) {
@@ -1581,10 +1608,10 @@ template <typename T, typename Fill> T SqliteHistory::read(Fill fill) {
         },
         ReadWaitMs);
     deliver();
-    return done ? *out : T();
+    return done ? Answered<T>(*out) : std::nullopt;
 }
 
-QList<NotebookWord> SqliteHistory::notebookWords() {
+Answered<QList<NotebookWord>> SqliteHistory::notebookWords() {
     return read<QList<NotebookWord>>([](QSqlQuery& query, QList<NotebookWord>& words) {
         if (!exec(query, QStringLiteral("SELECT english, chinese FROM notebook ORDER BY rowid"),
                   {}))
@@ -1595,7 +1622,7 @@ QList<NotebookWord> SqliteHistory::notebookWords() {
     });
 }
 
-QList<DueWord> SqliteHistory::dueWords(qint64 now, int limit) {
+Answered<QList<DueWord>> SqliteHistory::dueWords(qint64 now, int limit) {
     return read<QList<DueWord>>([now, limit](QSqlQuery& query, QList<DueWord>& due) {
         if (!exec(query,
                   QStringLiteral("SELECT english, chinese, due FROM words WHERE due <= ?"
@@ -1609,7 +1636,7 @@ QList<DueWord> SqliteHistory::dueWords(qint64 now, int limit) {
     });
 }
 
-qint32 SqliteHistory::dueCount(qint64 now) {
+Answered<qint32> SqliteHistory::dueCount(qint64 now) {
     return read<qint32>([now](QSqlQuery& query, qint32& count) {
         if (!exec(query, QStringLiteral("SELECT count(*) FROM words WHERE due <= ?"), {now}) ||
             !query.next())
@@ -1621,34 +1648,38 @@ qint32 SqliteHistory::dueCount(qint64 now) {
 
 QList<DueWord> SqliteHistory::someWords(int limit) {
     return read<QList<DueWord>>([limit](QSqlQuery& query, QList<DueWord>& words) {
-        if (!exec(query,
-                  QStringLiteral("SELECT english, chinese, due FROM words"
-                                 " ORDER BY random() LIMIT ?"),
-                  {limit}))
-            return false;
-        while (query.next())
-            words.append({query.value(0).toString(), query.value(1).toString(),
-                          query.value(2).toLongLong()});
-        return true;
-    });
+               if (!exec(query,
+                         QStringLiteral("SELECT english, chinese, due FROM words"
+                                        " ORDER BY random() LIMIT ?"),
+                         {limit}))
+                   return false;
+               while (query.next())
+                   words.append({query.value(0).toString(), query.value(1).toString(),
+                                 query.value(2).toLongLong()});
+               return true;
+           })
+        .value_or(QList<DueWord>());
 }
 
 QStringList SqliteHistory::lessonsOf(const QStringList& english) {
     return read<QStringList>([english](QSqlQuery& query, QStringList& lessons) {
-        for (const QString& word : english) {
-            if (!exec(query,
-                      QStringLiteral("SELECT DISTINCT lesson FROM answers WHERE english = ?"),
-                      {word}))
-                return false;
-            while (query.next())
-                if (const QString lesson = query.value(0).toString(); !lessons.contains(lesson))
-                    lessons << lesson;
-        }
-        return true;
-    });
+               for (const QString& word : english) {
+                   if (!exec(
+                           query,
+                           QStringLiteral("SELECT DISTINCT lesson FROM answers WHERE english = ?"),
+                           {word}))
+                       return false;
+                   while (query.next())
+                       if (const QString lesson = query.value(0).toString();
+                           !lessons.contains(lesson))
+                           lessons << lesson;
+               }
+               return true;
+           })
+        .value_or(QStringList());
 }
 
-std::optional<qint64> SqliteHistory::nextDue(qint64 now) {
+Answered<std::optional<qint64>> SqliteHistory::nextDue(qint64 now) {
     return read<std::optional<qint64>>([now](QSqlQuery& query, std::optional<qint64>& next) {
         if (!exec(query, QStringLiteral("SELECT min(due) FROM words WHERE due > ?"), {now}) ||
             !query.next())

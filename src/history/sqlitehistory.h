@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimeZone>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -40,14 +41,15 @@ public:
 
     void recordAnswer(const AnswerRecord& answer) override;
     void recordSession(const SessionRecord& session) override;
-    QList<DueWord> dueWords(qint64 now, int limit) override;
-    qint32 dueCount(qint64 now) override;
-    std::optional<qint64> nextDue(qint64 now) override;
+    Answered<QList<DueWord>> dueWords(qint64 now, int limit) override;
+    Answered<qint32> dueCount(qint64 now) override;
+    Answered<std::optional<qint64>> nextDue(qint64 now) override;
     QList<DueWord> someWords(int limit) override;
     QStringList lessonsOf(const QStringList& english) override;
     void keepNotebookWord(const QString& english, const QString& chinese) override;
-    void clearNotebookWords() override;
-    QList<NotebookWord> notebookWords() override;
+    bool merging() const override;
+    void clearNotebookWords(const QStringList& english) override;
+    Answered<QList<NotebookWord>> notebookWords() override;
     void keepLogIn(const QString& folder, const QString& device) override;
 
     // Writes what waits and stops the writer, giving up once nothing could be written for
@@ -78,20 +80,24 @@ private:
     struct MergeRun final {
         qint64 records = 0;
         QStringList unfinished;
+        bool ended = false;
     };
     void mergeSlice(const std::shared_ptr<MergeRun>& run);
     // Puts the records from before this computer kept a log into its log.
     void exportEarlier();
     // Shows what the writer has to tell.
     void deliver();
-    template <typename T, typename Fill> T read(Fill fill);
+    template <typename T, typename Fill> Answered<T> read(Fill fill);
 
     MessageBoxes& messages_;
     QTimeZone zone_;
     class OwnLog;
     std::shared_ptr<OwnLog> ownLog_; // written on the writer's thread
     std::function<void()> merged_;
-    bool exported_ = false; // this run's first merge has put the earlier records into the log
+    bool exported_ = false;
+    // Merges posted and not yet through (or let go), counted on the writer's thread too.
+    std::shared_ptr<std::atomic<int>> merges_ = std::make_shared<std::atomic<int>>(
+        0); // this run's first merge has put the earlier records into the log
     std::unique_ptr<QObject> relay_; // lives on this thread, for the writer's news
     std::unique_ptr<Writer> writer_;
     bool finished_ = false;

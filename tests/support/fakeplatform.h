@@ -122,20 +122,29 @@ public:
     int reseeds = 0;
 };
 
-// Keeps what it is told; due words are what a test puts in.
+// Keeps what it is told; due words are what a test puts in. While late, no read is answered
+// (a history busy with a long merge, or locked).
 class FakeHistory final : public History {
 public:
     void recordAnswer(const AnswerRecord& answer) override { answers.append(answer); }
     void recordSession(const SessionRecord& session) override { sessions.append(session); }
-    QList<DueWord> dueWords(qint64 now, int limit) override {
+    Answered<QList<DueWord>> dueWords(qint64 now, int limit) override {
+        if (late)
+            return std::nullopt;
         QList<DueWord> out;
         for (const DueWord& word : due)
             if (word.due <= now && out.size() < limit)
                 out.append(word);
         return out;
     }
-    qint32 dueCount(qint64 now) override { return qint32(dueWords(now, 1 << 30).size()); }
-    std::optional<qint64> nextDue(qint64 now) override {
+    Answered<qint32> dueCount(qint64 now) override {
+        if (late)
+            return std::nullopt;
+        return qint32(dueWords(now, 1 << 30)->size());
+    }
+    Answered<std::optional<qint64>> nextDue(qint64 now) override {
+        if (late)
+            return std::nullopt;
         std::optional<qint64> next;
         for (const DueWord& word : due)
             if (word.due > now && (!next || word.due < *next))
@@ -150,17 +159,25 @@ public:
                 found << answer.lesson;
         return found;
     }
+    bool merging() const override { return late; }
     void keepNotebookWord(const QString& english, const QString& chinese) override {
         if (std::none_of(kept.cbegin(), kept.cend(),
                          [&](const NotebookWord& w) { return w.english == english; }))
             kept.append({english, chinese});
     }
-    void clearNotebookWords() override { kept.clear(); }
-    QList<NotebookWord> notebookWords() override { return kept; }
+    void clearNotebookWords(const QStringList& english) override {
+        kept.removeIf([&](const NotebookWord& w) { return english.contains(w.english); });
+    }
+    Answered<QList<NotebookWord>> notebookWords() override {
+        if (late)
+            return std::nullopt;
+        return kept;
+    }
     void keepLogIn(const QString& folder, const QString& device) override {
         logFolder = folder;
         logDevice = device;
     }
+    bool late = false;
     QString logFolder, logDevice;
     QList<AnswerRecord> answers;
     QList<SessionRecord> sessions;

@@ -258,8 +258,12 @@ void DrillEngine::mainWindowClosing() {
     // An orderly end: the notebook file has the run's words (a lone word is let go, as at the
     // end of a selection), so the history need keep them no longer, unless the file could not
     // be written.
-    if (notebook_.unsaved() == 0 || notebook_.count() < 2 || savescb())
-        platform_.history.clearNotebookWords();
+    if (notebook_.unsaved() == 0 || notebook_.count() < 2 || savescb()) {
+        QStringList saved;
+        for (const WordPair& pair : notebook_.entries())
+            saved << pair.word;
+        platform_.history.clearNotebookWords(saved);
+    }
     // A run left unfinished is a run all the same, the notebook's review at start too.
     if (questionOpen_ && !runRecorded_)
         recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()),
@@ -646,9 +650,11 @@ bool DrillEngine::savescb() {
 }
 
 void DrillEngine::rescueNotebookWords() {
-    const QList<NotebookWord> kept = platform_.history.notebookWords();
-    if (kept.isEmpty())
+    // Not read yet (a history busy merging): the words wait for the next start.
+    const Answered<QList<NotebookWord>> known = platform_.history.notebookWords();
+    if (!known || known->isEmpty())
         return;
+    const QList<NotebookWord>& kept = *known;
     // The words of a run that ended without closing (killed, its display gone) join the
     // notebook file's own, each word once, the file's meaning first.
     keepNotebookPlain();
@@ -671,8 +677,12 @@ void DrillEngine::rescueNotebookWords() {
     if (notebook.count() < 2)
         return;
     QDir().mkpath(module_.lessonFolder());
-    if (notebook.write(path, {}, module_.sharedFolder()).ok())
-        platform_.history.clearNotebookWords();
+    if (notebook.write(path, {}, module_.sharedFolder()).ok()) {
+        QStringList saved;
+        for (const NotebookWord& word : kept)
+            saved << word.english;
+        platform_.history.clearNotebookWords(saved);
+    }
 }
 
 void DrillEngine::jstime() {
@@ -786,15 +796,25 @@ void DrillEngine::recordAnswer(bool correct) {
 
 void DrillEngine::refreshDue() {
     const qint64 now = platform_.clock.epochMs();
-    const qint32 due = platform_.history.dueCount(now);
-    view_.setReviewTip(due > 0 ? QStringLiteral("今日复习(D)：%1 个单词该复习了").arg(due)
-                               : QStringLiteral("今日复习(D)：现在没有要复习的单词"));
+    // What is not known yet is said to be on its way, never taken for "none"; the count follows
+    // when the history has it (historyChanged).
+    const bool merging = platform_.history.merging();
+    const Answered<qint32> due = merging ? std::nullopt : platform_.history.dueCount(now);
+    const Answered<std::optional<qint64>> next =
+        due && *due == 0 ? platform_.history.nextDue(now) : std::nullopt;
+    const QString waiting = merging ? QStringLiteral("正在合并别的电脑的答题记录……")
+                                    : QStringLiteral("正在读学习记录……");
+    view_.setReviewTip(!due       ? QStringLiteral("今日复习(D)：") + waiting
+                       : *due > 0 ? QStringLiteral("今日复习(D)：%1 个单词该复习了").arg(*due)
+                                  : QStringLiteral("今日复习(D)：现在没有要复习的单词"));
     if (questionOpen_)
         return;
     // The line of the run that ended does not stay.
-    if (due > 0)
-        view_.setStatusText(QStringLiteral("今天有 %1 个单词该复习了，按 D 开始").arg(due));
-    else if (!platform_.history.nextDue(now)) // nothing learnt yet: how to begin
+    if (!due || (*due == 0 && !next))
+        view_.setStatusText(waiting);
+    else if (*due > 0)
+        view_.setStatusText(QStringLiteral("今天有 %1 个单词该复习了，按 D 开始").arg(*due));
+    else if (!*next) // nothing learnt yet: how to begin
         view_.setStatusText(QStringLiteral("按 O 选择课文，按 F 编辑单词文件，按 D 今日复习"));
     else
         view_.setStatusText(QStringLiteral("现在没有要复习的单词，按 O 选择课文"));
@@ -802,14 +822,25 @@ void DrillEngine::refreshDue() {
 
 void DrillEngine::reviewDue() {
     const qint64 now = platform_.clock.epochMs();
-    QList<DueWord> due = platform_.history.dueWords(now, MostDueWords);
+    const bool merging = platform_.history.merging();
+    const Answered<QList<DueWord>> known =
+        merging ? std::nullopt : platform_.history.dueWords(now, MostDueWords);
+    const Answered<std::optional<qint64>> next =
+        known && known->isEmpty() ? platform_.history.nextDue(now) : std::nullopt;
+    if (!known || (known->isEmpty() && !next)) {
+        platform_.messages.ok(merging ? QStringLiteral("正在合并别的电脑的答题记录，合并完就知道"
+                                                       "哪些单词该复习了。请稍后再按 D。")
+                                      : QStringLiteral("学习记录暂时读不出来（可能正被别的程序"
+                                                       "占用），请稍后再按 D。"));
+        return;
+    }
+    QList<DueWord> due = *known;
     if (due.isEmpty()) {
-        const std::optional<qint64> next = platform_.history.nextDue(now);
         platform_.messages.ok(
-            next ? QStringLiteral("现在没有要复习的单词。下一个要复习的单词在 %1 到期。")
-                       .arg(QDateTime::fromMSecsSinceEpoch(*next).toString(
-                           QStringLiteral("yyyy-MM-dd HH:mm")))
-                 : QStringLiteral("还没有要复习的单词：答过题的单词会按记忆规律排定复习的日子。"));
+            *next ? QStringLiteral("现在没有要复习的单词。下一个要复习的单词在 %1 到期。")
+                        .arg(QDateTime::fromMSecsSinceEpoch(**next).toString(
+                            QStringLiteral("yyyy-MM-dd HH:mm")))
+                  : QStringLiteral("还没有要复习的单词：答过题的单词会按记忆规律排定复习的日子。"));
         return;
     }
     // The due words are drilled; the learner's other words (the history's, and those of the

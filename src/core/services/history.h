@@ -38,6 +38,10 @@ struct NotebookWord final {
     QString chinese;
 };
 
+// A read of the history: answered in full, or empty when it is not answered yet (the history is
+// busy merging, locked or cannot be read). Not answered is never "none": nobody acts on it.
+template <typename T> using Answered = std::optional<T>;
+
 // The learner's history across days: every answer, each word's memory and its due day. It
 // never stops the drill: when it cannot be kept, the learner is told once and the drill goes on.
 class History {
@@ -46,21 +50,24 @@ public:
     virtual void recordAnswer(const AnswerRecord& answer) = 0;
     virtual void recordSession(const SessionRecord& session) = 0;
     // Due at or before now, most overdue first, at most limit of them.
-    virtual QList<DueWord> dueWords(qint64 now, int limit) = 0;
-    virtual qint32 dueCount(qint64 now) = 0;
+    virtual Answered<QList<DueWord>> dueWords(qint64 now, int limit) = 0;
+    virtual Answered<qint32> dueCount(qint64 now) = 0;
     // The earliest due time after now, if any word has one.
-    virtual std::optional<qint64> nextDue(qint64 now) = 0;
+    virtual Answered<std::optional<qint64>> nextDue(qint64 now) = 0;
     // Words of the history at random, at most limit: wrong choices for a review.
     virtual QList<DueWord> someWords(int limit) = 0;
     // The lessons (relative to the lesson folder) in which these English words were answered.
     virtual QStringList lessonsOf(const QStringList& english) = 0;
+    // Whether other computers' answers are being merged in: what is read meanwhile is what is
+    // known so far.
+    virtual bool merging() const = 0;
 
     // The run's notebook words, kept as they are collected so that a program that is killed
     // or loses its display does not lose them; the next start adds them to the notebook.
-    // An orderly end, having written the notebook file, clears them.
+    // Once the notebook file has them, they are cleared, those words only.
     virtual void keepNotebookWord(const QString& english, const QString& chinese) = 0;
-    virtual void clearNotebookWords() = 0;
-    virtual QList<NotebookWord> notebookWords() = 0;
+    virtual void clearNotebookWords(const QStringList& english) = 0;
+    virtual Answered<QList<NotebookWord>> notebookWords() = 0;
 
     // From now on this computer (device) logs its answers and runs in folder, where other
     // computers' logs are merged from; what it learnt before goes into its log too.
