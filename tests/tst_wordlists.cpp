@@ -8,7 +8,11 @@
 #include "testfiles.h"
 
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringEncoder>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <fstream>
 #include <malloc.h>
@@ -55,23 +59,36 @@ QByteArray entry(int id, const QByteArray& first, const QByteArray& second) {
     return e + "</entry>\n";
 }
 
-// A zip of stored entries, as small as the format allows, with an optional archive comment.
-QByteArray storedZip(const QStringList& names, const QByteArray& comment = {}) {
+quint32 crc32Of(const QByteArray& bytes) {
+    quint32 c = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        c ^= quint8(byte);
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return c ^ 0xFFFFFFFFu;
+}
+
+// A zip of stored entries (name, bytes), as small as the format allows, with an optional
+// archive comment.
+QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& entries,
+                 const QByteArray& comment = {}) {
     const auto le = [](QByteArray& into, quint32 value, int bytes) {
         for (int i = 0; i < bytes; ++i)
             into += char((value >> (8 * i)) & 0xFF);
     };
     QByteArray zip, directory;
-    for (const QString& name : names) {
+    for (const auto& [name, bytes] : entries) {
         const QByteArray n = name.toUtf8();
-        const auto offset = quint32(zip.size());
+        const auto offset = quint32(zip.size()), size = quint32(bytes.size());
+        const quint32 crc = crc32Of(bytes);
         zip += "PK\x03\x04";
-        le(zip, 20, 2), le(zip, 0, 2), le(zip, 0, 2), le(zip, 0, 4), le(zip, 0, 4);
-        le(zip, 0, 4), le(zip, 0, 4), le(zip, quint32(n.size()), 2), le(zip, 0, 2);
-        zip += n;
+        le(zip, 20, 2), le(zip, 0, 2), le(zip, 0, 2), le(zip, 0, 4), le(zip, crc, 4);
+        le(zip, size, 4), le(zip, size, 4), le(zip, quint32(n.size()), 2), le(zip, 0, 2);
+        zip += n + bytes;
         directory += "PK\x01\x02";
         le(directory, 20, 2), le(directory, 20, 2), le(directory, 0, 2), le(directory, 0, 2);
-        le(directory, 0, 4), le(directory, 0, 4), le(directory, 0, 4), le(directory, 0, 4);
+        le(directory, 0, 4), le(directory, crc, 4), le(directory, size, 4), le(directory, size, 4);
         le(directory, quint32(n.size()), 2), le(directory, 0, 2), le(directory, 0, 2);
         le(directory, 0, 2), le(directory, 0, 2), le(directory, 0, 4), le(directory, offset, 4);
         directory += n;
@@ -79,10 +96,37 @@ QByteArray storedZip(const QStringList& names, const QByteArray& comment = {}) {
     const auto start = quint32(zip.size());
     zip += directory;
     zip += "PK\x05\x06";
-    le(zip, 0, 2), le(zip, 0, 2), le(zip, quint32(names.size()), 2);
-    le(zip, quint32(names.size()), 2), le(zip, quint32(directory.size()), 4), le(zip, start, 4);
+    le(zip, 0, 2), le(zip, 0, 2), le(zip, quint32(entries.size()), 2);
+    le(zip, quint32(entries.size()), 2), le(zip, quint32(directory.size()), 4), le(zip, start, 4);
     le(zip, quint32(comment.size()), 2);
     return zip + comment;
+}
+
+QByteArray storedZip(const QStringList& names, const QByteArray& comment = {}) {
+    QList<std::pair<QString, QByteArray>> entries;
+    for (const QString& name : names)
+        entries.append({name, {}});
+    return zipOf(entries, comment);
+}
+
+// A collection made of these statements, as a package would hold it (in WAL mode, as the
+// flash-card program leaves its collections).
+QByteArray collectionOf(const QStringList& statements) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("c.db");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "make");
+        db.setDatabaseName(file);
+        if (!db.open())
+            qFatal("cannot make a collection");
+        QSqlQuery query(db);
+        for (const QString& statement : statements + QStringList{"PRAGMA journal_mode=WAL"})
+            if (!query.exec(statement))
+                qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("make");
+    return fileBytes(file);
 }
 
 // Each element's children as the KVTML 2 document type allows them (kvtml2.dtd), for the
@@ -479,6 +523,85 @@ private slots:
         QCOMPARE(shown(list.pairs), pairs);
         QCOMPARE(list.reading.columns, QStringList({"Front", "Back"}));
         QCOMPARE(leftOutText(list.reading), QStringLiteral("另有 1 张卡片没有读入：第 4 张卡片"));
+    }
+
+    // A package is anyone's to make: a collection whose notes or col is a view (which can run
+    // without end) or whose read takes too long is refused, the window goes on meanwhile, a close
+    // ends the read, and nothing unpacked is left in the temporary folder, whatever became of it.
+    void hostilePackages_data() {
+        QTest::addColumn<QStringList>("collection");
+        QTest::addColumn<int>("limitMs");
+        QTest::addColumn<int>("stopAfterMs"); // the program closing; 0: never
+        QTest::addColumn<QString>("refusal");
+        const QString models = R"('{"1":{"flds":[{"name":"Front"},{"name":"Back"}]}}')";
+        const QStringList col = {"CREATE TABLE col (models TEXT)",
+                                 "INSERT INTO col VALUES (" + models + ")"};
+        const QStringList notes = {"CREATE TABLE notes (id INTEGER PRIMARY KEY, mid INTEGER,"
+                                   " flds TEXT)",
+                                   "INSERT INTO notes VALUES (1, 1, 'apple' || char(31) || '苹果')",
+                                   "INSERT INTO notes VALUES (2, 1, 'pear' || char(31) || '梨')"};
+        // Rows enough that sorting them takes a while: no index on id.
+        const QStringList many = {
+            "CREATE TABLE notes (id INTEGER, mid INTEGER, flds TEXT)",
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 300000)"
+            " INSERT INTO notes SELECT 300000 - x, 1, 'w' || x || char(31) || '词' FROM c"};
+        QTest::newRow("plain tables") << col + notes << 20000 << 0 << "";
+        QTest::newRow("notes a view over a recursive CTE")
+            << col + QStringList{"CREATE VIEW notes AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL"
+                                 " SELECT x + 1 FROM c) SELECT x AS id, 1 AS mid, 'a' AS flds"
+                                 " FROM c ORDER BY x DESC"}
+            << 20000 << 0 << "“notes”不是数据表";
+        QTest::newRow("notes a view of rows without end")
+            << col + QStringList{"CREATE VIEW notes AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL"
+                                 " SELECT x + 1 FROM c) SELECT x AS id, 1 AS mid, 'a' AS flds"
+                                 " FROM c"}
+            << 20000 << 0 << "“notes”不是数据表";
+        QTest::newRow("col a view")
+            << QStringList{"CREATE VIEW col AS SELECT " + models + " AS models"} + notes << 20000
+            << 0 << "“col”不是数据表";
+        QTest::newRow("a read past its time") << col + many << 1 << 0 << "还没读完";
+        QTest::newRow("the program closing during the read")
+            << col + many << 20000 << 5 << "因程序关闭而中止";
+    }
+    void hostilePackages() {
+        QFETCH(QStringList, collection);
+        QFETCH(int, limitMs);
+        QFETCH(int, stopAfterMs);
+        QFETCH(QString, refusal);
+        const QByteArray package = zipOf({{"collection.anki2", collectionOf(collection)}});
+        QTemporaryDir temp;
+        const QByteArray before = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        // The read as the window's thread makes it (this test program has no application).
+        int argc = 1;
+        char name[] = "tst_wordlists";
+        char* argv[] = {name, nullptr};
+        const QCoreApplication app(argc, argv);
+        ZipPackageReader reader;
+        reader.setTimeLimitMs(limitMs);
+        int ticks = 0; // the window's timers go on during the read
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (++ticks >= stopAfterMs && stopAfterMs > 0)
+                reader.stop();
+        });
+        tick.start(1);
+        PackageNotes notes;
+        const FileResult r = reader.readNotes(package, "p.apkg", notes);
+        tick.stop();
+        qputenv("TMPDIR", before);
+        if (refusal.isEmpty()) {
+            QVERIFY2(r.ok(), qPrintable(r.description));
+            QCOMPARE(notes.notes.size(), 2);
+            QCOMPARE(notes.fieldNames, QStringList({"Front", "Back"}));
+        } else {
+            QVERIFY2(!r.ok() && r.description.contains(refusal), qPrintable(r.description));
+        }
+        if (stopAfterMs > 0)
+            QVERIFY(ticks > 0);
+        QCOMPARE(
+            QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
     }
 
     // Files made to explode are refused, saying why, before they cost the memory.

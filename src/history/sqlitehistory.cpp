@@ -990,7 +990,7 @@ struct Merged final {
 
 // A merge goes in slices of about this many records, each in a transaction of its own, so that
 // the run's own answers go in between and a closing program waits for one slice at most.
-constexpr qint64 SliceRecords = 5000;
+constexpr qint64 SliceRecords = 2000;
 // A log is read this many bytes at a time, whatever its size.
 constexpr qint64 PieceBytes = 512 * 1024;
 

@@ -14,6 +14,7 @@ public:
                          PackageNotes& notes) override {
         return reader_.readNotes(bytes, path, notes);
     }
+    void stop() override { reader_.stop(); }
 
 private:
     ZipPackageReader reader_;

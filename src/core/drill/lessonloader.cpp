@@ -1,4 +1,5 @@
 #include "drill/lessonloader.h"
+#include "lessons/flashcardpackage.h"
 #include "lessons/wordfile.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,10 @@ LoadedLesson loadLessonAside(const QString& path, qint32 unfamiliarity, qint64 a
     QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // The loop also ends when the application is told to quit; the lesson is finished anyway.
+    // The loop also ends when the application is told to quit; the lesson is finished anyway
+    // (a package's read, which may take long, is ended).
+    if (!worker->isFinished())
+        stopPackageReads();
     worker->wait();
     return loaded;
 }

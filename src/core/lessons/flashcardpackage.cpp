@@ -92,6 +92,13 @@ FileResult readPackageNotes(const QByteArray& bytes, const QString& path, Packag
     return reader->readNotes(bytes, path, notes);
 }
 
+void stopPackageReads() {
+    Finder& f = finder();
+    const QMutexLocker lock(&f.mutex);
+    if (f.reader)
+        f.reader->stop();
+}
+
 // The notes of a package as the rows of a list.
 FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest& request,
                        ListOutput& out) {

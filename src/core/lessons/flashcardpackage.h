@@ -29,9 +29,12 @@ public:
     virtual ~PackageReader() = default;
     virtual FileResult readNotes(const QByteArray& bytes, const QString& path,
                                  PackageNotes& notes) = 0;
+    // Ends the reads under way as soon as they can stop (the program is closing); they are
+    // refused.
+    virtual void stop() = 0;
 };
 
-#define VokarinPackageReader_iid "Vokarin.PackageReader/1"
+#define VokarinPackageReader_iid "Vokarin.PackageReader/2"
 Q_DECLARE_INTERFACE(PackageReader, VokarinPackageReader_iid)
 
 // How readPackageNotes finds the reader, asked once, when the first package is read (on
@@ -40,3 +43,6 @@ void setPackageReader(std::function<PackageReader*()> find);
 
 // The notes, read by the reader found; without one the package is refused and says why.
 FileResult readPackageNotes(const QByteArray& bytes, const QString& path, PackageNotes& notes);
+
+// Ends the package reads under way (the program is closing), when the reader has been found.
+void stopPackageReads();
