@@ -338,6 +338,42 @@ private slots:
         QVERIFY(again.history->settle(120000));
         QVERIFY(again.history->unfinishedLogs().isEmpty());
     }
+
+    // A word learnt and taken out of the notebook here does not come back from the other
+    // computer's copy of the notebook; a word the other computer put in (or in again) after
+    // that is never lost.
+    void aClearedNotebookWordStaysCleared() {
+        QTemporaryDir home, data;
+        Learner here(home.path(), data.path());
+        here.module.Settings.ReviewNotebookAtStart = VbFalse;
+        writeLesson(here.module, "unit.txt", Unit);
+        writepairs(here.module.notebookPath(), {{"old1", "旧一"}, {"old2", "旧二"}});
+        here.watch->catchUp();
+        here.engine->startUp();
+        here.study(); // fig and apple into the notebook: old1 and old2 make way
+        QVERIFY(here.history->settle(5000));
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        // The other computer put old1 in before, old2 again after, kiwi new; its copy of the
+        // notebook (from before this computer's save) holds all three.
+        putFile(data, "history/peer-1.log",
+                logHeader("peer-1") + logLine(NotebookEvent{now - 3600000, "old1", "旧一", true}) +
+                    logLine(NotebookEvent{now + 1000, "old2", "旧二", true}) +
+                    logLine(NotebookEvent{now + 1000, "kiwi", "猕猴桃", true}));
+        putFile(data, "lesson/scb.sync-conflict-20261209-101500-ABCDEFG.txt",
+                lessonBytes({{"old1", "旧一"}, {"old2", "旧二"}, {"kiwi", "猕猴桃"}}));
+        here.watch->catchUp();
+        QVERIFY(here.history->settle(5000));
+        QTRY_VERIFY(!QFileInfo::exists(
+            data.filePath("lesson/scb.sync-conflict-20261209-101500-ABCDEFG.txt")));
+        const QByteArray notebook = fileBytes(here.module.notebookPath());
+        const QList<std::pair<QByteArray, bool>> expected = {
+            {"fig", true}, {"apple", true}, {"old1", false}, {"old2", true}, {"kiwi", true}};
+        for (const auto& [word, kept] : expected)
+            QVERIFY2(notebook.contains("\"" + word + "\"") == kept, word.constData());
+        // And this computer's log tells the other computers what it took out.
+        const QByteArray own = fileBytes(data.filePath("history/" + here.module.DeviceId + ".log"));
+        QVERIFY(own.contains("N\t") && own.contains("\told1\t\t0\t"));
+    }
 };
 
 QTEST_GUILESS_MAIN(SharedDoor)

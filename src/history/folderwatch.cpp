@@ -27,7 +27,13 @@ FolderWatch::FolderWatch(const Module1& module, SqliteHistory& history, MessageB
     const auto soon = [this] { quiet_->start(); };
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, soon);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, soon);
-    history_.setMergedHandler([this] { emit changed(); });
+    // The copies wait for the whole merge: what the other computers took out of the notebook
+    // comes with their logs.
+    history_.setMergedHandler([this](bool finished) {
+        if (finished)
+            tidy();
+        emit changed();
+    });
 }
 
 void FolderWatch::guard() {
@@ -56,12 +62,23 @@ void FolderWatch::catchUp() {
             told_.insert(text);
             messages_.ok(text);
         }
-    const CopiesTidied tidied =
-        tidyConflictCopies(module_.notebookPath(), module_.dataFolder(), module_.mergedFolder());
+    if (!history_.merge())
+        tidy();
+    watchAgain();
+}
+
+// The notebook's copies merged into it, without the words taken out of it on any computer
+// since they were put in (as the history knows them after a whole merge).
+void FolderWatch::tidy() {
+    if (module_.DataFolder.isEmpty())
+        return;
+    const Answered<QSet<QString>> takenOut = history_.takenOutOfNotebook();
+    if (!takenOut)
+        return; // the copies wait until the history can be read
+    const CopiesTidied tidied = tidyConflictCopies(module_.notebookPath(), module_.dataFolder(),
+                                                   module_.mergedFolder(), *takenOut);
     if (!tidied.merged.isEmpty())
         emit copiesTidied(tidied.merged);
-    history_.merge();
-    watchAgain();
 }
 
 // The folders, and every log in them: a log grown in place (as some sync programs write)

@@ -37,6 +37,7 @@ signals:
     void copiesTidied(const QStringList& names);
 
 private:
+    void tidy();
     void watchAgain();
 
     const Module1& module_;

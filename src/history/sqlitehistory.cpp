@@ -171,6 +171,15 @@ const Step Steps[] = {
          "CREATE TABLE logs (name TEXT PRIMARY KEY, device TEXT NOT NULL,"
          " size INTEGER NOT NULL, read_to INTEGER NOT NULL) WITHOUT ROWID",
      }},
+    {6,
+     {
+         // When each word was last put into the notebook and last taken out of it, on any
+         // computer: a copy of the notebook brings back only words put in after they were
+         // taken out.
+         "CREATE TABLE notebook_events (english TEXT PRIMARY KEY,"
+         " added_at INTEGER NOT NULL DEFAULT 0, taken_at INTEGER NOT NULL DEFAULT 0)"
+         " WITHOUT ROWID",
+     }},
 };
 
 // Every table and column the program uses, as a query that reads none of them.
@@ -183,6 +192,7 @@ const char* const Probes[] = {
     "SELECT name, device, size, read_to FROM logs LIMIT 0",
     "SELECT day, direction, mode, answers, reviews, reviews_right FROM days LIMIT 0",
     "SELECT english, chinese, added_at FROM notebook LIMIT 0",
+    "SELECT english, added_at, taken_at FROM notebook_events LIMIT 0",
 };
 
 // A word's memory as stored, within what the scheduler can work with: the file may have been
@@ -857,6 +867,16 @@ QString notNull(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
 }
 
+// A word put into the notebook or taken out of it: the latest time of each is kept.
+const QString NoteNotebookEvent = QStringLiteral(
+    "INSERT INTO notebook_events(english, added_at, taken_at) VALUES (?, ?, ?)"
+    " ON CONFLICT(english) DO UPDATE SET added_at = max(added_at, excluded.added_at),"
+    " taken_at = max(taken_at, excluded.taken_at)");
+
+QVariantList notebookEventValues(const NotebookEvent& event) {
+    return {event.english, event.added ? event.at : 0, event.added ? 0 : event.at};
+}
+
 // A run, once: one already there is left as it is.
 const QString InsertSession = QStringLiteral(
     "INSERT INTO sessions(started_at, ended_at, minutes, lesson_files, seconds, device)"
@@ -1036,11 +1056,12 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
                                       QDir::Name);
     };
     QFileInfoList files = logs(folder) + logs(QDir(folder).filePath(SetAsideName));
-    QSqlQuery known(db), note(db), session(db);
+    QSqlQuery known(db), note(db), session(db), notebookEvent(db);
     sqlite3* const handle = handleOf(db);
     if (!handle)
         return notSqlite();
     AnswerInserter insert(handle);
+    notebookEvent.prepare(NoteNotebookEvent);
     known.prepare(QStringLiteral("SELECT device, size, read_to FROM logs WHERE name = ?"));
     note.prepare(QStringLiteral("INSERT OR REPLACE INTO logs(name, device, size, read_to)"
                                 " VALUES (?, ?, ?, ?)"));
@@ -1101,6 +1122,13 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
                 ++merged.records;
                 touched[{answer.english, answer.chinese}].push_back(
                     {answer.answeredAt, device, answer.facts, answer.chineseAsked});
+            }
+            for (const NotebookEvent& event : read.notebook) {
+                --budget;
+                for (const QVariant& value : notebookEventValues(event))
+                    notebookEvent.addBindValue(value);
+                if (!notebookEvent.exec())
+                    return notebookEvent.lastError();
             }
             for (const SessionRecord& run : read.sessions) {
                 --budget;
@@ -1482,10 +1510,10 @@ QString aheadText(qint64 ms) {
     return QStringLiteral("%1 小时 %2 分钟").arg(minutes / 60).arg(minutes % 60);
 }
 
-void SqliteHistory::merge() {
+bool SqliteHistory::merge() {
     const std::shared_ptr<OwnLog> log = ownLog_;
     if (!log->enabled())
-        return;
+        return false;
     // The first merge of a run also puts what this computer learnt before its log into it.
     if (!exported_) {
         exported_ = true;
@@ -1493,6 +1521,7 @@ void SqliteHistory::merge() {
     }
     ++*merges_;
     mergeSlice(std::make_shared<MergeRun>());
+    return true;
 }
 
 // One slice of a merge, on the writer's thread; the next one waits behind the run's own records.
@@ -1536,10 +1565,10 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
             if (merged.records > 0 || !merged.more)
                 QMetaObject::invokeMethod(
                     relay,
-                    [this] {
+                    [this, finished = !merged.more] {
                         deliver();
                         if (merged_)
-                            merged_();
+                            merged_(finished);
                     },
                     Qt::QueuedConnection);
             return QSqlError();
@@ -1574,11 +1603,56 @@ QStringList SqliteHistory::unfinishedLogs() const {
 
 void SqliteHistory::keepNotebookWord(const QString& english, const QString& chinese) {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    noteNotebook({{now, english, chinese, true}});
     writer_->post([english, chinese, now](QSqlDatabase& db) {
         return run(db,
                    QStringLiteral("INSERT OR IGNORE INTO notebook(english, chinese, added_at)"
                                   " VALUES (?, ?, ?)"),
                    {english, chinese, now});
+    });
+}
+
+void SqliteHistory::takeOutOfNotebook(const QStringList& english) {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QList<NotebookEvent> events;
+    for (const QString& word : english)
+        events.append({now, word, QString(), false});
+    noteNotebook(events);
+}
+
+// Into this computer's log (once, however often the file's lock makes the write be tried) and
+// into the history's own record of the notebook.
+void SqliteHistory::noteNotebook(const QList<NotebookEvent>& events) {
+    if (events.isEmpty())
+        return;
+    const std::shared_ptr<OwnLog> log = ownLog_;
+    const auto logged = std::make_shared<bool>(false);
+    writer_->post([events, log, logged](QSqlDatabase& db) {
+        if (!*logged && log->enabled()) {
+            QByteArray lines;
+            for (const NotebookEvent& event : events)
+                lines += logLine(event);
+            if (QSqlError error = log->write(db, lines); error.isValid())
+                return error;
+        }
+        *logged = true;
+        for (const NotebookEvent& event : events)
+            if (QSqlError error = run(db, NoteNotebookEvent, notebookEventValues(event));
+                error.isValid())
+                return error;
+        return QSqlError();
+    });
+}
+
+Answered<QSet<QString>> SqliteHistory::takenOutOfNotebook() {
+    return read<QSet<QString>>([](QSqlQuery& query, QSet<QString>& words) {
+        if (!exec(query,
+                  QStringLiteral("SELECT english FROM notebook_events WHERE taken_at > added_at"),
+                  {}))
+            return false;
+        while (query.next())
+            words.insert(query.value(0).toString());
+        return true;
     });
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "services/history.h"
+#include "sync/answerlog.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimeZone>
@@ -50,6 +52,9 @@ public:
     bool merging() const override;
     void clearNotebookWords(const QStringList& english) override;
     Answered<QList<NotebookWord>> notebookWords() override;
+    void takeOutOfNotebook(const QStringList& english) override;
+    // The words taken out of the notebook on any computer after they were last put in.
+    Answered<QSet<QString>> takenOutOfNotebook();
     void keepLogIn(const QString& folder, const QString& device) override;
 
     // Writes what waits and stops the writer, giving up once nothing could be written for
@@ -60,17 +65,19 @@ public:
 
     // Reads what is new in the computers' logs into the file, on the writer's thread (the first
     // time in a run, after putting what this computer learnt before it kept a log into its log);
-    // merged is
-    // called on this thread when that brought records that were not there before.
-    void merge();
-    void setMergedHandler(std::function<void()> merged) { merged_ = std::move(merged); }
+    // false when there is no log to merge. merged is called on this thread after each slice
+    // that brought records that were not there before, and at the end (finished true).
+    bool merge();
+    void setMergedHandler(std::function<void(bool finished)> merged) {
+        merged_ = std::move(merged);
+    }
     // Waits (at most waitMs) for every write and merge before it; false when they did not end.
     bool settle(int waitMs);
     // The log files a merge could not read whole (still arriving, or damaged): read again at
     // the next merge.
     QStringList unfinishedLogs() const;
 
-    static constexpr int SchemaVersion = 5;
+    static constexpr int SchemaVersion = 6;
     // Another computer's clock ahead of this one's by more than this is told of.
     static constexpr qint64 ClockAheadToldMs = 5 * 60 * 1000;
 
@@ -83,6 +90,7 @@ private:
         bool ended = false;
     };
     void mergeSlice(const std::shared_ptr<MergeRun>& run);
+    void noteNotebook(const QList<NotebookEvent>& events);
     // Puts the records from before this computer kept a log into its log.
     void exportEarlier();
     // Shows what the writer has to tell.
@@ -93,7 +101,7 @@ private:
     QTimeZone zone_;
     class OwnLog;
     std::shared_ptr<OwnLog> ownLog_; // written on the writer's thread
-    std::function<void()> merged_;
+    std::function<void(bool finished)> merged_;
     bool exported_ = false;
     // Merges posted and not yet through (or let go), counted on the writer's thread too.
     std::shared_ptr<std::atomic<int>> merges_ = std::make_shared<std::atomic<int>>(

@@ -173,6 +173,7 @@ public:
             return std::nullopt;
         return kept;
     }
+    void takeOutOfNotebook(const QStringList& english) override { takenOut += english; }
     void keepLogIn(const QString& folder, const QString& device) override {
         logFolder = folder;
         logDevice = device;
@@ -184,6 +185,7 @@ public:
     QList<DueWord> due;
     QList<DueWord> known; // the words someWords() hands out
     QList<NotebookWord> kept;
+    QStringList takenOut;
 };
 
 struct FakePlatform final {

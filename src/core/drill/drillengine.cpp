@@ -644,9 +644,27 @@ bool DrillEngine::savescb() {
                 others.append(pair);
     const FileResult saved =
         notebook_.write(module_.notebookPath(), others, module_.sharedFolder());
-    if (!saved.ok())
+    if (!saved.ok()) {
         platform_.messages.ok(QStringLiteral("生词没能存进生词本：") + saved.description);
-    return saved.ok();
+        return false;
+    }
+    // The words of the start that made way were learnt here: told to the other computers once,
+    // so that their copies of the notebook do not bring them back. One they put in again
+    // later is theirs (see above).
+    if (!notebookAtStart_.isEmpty()) {
+        QSet<QString> kept;
+        for (const WordPair& pair : notebook_.entries() + others)
+            kept.insert(pair.word);
+        QStringList takenOut;
+        for (const QString& word : std::as_const(notebookAtStart_))
+            if (!kept.contains(word))
+                takenOut << word;
+        takenOut.sort();
+        platform_.history.takeOutOfNotebook(takenOut);
+        for (const QString& word : std::as_const(takenOut))
+            notebookAtStart_.remove(word);
+    }
+    return true;
 }
 
 void DrillEngine::rescueNotebookWords() {

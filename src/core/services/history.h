@@ -68,6 +68,9 @@ public:
     virtual void keepNotebookWord(const QString& english, const QString& chinese) = 0;
     virtual void clearNotebookWords(const QStringList& english) = 0;
     virtual Answered<QList<NotebookWord>> notebookWords() = 0;
+    // Words taken out of the notebook file (learnt in its review): with a shared data folder,
+    // another computer's copy of the notebook does not bring them back.
+    virtual void takeOutOfNotebook(const QStringList& english) = 0;
 
     // From now on this computer (device) logs its answers and runs in folder, where other
     // computers' logs are merged from; what it learnt before goes into its log too.

@@ -125,6 +125,11 @@ QByteArray logLine(const SessionRecord& session) {
                   '\t' + escaped(session.lessonFiles.join(QChar(0x1F))));
 }
 
+QByteArray logLine(const NotebookEvent& event) {
+    return sealed("N\t" + QByteArray::number(event.at) + '\t' + escaped(event.english) + '\t' +
+                  escaped(event.chinese) + '\t' + (event.added ? '1' : '0'));
+}
+
 QString logDevice(const QByteArray& firstBytes) {
     const qsizetype end = firstBytes.indexOf('\n');
     if (end < 0 || !firstBytes.startsWith(Magic))
@@ -199,6 +204,16 @@ LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now) {
             ok = ok && session.endedAt >= session.startedAt;
             if (ok)
                 read.sessions << session;
+        } else if (ok && fields->size() == 5 && (*fields)[0] == "N") {
+            const QList<QByteArrayView>& f = *fields;
+            NotebookEvent event;
+            event.at = time(f[1], ok);
+            event.english = unescaped(f[2]);
+            event.chinese = unescaped(f[3]);
+            event.added = f[4] == "1";
+            ok = ok && !event.english.isEmpty() && (f[4] == "1" || f[4] == "0");
+            if (ok)
+                read.notebook << event;
         } else {
             ok = false;
         }

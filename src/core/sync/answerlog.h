@@ -15,6 +15,7 @@
 //   VOKARIN-LOG 1 <device>
 //   A <answered at> <lesson> <english> <chinese> <zh-en 0/1> <mode> <correct> <revealed> <ms> <crc>
 //   S <started at> <ended at> <minutes> <lesson files, separated by U+001F> <crc>
+//   N <at> <english> <chinese> <1: put into the notebook, 0: taken out of it> <crc>
 // A record is known by its computer and its time (and for an answer, its word), so that the
 // same record read twice (from a sync program's copy) counts once.
 
@@ -25,10 +26,22 @@ QByteArray logHeader(const QString& device);
 QByteArray logLine(const AnswerRecord& answer);
 QByteArray logLine(const SessionRecord& session);
 
+// A word put into the new-word notebook, or taken out of it (learnt in its review), at a time:
+// the notebook's copies from other computers bring back only words put in after they were
+// taken out.
+struct NotebookEvent final {
+    qint64 at = 0;
+    QString english;
+    QString chinese;
+    bool added = true;
+};
+QByteArray logLine(const NotebookEvent& event);
+
 // What a reading of a log from a byte offset found.
 struct LogRead final {
     QList<AnswerRecord> answers;
     QList<SessionRecord> sessions;
+    QList<NotebookEvent> notebook;
     // Up to here the log was read whole and sound: a later reading starts here. A line cut off
     // at the end (still arriving) or damaged stops it, so that it is read again.
     qint64 readTo = 0;

@@ -36,36 +36,33 @@ bool setAside(const QString& file, const QString& folder) {
 }
 
 CopiesTidied tidyConflictCopies(const QString& notebookPath, const QString& dataFolder,
-                                const QString& setAsideFolder) {
+                                const QString& setAsideFolder, const QSet<QString>& takenOut) {
     CopiesTidied tidied;
     const QFileInfo notebook(notebookPath);
     const QStringList copies = copiesOf(notebook.absolutePath(), notebook.fileName());
-    if (!copies.isEmpty()) {
-        QList<WordPair> pairs;
-        QSet<QString> words;
-        if (notebook.exists() && !readNotebookFile(notebookPath, pairs, words, dataFolder)) {
-            // A notebook that cannot be read is not replaced: the copies wait with it.
-            tidied.unreadable = copies;
-        } else {
-            QStringList read;
-            const qsizetype own = pairs.size();
-            for (const QString& copy : copies) {
-                if (readNotebookFile(copy, pairs, words, dataFolder))
-                    read << copy;
-                else
-                    tidied.unreadable << QFileInfo(copy).fileName();
-            }
-            // Written only when a copy had words the notebook lacks: two computers merging
-            // the same copies must not make the sync program copy the notebook again.
-            if (!read.isEmpty()) {
-                if (pairs.size() > own)
-                    tidied.written = writepairs(notebookPath, pairs, dataFolder);
-                if (tidied.written.ok())
-                    for (const QString& copy : read)
-                        if (setAside(copy, setAsideFolder))
-                            tidied.merged << QFileInfo(copy).fileName();
-            }
+    QList<WordPair> pairs;
+    QSet<QString> words;
+    if (notebook.exists() && !readNotebookFile(notebookPath, pairs, words, dataFolder)) {
+        // A notebook that cannot be read is not replaced: the copies wait with it.
+        tidied.unreadable = copies;
+    } else {
+        const QList<WordPair> own = pairs;
+        QStringList read;
+        for (const QString& copy : copies) {
+            if (readNotebookFile(copy, pairs, words, dataFolder))
+                read << copy;
+            else
+                tidied.unreadable << QFileInfo(copy).fileName();
         }
+        pairs.removeIf([&](const WordPair& pair) { return takenOut.contains(pair.word); });
+        // Written only when it changes: two computers merging the same copies must not make
+        // the sync program copy the notebook again.
+        if (pairs != own && (notebook.exists() || !pairs.isEmpty()))
+            tidied.written = writepairs(notebookPath, pairs, dataFolder);
+        if (tidied.written.ok())
+            for (const QString& copy : std::as_const(read))
+                if (setAside(copy, setAsideFolder))
+                    tidied.merged << QFileInfo(copy).fileName();
     }
     for (const QString& copy : copiesOf(dataFolder, QStringLiteral("csh2.dat")))
         if (setAside(copy, setAsideFolder))

@@ -2,6 +2,7 @@
 
 #include "fileio.h"
 
+#include <QSet>
 #include <QStringList>
 
 // The folder the copies go into once merged: in the data folder, and beside the logs.
@@ -15,12 +16,15 @@ struct CopiesTidied final {
 };
 
 // The copies of the notebook (scb.txt) in its folder are merged into it, each word once, the
-// notebook's own first and then each copy's in turn; the copies of the shared settings file
-// (csh2.dat) in dataFolder lose to the file itself. Either kind then goes into setAsideFolder,
-// so that the chooser and the drill never meet them; nothing is deleted. A copy that cannot be
-// read stays where it is; when the notebook cannot be written, every copy stays.
+// notebook's own first and then each copy's in turn, leaving out the words in takenOut (taken
+// out of the notebook on some computer after they were last put in: learnt there), which the
+// notebook itself loses too; the copies of the shared settings file (csh2.dat) in dataFolder
+// lose to the file itself. Either kind then goes into setAsideFolder, so that the chooser and
+// the drill never meet them; nothing is deleted. A copy that cannot be read stays where it is;
+// when the notebook cannot be written, every copy stays. Nothing there is followed out of
+// dataFolder.
 CopiesTidied tidyConflictCopies(const QString& notebookPath, const QString& dataFolder,
-                                const QString& setAsideFolder);
+                                const QString& setAsideFolder, const QSet<QString>& takenOut = {});
 
 // Moves file into folder, under a name of its own there.
 bool setAside(const QString& file, const QString& folder);
