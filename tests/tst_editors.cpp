@@ -1,4 +1,5 @@
 // The word-file editor and the settings dialog, opened from a real main window.
+#include "drill/lessonloader.h"
 #include "lessons/wordlists.h"
 #include "windowharness.h"
 #include "windows/importpreview.h"
@@ -307,6 +308,50 @@ private slots:
         QTest::keyClick(preview, Qt::Key_Return);
         QCOMPARE(e.pairs(), (Pairs{{"猫", "cat"}, {"木", "wood"}}));
         QVERIFY(h.fakes.messages.shown.isEmpty());
+    }
+
+    // A large list is read again on a thread of its own when a choice changes: the window
+    // answers meanwhile (its timers run), choices made quickly are read once, the latest last,
+    // and Escape in the middle leaves at once with the editor as it was.
+    void largeListPreviewKeepsTheWindowAnswering_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("choices changed, then taken") << false;
+        QTest::newRow("Escape in the middle") << true;
+    }
+    void largeListPreviewKeepsTheWindowAnswering() {
+        QFETCH(bool, escape);
+        Harness h;
+        QByteArray bytes;
+        for (int i = 0; bytes.size() < LoadAsideBytes + 1024; ++i)
+            bytes += "word" + QByteArray::number(i) + ",n.,意思" + QByteArray::number(i) + "\n";
+        const QString csv = putFile(h.dir, "lesson/big.csv", bytes);
+        Editor e(h);
+        h.fakes.files.answers = {csv};
+        e.button("Command3")->click();
+        QPointer<ImportPreview> preview = e.preview();
+        QVERIFY(preview);
+        auto* summary = preview->findChild<QLabel*>("Summary");
+        auto* encoding = preview->findChild<QComboBox*>("Encoding");
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(0);
+        encoding->setCurrentIndex(1); // GBK
+        QCOMPARE(summary->text(), QStringLiteral("正在按新的选择重新读……"));
+        encoding->setCurrentIndex(2); // UTF-8, meanwhile: read after the first
+        if (escape) {
+            QTest::keyClick(preview, Qt::Key_Escape);
+            QVERIFY(preview.isNull() || !preview->isVisible());
+            QTRY_VERIFY(ticks > 0);
+            QVERIFY(e.pairs().isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(summary->text().startsWith("表格文字"), 60000);
+        QVERIFY(ticks > 0);
+        QVERIFY2(summary->text().contains("UTF-8"), qPrintable(summary->text()));
+        QCOMPARE(encoding->currentIndex(), 2);
+        QTest::keyClick(preview, Qt::Key_Return);
+        QCOMPARE(e.pairs().first(), (WordPair{"word0", "n. 意思0"}));
     }
 
     void failedOpenSaysSo() {

@@ -3,13 +3,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QThread>
 #include <QVBoxLayout>
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -43,9 +47,11 @@ constexpr int PairsShown = 5;
 
 } // namespace
 
-ImportPreview::ImportPreview(const QString& path, Reader read, QWidget* parent)
+ImportPreview::ImportPreview(const QString& path, Reader read, Reading first, bool aside,
+                             QWidget* parent)
     : QDialog(parent)
-    , read_(std::move(read)) {
+    , read_(std::move(read))
+    , aside_(aside) {
     setObjectName(QStringLiteral("ImportPreview"));
     setWindowTitle(QStringLiteral("导入单词表 - %1").arg(displayPath(path)));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -132,10 +138,20 @@ ImportPreview::ImportPreview(const QString& path, Reader read, QWidget* parent)
         reread();
     });
 
-    const auto [result, list] = read_({});
-    list_ = list;
-    display(result);
+    list_ = std::move(first.second);
+    display(first.first);
     WordColumn->setFocus();
+}
+
+ImportPreview::Reading ImportPreview::readAside(const Reader& read, const ListRequest& request) {
+    Reading reading;
+    QEventLoop loop;
+    const std::unique_ptr<QThread> worker(QThread::create([&] { reading = read(request); }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    return reading;
 }
 
 ListRequest ImportPreview::request() const {
@@ -150,9 +166,37 @@ ListRequest ImportPreview::request() const {
 void ImportPreview::reread() {
     if (filling_)
         return;
-    const auto [result, list] = read_(request());
-    list_ = list;
-    display(result);
+    if (!aside_) {
+        auto [result, list] = read_(request());
+        list_ = std::move(list);
+        return display(result);
+    }
+    // One reading at a time: memory holds the list shown and the one being read, however
+    // fast the learner changes the choices.
+    if (reading_) {
+        again_ = true;
+        return;
+    }
+    startReading();
+}
+
+void ImportPreview::startReading() {
+    reading_ = true;
+    Summary->setText(QStringLiteral("正在按新的选择重新读……"));
+    Buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
+    const auto out = std::make_shared<Reading>();
+    // The thread keeps what it reads with; the window may close before it ends.
+    QThread* const worker =
+        QThread::create([read = read_, request = request(), out] { *out = read(request); });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &QThread::finished, this, [this, out] {
+        reading_ = false;
+        if (std::exchange(again_, false))
+            return startReading(); // the controls hold the learner's latest choice
+        list_ = std::move(out->second);
+        display(out->first);
+    });
+    worker->start();
 }
 
 void ImportPreview::display(const FileResult& result) {

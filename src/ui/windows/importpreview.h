@@ -19,10 +19,19 @@ class ImportPreview final : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads the list as a request asks; what is shown first is read({}).
-    using Reader = std::function<std::pair<FileResult, WordList>(const ListRequest&)>;
+    // Reads the list as a request asks; it runs on a thread of its own when the list is large.
+    using Reading = std::pair<FileResult, WordList>;
+    using Reader = std::function<Reading(const ListRequest&)>;
 
-    ImportPreview(const QString& path, Reader read, QWidget* parent = nullptr);
+    // first: the list as read({}) gave it. aside: each new reading goes on a thread of its own
+    // (a large list), one at a time, the learner's latest choice read next, while the window
+    // answers; Escape leaves at once.
+    ImportPreview(const QString& path, Reader read, Reading first, bool aside,
+                  QWidget* parent = nullptr);
+
+    // Runs read on a thread of its own while this thread's events go on (the learner's input
+    // waits): the first reading of a large list.
+    static Reading readAside(const Reader& read, const ListRequest& request);
 
     // The list as last read: what goes into the editor when accepted.
     const WordList& list() const { return list_; }
@@ -32,12 +41,16 @@ signals:
 
 private:
     void reread();
+    void startReading();
     void display(const FileResult& result);
     ListRequest request() const;
 
     Reader read_;
     WordList list_;
     bool filling_ = false; // the controls are being set from a reading
+    bool aside_ = false;
+    bool reading_ = false; // a reading runs on its thread
+    bool again_ = false;   // the learner changed a choice meanwhile: read again when it ends
 
     QLabel* Summary = nullptr;
     QTableWidget* Rows = nullptr;

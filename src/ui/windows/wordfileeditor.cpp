@@ -1,6 +1,7 @@
 #include "windows/wordfileeditor.h"
 #include "windows/importpreview.h"
 
+#include "drill/lessonloader.h"
 #include "lessons/wordfile.h"
 #include "module1.h"
 #include "services/filedialogs.h"
@@ -217,11 +218,15 @@ void Form1::openWordList(const QByteArray& bytes, const QString& path) {
         list.reading = reading.list;
         return std::pair{reading.result, list};
     };
-    if (const auto [result, list] = read({}); !result.ok())
-        return platform_.messages.ok(result.description);
+    // A large list is read on a thread of its own, here and in the preview, the window
+    // painting meanwhile.
+    const bool aside = bytes.size() >= LoadAsideBytes;
+    ImportPreview::Reading first = aside ? ImportPreview::readAside(read, {}) : read({});
+    if (!first.first.ok())
+        return platform_.messages.ok(first.first.description);
     if (preview_)
         preview_->close();
-    preview_ = new ImportPreview(path, read, this);
+    preview_ = new ImportPreview(path, read, std::move(first), aside, this);
     connect(preview_, &ImportPreview::listAccepted, this, &Form1::takeWordList);
     preview_->open();
 }
