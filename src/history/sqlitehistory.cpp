@@ -1502,7 +1502,7 @@ void SqliteHistory::keepLogIn(const QString& folder, const QString& device) {
 
 // How far ahead a clock is, as the learner reads it.
 QString aheadText(qint64 ms) {
-    const qint64 minutes = (ms + 59'999) / 60'000;
+    const qint64 minutes = qMax<qint64>(1, (ms + 30'000) / 60'000);
     if (minutes < 60)
         return QStringLiteral("%1 分钟").arg(minutes);
     if (minutes % 60 == 0)
@@ -1566,9 +1566,10 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
                 QMetaObject::invokeMethod(
                     relay,
                     [this, finished = !merged.more] {
-                        deliver();
+                        // The window's news first: what is told may wait for the learner.
                         if (merged_)
                             merged_(finished);
+                        deliver();
                     },
                     Qt::QueuedConnection);
             return QSqlError();

@@ -43,8 +43,6 @@ QString formatName(ListFormat format) {
     return QStringLiteral("单词文件");
 }
 
-constexpr int PairsShown = 5;
-
 } // namespace
 
 ImportPreview::ImportPreview(const QString& path, Reader read, Reading first, bool aside,
@@ -111,7 +109,7 @@ ImportPreview::ImportPreview(const QString& path, Reader read, Reading first, bo
     Buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     Buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
     connect(Buttons, &QDialogButtonBox::accepted, this, [this] {
-        emit listAccepted(list_);
+        emit listAccepted(request());
         accept();
     });
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -138,8 +136,9 @@ ImportPreview::ImportPreview(const QString& path, Reader read, Reading first, bo
         reread();
     });
 
-    list_ = std::move(first.second);
-    display(first.first);
+    list_ = std::move(first.list);
+    pairs_ = first.pairs;
+    display(first.result);
     WordColumn->setFocus();
 }
 
@@ -167,9 +166,10 @@ void ImportPreview::reread() {
     if (filling_)
         return;
     if (!aside_) {
-        auto [result, list] = read_(request());
-        list_ = std::move(list);
-        return display(result);
+        Reading reading = read_(request());
+        list_ = std::move(reading.list);
+        pairs_ = reading.pairs;
+        return display(reading.result);
     }
     // One reading at a time: memory holds the list shown and the one being read, however
     // fast the learner changes the choices.
@@ -193,8 +193,9 @@ void ImportPreview::startReading() {
         reading_ = false;
         if (std::exchange(again_, false))
             return startReading(); // the controls hold the learner's latest choice
-        list_ = std::move(out->second);
-        display(out->first);
+        list_ = std::move(out->list);
+        pairs_ = out->pairs;
+        display(out->result);
     });
     worker->start();
 }
@@ -257,11 +258,11 @@ void ImportPreview::display(const FileResult& result) {
     } else {
         summary = QStringLiteral("%1，%2，共 %3 个单词")
                       .arg(formatName(reading.format), reading.encoding)
-                      .arg(list_.pairs.size());
+                      .arg(pairs_);
         if (const QString leftOut = leftOutText(reading); !leftOut.isEmpty())
             summary += QStringLiteral("（%1）").arg(leftOut);
     }
     Summary->setText(summary);
-    Buttons->button(QDialogButtonBox::Ok)->setEnabled(result.ok() && list_.pairs.size() >= 2);
+    Buttons->button(QDialogButtonBox::Ok)->setEnabled(result.ok() && pairs_ >= 2);
     filling_ = false;
 }

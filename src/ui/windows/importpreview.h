@@ -19,8 +19,16 @@ class ImportPreview final : public QDialog {
     Q_OBJECT
 
 public:
+    // The pairs shown of a reading.
+    static constexpr int PairsShown = 5;
+    // A reading as the preview needs it: what was decided, the first PairsShown pairs and how
+    // many there are in all (the whole list is read when it is taken, to the editor's room).
+    struct Reading final {
+        FileResult result;
+        WordList list;
+        qsizetype pairs = 0;
+    };
     // Reads the list as a request asks; it runs on a thread of its own when the list is large.
-    using Reading = std::pair<FileResult, WordList>;
     using Reader = std::function<Reading(const ListRequest&)>;
 
     // first: the list as read({}) gave it. aside: each new reading goes on a thread of its own
@@ -33,11 +41,9 @@ public:
     // waits): the first reading of a large list.
     static Reading readAside(const Reader& read, const ListRequest& request);
 
-    // The list as last read: what goes into the editor when accepted.
-    const WordList& list() const { return list_; }
-
 signals:
-    void listAccepted(const WordList& list);
+    // The choices as shown when the learner took the list.
+    void listAccepted(const ListRequest& request);
 
 private:
     void reread();
@@ -46,7 +52,8 @@ private:
     ListRequest request() const;
 
     Reader read_;
-    WordList list_;
+    WordList list_; // the first pairs only
+    qsizetype pairs_ = 0;
     bool filling_ = false; // the controls are being set from a reading
     bool aside_ = false;
     bool reading_ = false; // a reading runs on its thread

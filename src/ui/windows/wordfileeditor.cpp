@@ -210,28 +210,47 @@ void Form1::Command3_Click() {
 // A list of another program: shown first in the import preview, where a wrong guess of its
 // columns, header, direction or encoding is put right; its pairs come in when it is accepted.
 void Form1::openWordList(const QByteArray& bytes, const QString& path) {
+    // The preview keeps only the pairs it shows, however long the list.
     const ImportPreview::Reader read = [bytes, path](const ListRequest& request) {
-        WordList list;
+        ImportPreview::Reading out;
         WordFileRules rules;
         rules.request = request;
-        const WordFileReading reading = readWordFile(bytes, path, list.pairs, rules);
-        list.reading = reading.list;
-        return std::pair{reading.result, list};
+        const WordFileReading reading = readWordFile(
+            bytes, path,
+            [&out](QStringView word, QStringView meaning) {
+                if (out.list.pairs.size() < ImportPreview::PairsShown)
+                    out.list.pairs.append({word.toString(), meaning.toString()});
+                ++out.pairs;
+            },
+            rules);
+        out.result = reading.result;
+        out.list.reading = reading.list;
+        return out;
     };
     // A large list is read on a thread of its own, here and in the preview, the window
     // painting meanwhile.
     const bool aside = bytes.size() >= LoadAsideBytes;
     ImportPreview::Reading first = aside ? ImportPreview::readAside(read, {}) : read({});
-    if (!first.first.ok())
-        return platform_.messages.ok(first.first.description);
+    if (!first.result.ok())
+        return platform_.messages.ok(first.result.description);
     if (preview_)
         preview_->close();
     preview_ = new ImportPreview(path, read, std::move(first), aside, this);
-    connect(preview_, &ImportPreview::listAccepted, this, &Form1::takeWordList);
+    connect(
+        preview_, &ImportPreview::listAccepted, this,
+        [this, bytes, path](const ListRequest& request) { takeWordList(bytes, path, request); });
     preview_->open();
 }
 
-void Form1::takeWordList(const WordList& list) {
+// The list as the preview showed it, read whole as far as the editor has room.
+void Form1::takeWordList(const QByteArray& bytes, const QString& path, const ListRequest& request) {
+    WordFileRules rules;
+    rules.request = request;
+    rules.mostPairs = MostPairs - List1[0]->count();
+    WordList list;
+    const WordFileReading reading = readWordFile(bytes, path, list.pairs, rules);
+    if (!reading.result.ok())
+        return platform_.messages.ok(reading.result.description);
     if (list.pairs.size() < 2)
         return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
     for (const WordPair& pair : std::as_const(list.pairs)) {
@@ -239,7 +258,7 @@ void Form1::takeWordList(const WordList& list) {
             break;
         appendPair(pair.word, pair.meaning);
     }
-    if (const QString leftOut = leftOutText(list.reading); !leftOut.isEmpty())
+    if (const QString leftOut = reading.leftOut(); !leftOut.isEmpty())
         Label3->setText(
             QStringLiteral("共计： %1个单词（%2）").arg(List1[0]->count()).arg(leftOut));
 }

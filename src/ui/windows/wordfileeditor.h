@@ -10,7 +10,7 @@ class QListWidget;
 class QPushButton;
 class ImportPreview;
 enum class ListFormat;
-struct WordList;
+struct ListRequest;
 struct Module1;
 struct Platform;
 
@@ -37,7 +37,7 @@ private:
     void List1_Click();
     void appendPair(QStringView word, QStringView meaning);
     void openWordList(const QByteArray& bytes, const QString& path);
-    void takeWordList(const WordList& list);
+    void takeWordList(const QByteArray& bytes, const QString& path, const ListRequest& request);
 
     Module1& module_;
     const Platform& platform_;
