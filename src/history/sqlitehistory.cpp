@@ -1445,53 +1445,56 @@ void SqliteHistory::recordSession(const SessionRecord& session) {
 // (the history's own records, now this computer's), so that other computers have them too.
 void SqliteHistory::exportEarlier() {
     const std::shared_ptr<OwnLog> log = ownLog_;
-    writer_->post([log](QSqlDatabase& db) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral(
-                "SELECT answered_at, lesson, english, chinese, direction, mode, correct,"
-                " revealed, response_ms FROM answers WHERE device = '' ORDER BY answered_at")))
-            return query.lastError();
-        QByteArray lines;
-        while (query.next()) {
-            AnswerRecord answer;
-            answer.answeredAt = query.value(0).toLongLong();
-            answer.lesson = query.value(1).toString();
-            answer.english = query.value(2).toString();
-            answer.chinese = query.value(3).toString();
-            answer.chineseAsked = query.value(4).toString() == u"zh-en";
-            answer.facts.mode = modeNamed(query.value(5).toString());
-            answer.facts.correct = query.value(6).toLongLong() != 0;
-            answer.facts.revealed = query.value(7).toLongLong() != 0;
-            answer.facts.responseMs = query.value(8).toLongLong();
-            lines += logLine(answer);
-        }
-        if (!query.exec(QStringLiteral("SELECT started_at, ended_at, minutes, lesson_files"
-                                       " FROM sessions WHERE device = '' ORDER BY started_at")))
-            return query.lastError();
-        while (query.next()) {
-            SessionRecord session;
-            session.startedAt = query.value(0).toLongLong();
-            session.endedAt = query.value(1).toLongLong();
-            session.minutes = query.value(2).toInt();
-            const QString files = query.value(3).toString();
-            if (!files.isEmpty())
-                session.lessonFiles = files.split(u'\n');
-            lines += logLine(session);
-        }
-        if (lines.isEmpty())
-            return QSqlError();
-        if (QSqlError error = log->write(db, lines); error.isValid())
-            return error;
-        for (const char* table : {"answers", "sessions"})
-            if (QSqlError error = run(db,
-                                      QStringLiteral("UPDATE %1 SET device = ? WHERE device = ''")
-                                          .arg(QLatin1String(table)),
-                                      {log->device()});
-                error.isValid())
+    writer_->post(
+        [log](QSqlDatabase& db) {
+            QSqlQuery query(db);
+            query.setForwardOnly(true);
+            if (!query.exec(QStringLiteral(
+                    "SELECT answered_at, lesson, english, chinese, direction, mode, correct,"
+                    " revealed, response_ms FROM answers WHERE device = '' ORDER BY answered_at")))
+                return query.lastError();
+            QByteArray lines;
+            while (query.next()) {
+                AnswerRecord answer;
+                answer.answeredAt = query.value(0).toLongLong();
+                answer.lesson = query.value(1).toString();
+                answer.english = query.value(2).toString();
+                answer.chinese = query.value(3).toString();
+                answer.chineseAsked = query.value(4).toString() == u"zh-en";
+                answer.facts.mode = modeNamed(query.value(5).toString());
+                answer.facts.correct = query.value(6).toLongLong() != 0;
+                answer.facts.revealed = query.value(7).toLongLong() != 0;
+                answer.facts.responseMs = query.value(8).toLongLong();
+                lines += logLine(answer);
+            }
+            if (!query.exec(QStringLiteral("SELECT started_at, ended_at, minutes, lesson_files"
+                                           " FROM sessions WHERE device = '' ORDER BY started_at")))
+                return query.lastError();
+            while (query.next()) {
+                SessionRecord session;
+                session.startedAt = query.value(0).toLongLong();
+                session.endedAt = query.value(1).toLongLong();
+                session.minutes = query.value(2).toInt();
+                const QString files = query.value(3).toString();
+                if (!files.isEmpty())
+                    session.lessonFiles = files.split(u'\n');
+                lines += logLine(session);
+            }
+            if (lines.isEmpty())
+                return QSqlError();
+            if (QSqlError error = log->write(db, lines); error.isValid())
                 return error;
-        return QSqlError();
-    });
+            for (const char* table : {"answers", "sessions"})
+                if (QSqlError error =
+                        run(db,
+                            QStringLiteral("UPDATE %1 SET device = ? WHERE device = ''")
+                                .arg(QLatin1String(table)),
+                            {log->device()});
+                    error.isValid())
+                    return error;
+            return QSqlError();
+        },
+        true); // behind the run's own records, like a merge
 }
 
 void SqliteHistory::keepLogIn(const QString& folder, const QString& device) {
