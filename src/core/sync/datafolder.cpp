@@ -96,7 +96,7 @@ FileResult moveDataFiles(const QString& from, const QString& to, bool withSettin
         const QString mine = source.filePath(name);
         QString theirs = target.filePath(name);
         // Nothing in the new folder (which others may write) leads out of it.
-        if (const FileResult inside = confinedTo(to, theirs); !inside.ok()) {
+        if (FileResult inside = confinedTo(to, theirs); !inside.ok()) {
             undo();
             return inside;
         }
