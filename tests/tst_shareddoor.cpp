@@ -9,6 +9,7 @@
 #include "module1.h"
 #include "recordingview.h"
 #include "scheduling/fsrs.h"
+#include "sharedstudent.h"
 #include "sqlitehistory.h"
 #include "sync/answerlog.h"
 #include "testfiles.h"
@@ -27,24 +28,10 @@ namespace {
 const Pairs Unit = {{"apple", "苹果"}, {"pear", "梨"}, {"plum", "李子"}, {"fig", "无花果"}};
 const Pairs Private = {{"secret", "秘密"}, {"diary", "日记"}};
 
-// A learner with a shared data folder: home (history file, settings) and the folder.
-struct Learner final {
+// A learner with a shared data folder, whose clock stands an hour before now.
+struct Learner final : SharedStudent {
     Learner(const QString& home, const QString& data)
-        : module(home) {
-        module.DataFolder = data;
-        module.nameThisComputer();
-        module.SavedChoiceCount = module.Settings.ChoiceCount;
-        module.SpeechObject = &fakes.speech;
-        fakes.clock.epoch = QDateTime::currentMSecsSinceEpoch() - 3600 * 1000;
-        history = std::make_unique<SqliteHistory>(
-            QDir(home).filePath("vokarin.db"), fakes.messages, QTimeZone::utc(),
-            HistoryLog{module.historyFolder(), module.DeviceId});
-        platform =
-            std::make_unique<Platform>(Platform{fakes.messages, fakes.files, fakes.colours,
-                                                fakes.sound, fakes.clock, fakes.random, *history});
-        engine = std::make_unique<DrillEngine>(module, *platform, view);
-        watch = std::make_unique<FolderWatch>(module, *history, fakes.messages);
-    }
+        : SharedStudent(home, data, QDateTime::currentMSecsSinceEpoch() - 3600 * 1000) {}
 
     // A run of the unit in which "fig" and "apple" are missed until they join the notebook.
     void study() {
@@ -58,14 +45,6 @@ struct Learner final {
         }
         history->settle(5000);
     }
-
-    FakePlatform fakes;
-    Module1 module;
-    RecordingView view;
-    std::unique_ptr<SqliteHistory> history;
-    std::unique_ptr<Platform> platform;
-    std::unique_ptr<DrillEngine> engine;
-    std::unique_ptr<FolderWatch> watch;
 };
 
 // Every file under folder with its bytes: what must not change.

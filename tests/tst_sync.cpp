@@ -7,6 +7,7 @@
 #include "module1.h"
 #include "recordingview.h"
 #include "services/singleinstance.h"
+#include "sharedstudent.h"
 #include "sqlitehistory.h"
 #include "statisticsdata.h"
 #include "sync/conflicts.h"
@@ -48,23 +49,9 @@ bool pair(const QStringList& arguments) {
 }
 
 // One computer: its home (settings, history file, lock) and its copy of the shared folder.
-struct Computer {
+struct Computer : SharedStudent {
     Computer(const QString& home, const QString& data, qint64 startsAt)
-        : module(home) {
-        module.DataFolder = data;
-        module.nameThisComputer();
-        QDir().mkpath(home);
-        module.SavedChoiceCount = module.Settings.ChoiceCount;
-        module.SpeechObject = &fakes.speech;
-        fakes.clock.epoch = startsAt;
-        history = std::make_unique<SqliteHistory>(
-            QDir(home).filePath("vokarin.db"), fakes.messages, QTimeZone::utc(),
-            HistoryLog{module.historyFolder(), module.DeviceId});
-        platform =
-            std::make_unique<Platform>(Platform{fakes.messages, fakes.files, fakes.colours,
-                                                fakes.sound, fakes.clock, fakes.random, *history});
-        engine = std::make_unique<DrillEngine>(module, *platform, view);
-        watch = std::make_unique<FolderWatch>(module, *history, fakes.messages);
+        : SharedStudent(home, data, startsAt) {
         watch->setQuietMs(200);
         watch->catchUp();
         engine->startUp();
@@ -133,13 +120,6 @@ struct Computer {
         return lines;
     }
 
-    FakePlatform fakes;
-    Module1 module;
-    RecordingView view;
-    std::unique_ptr<SqliteHistory> history;
-    std::unique_ptr<Platform> platform;
-    std::unique_ptr<DrillEngine> engine;
-    std::unique_ptr<FolderWatch> watch;
     QStringList wrong_;
     int given = 0; // answers given here
 };

@@ -56,12 +56,15 @@ void FolderWatch::catchUp() {
     if (module_.DataFolder.isEmpty())
         return;
     guard();
-    // Told once each; a place that stays stuck is told again only in a later run.
+    // Told once each, together; a place that stays stuck is told again only in a later run.
+    QStringList texts;
     for (const QString& text : std::exchange(untold_, {}))
         if (!told_.contains(text)) {
             told_.insert(text);
-            messages_.ok(text);
+            texts << text;
         }
+    if (!texts.isEmpty())
+        messages_.ok(texts.join(QStringLiteral("\n\n")));
     if (!history_.merge())
         tidy();
     watchAgain();
