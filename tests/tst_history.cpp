@@ -238,6 +238,77 @@ private slots:
 
     // What a computer learnt before a data folder was chosen goes into its log at the first
     // merge, once, for the other computers to have.
+    // The log is exchanged between computers and versions: its bytes are pinned, record by
+    // record (checksums worked out apart from the program, as zip's CRC-32 of each line), and
+    // each reads back as written. The first logs' mode numbers still read.
+    void logLinesArePinned_data() {
+        QTest::addColumn<QByteArray>("written"); // empty: only read
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("read"); // what reading it gives, as text
+        const qint64 at = 1796787946720;
+        QTest::newRow("answer, choice")
+            << logLine(AnswerRecord{
+                   at, "unit.txt", "apple", "苹果", false, {true, false, 1500, AnswerMode::Choice}})
+            << QByteArray("A\t1796787946720\tunit.txt\tapple\t\xe8\x8b\xb9\xe6\x9e\x9c\t0\tchoice"
+                          "\t1\t0\t1500\tb386e1a5\n")
+            << "A 1796787946720 unit.txt apple 苹果 0 choice 1 0 1500";
+        QTest::newRow("answer, typed, escaped")
+            << logLine(AnswerRecord{at,
+                                    "四级/unit 1.txt",
+                                    "a\tb\\c",
+                                    "甲\n乙",
+                                    true,
+                                    {false, true, 21000, AnswerMode::Typing}})
+            << QByteArray("A\t1796787946720\t\xe5\x9b\x9b\xe7\xba\xa7/unit 1.txt\ta\\tb\\\\c\t"
+                          "\xe7\x94\xb2\\n\xe4\xb9\x99\t1\ttyping\t0\t1\t21000\t97034708\n")
+            << "A 1796787946720 四级/unit 1.txt a\tb\\c 甲\n乙 1 typing 0 1 21000";
+        QTest::newRow("run")
+            << logLine(SessionRecord{1796787936453, 1796787948145, 3, {"unit.txt", "scb.txt"}})
+            << QByteArray("S\t1796787936453\t1796787948145\t3\tunit.txt\x1fscb.txt\t8a21909f\n")
+            << "S 1796787936453 1796787948145 3 unit.txt|scb.txt";
+        QTest::newRow("put into the notebook")
+            << logLine(NotebookEvent{at, "pear", "梨", true})
+            << QByteArray("N\t1796787946720\tpear\t\xe6\xa2\xa8\t1\tfd85f2f\n")
+            << "N 1796787946720 pear 梨 1";
+        QTest::newRow("taken out of it")
+            << logLine(NotebookEvent{at, "pear", "", false})
+            << QByteArray("N\t1796787946720\tpear\t\t0\t7aa93cb2\n") << "N 1796787946720 pear  0";
+        QTest::newRow("a first log's mode number")
+            << QByteArray()
+            << QByteArray("A\t1796787946720\tunit.txt\tplum\t\xe6\x9d\x8e\xe5\xad\x90\t0\t2\t1\t0"
+                          "\t800\t93ef963e\n")
+            << "A 1796787946720 unit.txt plum 李子 0 listening 1 0 800";
+    }
+    void logLinesArePinned() {
+        QFETCH(QByteArray, written);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, read);
+        QCOMPARE(logHeader("laptop-1a2b"), QByteArray("VOKARIN-LOG 1 laptop-1a2b\n"));
+        if (!written.isEmpty())
+            QCOMPARE(written, line);
+        const LogRead log = readLog(logHeader("laptop-1a2b") + line, 0, 1796787946720);
+        QCOMPARE(log.damaged, 0);
+        QStringList got;
+        for (const AnswerRecord& a : log.answers)
+            got << QStringLiteral("A %1 %2 %3 %4 %5 %6 %7 %8 %9")
+                       .arg(a.answeredAt)
+                       .arg(a.lesson, a.english, a.chinese)
+                       .arg(int(a.chineseAsked))
+                       .arg(QLatin1String(answerModeName(a.facts.mode)))
+                       .arg(int(a.facts.correct))
+                       .arg(int(a.facts.revealed))
+                       .arg(a.facts.responseMs);
+        for (const SessionRecord& r : log.sessions)
+            got << QStringLiteral("S %1 %2 %3 %4")
+                       .arg(r.startedAt)
+                       .arg(r.endedAt)
+                       .arg(r.minutes)
+                       .arg(r.lessonFiles.join('|'));
+        for (const NotebookEvent& n : log.notebook)
+            got << QStringLiteral("N %1 %2 %3 %4").arg(n.at).arg(n.english, n.chinese).arg(n.added);
+        QCOMPARE(got, QStringList{read});
+    }
+
     void earlierHistoryGoesIntoTheLog() {
         QTemporaryDir dir;
         const QString path = dir.filePath("vokarin.db");

@@ -47,15 +47,7 @@ QString directionName(bool chineseAsked) {
 }
 
 QString modeName(AnswerMode mode) {
-    switch (mode) {
-    case AnswerMode::Choice:
-        return QStringLiteral("choice");
-    case AnswerMode::Typing:
-        return QStringLiteral("typing");
-    case AnswerMode::Listening:
-        return QStringLiteral("listening");
-    }
-    return {};
+    return QString::fromLatin1(answerModeName(mode));
 }
 
 // What became of a statement.
@@ -701,10 +693,9 @@ QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
     return addToDays(db, days);
 }
 
+// The file's mode column; anything unknown (the file is anyone's to edit) counts as choice.
 AnswerMode modeNamed(const QString& name) {
-    return name == u"typing"      ? AnswerMode::Typing
-           : name == u"listening" ? AnswerMode::Listening
-                                  : AnswerMode::Choice;
+    return answerModeNamed(name.toLatin1()).value_or(AnswerMode::Choice);
 }
 
 // What a word's answers have made of it: its memory, the statistics' figures, and the time of
@@ -898,7 +889,10 @@ const QString InsertAnswer = QStringLiteral(
     " ON CONFLICT DO NOTHING");
 
 // SQLite's own connection under Qt's: the many rows of a merge go in several times faster
-// without Qt's values in between.
+// without Qt's values in between. This holds only while Qt's SQLite driver and this program
+// use one and the same SQLite library (Debian's Qt links the system's libsqlite3, which
+// vokarin-history links too); a driver with SQLite built in would hand over a connection of
+// another library's, so the handle is used only when the driver says it is a sqlite3*.
 sqlite3* handleOf(QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)

@@ -2,10 +2,34 @@
 
 #include "scheduling/fsrs.h"
 
+#include <QByteArrayView>
 #include <QtGlobal>
+#include <optional>
 
 // How a question was answered.
 enum class AnswerMode { Choice, Typing, Listening };
+
+// The mode's name, as the history and the answer logs keep it: "choice", "typing", "listening".
+inline const char* answerModeName(AnswerMode mode) {
+    switch (mode) {
+    case AnswerMode::Typing:
+        return "typing";
+    case AnswerMode::Listening:
+        return "listening";
+    case AnswerMode::Choice:
+        break;
+    }
+    return "choice";
+}
+
+// The mode a name (or, as the first logs wrote it, a number 0 to 2) stands for; none for
+// anything else.
+inline std::optional<AnswerMode> answerModeNamed(QByteArrayView name) {
+    for (const AnswerMode mode : {AnswerMode::Choice, AnswerMode::Typing, AnswerMode::Listening})
+        if (name == answerModeName(mode) || (name.size() == 1 && name[0] == '0' + int(mode)))
+            return mode;
+    return std::nullopt;
+}
 
 // The learner never grades himself: the grade of a day's first answer to a word follows from
 // how it went.

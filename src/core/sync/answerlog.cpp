@@ -114,8 +114,8 @@ QByteArray logLine(const AnswerRecord& answer) {
     const AnswerFacts& f = answer.facts;
     return sealed("A\t" + QByteArray::number(answer.answeredAt) + '\t' + escaped(answer.lesson) +
                   '\t' + escaped(answer.english) + '\t' + escaped(answer.chinese) + '\t' +
-                  (answer.chineseAsked ? '1' : '0') + '\t' + QByteArray::number(int(f.mode)) +
-                  '\t' + (f.correct ? '1' : '0') + '\t' + (f.revealed ? '1' : '0') + '\t' +
+                  (answer.chineseAsked ? '1' : '0') + '\t' + answerModeName(f.mode) + '\t' +
+                  (f.correct ? '1' : '0') + '\t' + (f.revealed ? '1' : '0') + '\t' +
                   QByteArray::number(f.responseMs));
 }
 
@@ -184,8 +184,9 @@ LogRead readLog(QByteArrayView tail, qint64 offset, qint64 now) {
             answer.english = unescaped(f[3]);
             answer.chinese = unescaped(f[4]);
             answer.chineseAsked = f[5] == "1";
-            const qint64 mode = number(f[6], ok);
-            answer.facts.mode = AnswerMode(std::clamp<qint64>(mode, 0, 2));
+            const std::optional<AnswerMode> mode = answerModeNamed(f[6]);
+            ok = ok && mode.has_value();
+            answer.facts.mode = mode.value_or(AnswerMode::Choice);
             answer.facts.correct = f[7] == "1";
             answer.facts.revealed = f[8] == "1";
             answer.facts.responseMs = number(f[9], ok);

@@ -14,6 +14,8 @@
 // separated by tabs (tab, line end and backslash escaped), ending with a checksum of the line:
 //   VOKARIN-LOG 1 <device>
 //   A <answered at> <lesson> <english> <chinese> <zh-en 0/1> <mode> <correct> <revealed> <ms> <crc>
+// (the mode by name: choice, typing, listening; the first logs wrote it as a number, 0 to 2,
+// and are read as they are)
 //   S <started at> <ended at> <minutes> <lesson files, separated by U+001F> <crc>
 //   N <at> <english> <chinese> <1: put into the notebook, 0: taken out of it> <crc>
 // A record is known by its computer and its time (and for an answer, its word), so that the
