@@ -2,6 +2,7 @@
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
 #include "sqlitehistory.h"
+#include "sqliteoutcome.h"
 #include "statisticsdata.h"
 #include "statisticswindow.h"
 #include "sync/answerlog.h"
@@ -238,6 +239,46 @@ private slots:
 
     // What a computer learnt before a data folder was chosen goes into its log at the first
     // merge, once, for the other computers to have.
+    // What became of a statement is told by SQLite's result code (primary, or extended with the
+    // primary in its low byte), never by the words of its message.
+    void outcomesFromResultCodes_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("no error") << ""
+                                  << "" << int(Outcome::Done);
+        QTest::newRow("SQLITE_BUSY") << "5"
+                                     << "database is locked" << int(Outcome::Busy);
+        QTest::newRow("SQLITE_BUSY_SNAPSHOT") << "517"
+                                              << "" << int(Outcome::Busy);
+        QTest::newRow("SQLITE_LOCKED") << "6"
+                                       << "" << int(Outcome::Busy);
+        QTest::newRow("SQLITE_CORRUPT") << "11"
+                                        << "" << int(Outcome::Corrupt);
+        QTest::newRow("SQLITE_NOTADB") << "26"
+                                       << "file is not a database" << int(Outcome::Corrupt);
+        QTest::newRow("SQLITE_FULL") << "13"
+                                     << "" << int(Outcome::Full);
+        QTest::newRow("SQLITE_READONLY") << "8"
+                                         << "" << int(Outcome::Failed);
+        QTest::newRow("SQLITE_IOERR_WRITE") << "778"
+                                            << "" << int(Outcome::Failed);
+        QTest::newRow("words alone, no code") << ""
+                                              << "database is locked" << int(Outcome::Failed);
+        QTest::newRow("words of damage, another code")
+            << "1"
+            << "database disk image is malformed" << int(Outcome::Failed);
+    }
+    void outcomesFromResultCodes() {
+        QFETCH(QString, code);
+        QFETCH(QString, text);
+        QFETCH(int, outcome);
+        const QSqlError error = code.isEmpty() && text.isEmpty()
+                                    ? QSqlError()
+                                    : QSqlError("driver", text, QSqlError::StatementError, code);
+        QCOMPARE(int(outcomeOf(error)), outcome);
+    }
+
     // The log is exchanged between computers and versions: its bytes are pinned, record by
     // record (checksums worked out apart from the program, as zip's CRC-32 of each line), and
     // each reads back as written. The first logs' mode numbers still read.

@@ -1,4 +1,5 @@
 #include "sqlitehistory.h"
+#include "sqliteoutcome.h"
 
 #include "fileio.h"
 #include "scheduling/fsrs.h"
@@ -48,29 +49,6 @@ QString directionName(bool chineseAsked) {
 
 QString modeName(AnswerMode mode) {
     return QString::fromLatin1(answerModeName(mode));
-}
-
-// What became of a statement.
-enum class Outcome {
-    Done,
-    Busy,    // another program holds the file: try again later
-    Corrupt, // the file is not, or no longer, a database
-    Failed,  // anything else (a full disk, a read-only file)
-};
-
-Outcome outcomeOf(const QSqlError& error) {
-    if (!error.isValid())
-        return Outcome::Done;
-    // SQLite's primary codes, which extended codes keep in their low byte.
-    const int code = error.nativeErrorCode().toInt() & 0xFF;
-    const QString text = error.databaseText();
-    if (code == 5 || code == 6 || text.contains(QLatin1String("locked")) ||
-        text.contains(QLatin1String("busy")))
-        return Outcome::Busy;
-    if (code == 11 || code == 26 || text.contains(QLatin1String("not a database")) ||
-        text.contains(QLatin1String("malformed")))
-        return Outcome::Corrupt;
-    return Outcome::Failed;
 }
 
 // SQLite's own words, after the Chinese.
@@ -408,6 +386,7 @@ private:
             case Outcome::Busy:
                 return false;
             case Outcome::Corrupt:
+            case Outcome::Full:
             case Outcome::Failed:
                 return true;
             }
@@ -427,6 +406,10 @@ private:
                 // the new one.
                 setAside();
                 continue;
+            case Outcome::Full:
+                fail(QStringLiteral("学习记录文件“%1”无法写入：磁盘已满%2。")
+                         .arg(shownPath(), why(error)));
+                return true;
             case Outcome::Failed:
                 fail(QStringLiteral("学习记录文件“%1”无法写入%2。").arg(shownPath(), why(error)));
                 return true;
@@ -487,8 +470,10 @@ private:
             return Outcome::Failed;
         }
         for (int attempt = 0; attempt < 2; ++attempt) {
+            missingTables_ = false;
             const QSqlError error = openFile();
-            const Outcome outcome = outcomeOf(error);
+            // A file without the tables (another program's database) is as good as damaged.
+            const Outcome outcome = missingTables_ ? Outcome::Corrupt : outcomeOf(error);
             if (outcome == Outcome::Done && !broken_)
                 return Outcome::Done;
             close();
@@ -502,7 +487,10 @@ private:
                     return Outcome::Failed;
                 continue;
             }
-            fail(QStringLiteral("学习记录文件“%1”无法打开%2。").arg(shownPath(), why(error)));
+            fail((outcome == Outcome::Full
+                      ? QStringLiteral("学习记录文件“%1”无法打开：磁盘已满%2。")
+                      : QStringLiteral("学习记录文件“%1”无法打开%2。"))
+                     .arg(shownPath(), why(error)));
             return Outcome::Failed;
         }
         return Outcome::Failed;
@@ -533,17 +521,16 @@ private:
             return {};
         }
         // Every table and column in place; a file without them is as good as damaged.
-        const auto missingTables = [](const QSqlError& error) {
-            return QSqlError(QStringLiteral("missing tables"), error.databaseText(),
-                             QSqlError::StatementError, QStringLiteral("11"));
-        };
-        if (const QSqlError error = migrate(version); error.isValid())
+        if (QSqlError error = migrate(version); error.isValid()) {
             // SQLite's plain error: a table or column the step needs is not there.
-            return (error.nativeErrorCode().toInt() & 0xFF) == 1 ? missingTables(error) : error;
+            missingTables_ = (error.nativeErrorCode().toInt() & 0xFF) == SQLITE_ERROR;
+            return error;
+        }
         for (const char* probe : Probes)
             if (!query.exec(QLatin1String(probe))) {
-                const QSqlError error = query.lastError();
-                return outcomeOf(error) == Outcome::Busy ? error : missingTables(error);
+                QSqlError error = query.lastError();
+                missingTables_ = outcomeOf(error) != Outcome::Busy;
+                return error;
             }
         // A merge puts many answers into indexes of millions: their pages are better kept at
         // hand than read again (the cache grows only as pages are used).
@@ -606,6 +593,7 @@ private:
 
     // The writer's thread alone (broken_ is read by others too).
     std::unique_ptr<QSqlDatabase> db_;
+    bool missingTables_ = false; // the file opened lacks tables or columns of ours
     std::atomic<bool> broken_ = false;
 };
 
@@ -891,8 +879,8 @@ const QString InsertAnswer = QStringLiteral(
 // SQLite's own connection under Qt's: the many rows of a merge go in several times faster
 // without Qt's values in between. This holds only while Qt's SQLite driver and this program
 // use one and the same SQLite library (Debian's Qt links the system's libsqlite3, which
-// vokarin-history links too); a driver with SQLite built in would hand over a connection of
-// another library's, so the handle is used only when the driver says it is a sqlite3*.
+// vokarin-history links too). A driver with SQLite built in would hand over a connection of
+// another library's copy; the check below tells only that the driver is SQLite's.
 sqlite3* handleOf(QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
