@@ -13,6 +13,7 @@
 #include <memory>
 
 class MessageBoxes;
+class OwnLog;
 
 // Where this computer keeps its log of answers and runs, beside the other computers' logs,
 // when the learner studies on more than one (see sync/answerlog.h). Empty: no log is kept.
@@ -99,7 +100,6 @@ private:
 
     MessageBoxes& messages_;
     QTimeZone zone_;
-    class OwnLog;
     std::shared_ptr<OwnLog> ownLog_; // written on the writer's thread
     std::function<void(bool finished)> merged_;
     bool exported_ = false;
