@@ -1,5 +1,6 @@
 #pragma once
 
+#include "schema.h"
 #include "services/history.h"
 #include "sync/answerlog.h"
 
@@ -78,7 +79,7 @@ public:
     // the next merge.
     QStringList unfinishedLogs() const;
 
-    static constexpr int SchemaVersion = 6;
+    static constexpr int SchemaVersion = historyfile::SchemaVersion;
     // Another computer's clock ahead of this one's by more than this is told of.
     static constexpr qint64 ClockAheadToldMs = 5 * 60 * 1000;
 
