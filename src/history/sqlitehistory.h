@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class HistoryWriter;
 class MessageBoxes;
 class OwnLog;
 
@@ -84,7 +85,6 @@ public:
     static constexpr qint64 ClockAheadToldMs = 5 * 60 * 1000;
 
 private:
-    class Writer;
     // What the slices of one merge found, together.
     struct MergeRun final {
         qint64 records = 0;
@@ -108,6 +108,6 @@ private:
     std::shared_ptr<std::atomic<int>> merges_ = std::make_shared<std::atomic<int>>(
         0); // this run's first merge has put the earlier records into the log
     std::unique_ptr<QObject> relay_; // lives on this thread, for the writer's news
-    std::unique_ptr<Writer> writer_;
+    std::unique_ptr<HistoryWriter> writer_;
     bool finished_ = false;
 };
