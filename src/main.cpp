@@ -49,9 +49,9 @@ int main(int argc, char* argv[]) {
     const Folders folders =
         locateFolders(QCoreApplication::applicationDirPath(),
                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    if (!prepareDataFolder(folders))
-        qWarning("cannot make the data folder %s", qPrintable(folders.data));
-    Module1 module(folders.data, folders.resources);
+    if (!prepareAppFolder(folders))
+        qWarning("cannot make the application folder %s", qPrintable(folders.app));
+    Module1 module(folders.app, folders.resources);
     module.SpeechObject = &media.speech();
 
     // The lock is this computer's: two computers may study in one shared data folder at once.

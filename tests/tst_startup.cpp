@@ -195,7 +195,7 @@ private slots:
         const QString home = root.filePath("home/.local/share/Vokarin");
         const Folders folders =
             locateFolders(root.filePath(program), home, [&](const QString&) { return writable; });
-        QCOMPARE(folders.data, data == "home" ? home : root.filePath(program));
+        QCOMPARE(folders.app, data == "home" ? home : root.filePath(program));
         QCOMPARE(folders.resources, root.filePath(resources));
         QCOMPARE(folders.perUser, data == "home");
     }
@@ -212,7 +212,7 @@ private slots:
         QVERIFY(root.mkpath("usr/bin"));
         const Folders folders =
             locateFolders(root.filePath("usr/bin"), root.filePath("home/Vokarin"));
-        QVERIFY(prepareDataFolder(folders));
+        QVERIFY(prepareAppFolder(folders));
         const QDir lessons(root.filePath("home/Vokarin/lesson"));
         QCOMPARE(lessons.entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
         QCOMPARE(fileBytes(lessons.filePath("a.txt")), QByteArray("apple \xc6\xbb\xb9\xfb\r\n"));
@@ -221,14 +221,14 @@ private slots:
         QVERIFY(QFile::remove(lessons.filePath("a.txt")));
         const QByteArray edited = "bee \xc3\xdb\xb7\xe4\r\nbean \xb6\xb9\r\n";
         putFile(dir, "home/Vokarin/lesson/b.txt", edited);
-        QVERIFY(prepareDataFolder(folders));
+        QVERIFY(prepareAppFolder(folders));
         QCOMPARE(lessons.entryList(QDir::Files), QStringList({"b.txt"}));
         QCOMPARE(fileBytes(lessons.filePath("b.txt")), edited);
 
         // A home that cannot be made is reported; a portable folder is never touched.
         putFile(dir, "file", "");
-        QVERIFY(!prepareDataFolder({root.filePath("file/Vokarin"), folders.resources, true}));
-        QVERIFY(prepareDataFolder({root.filePath("portable"), folders.resources, false}));
+        QVERIFY(!prepareAppFolder({root.filePath("file/Vokarin"), folders.resources, true}));
+        QVERIFY(prepareAppFolder({root.filePath("portable"), folders.resources, false}));
         QVERIFY(!QFileInfo::exists(root.filePath("portable")));
     }
 

@@ -19,10 +19,10 @@ Folders locateFolders(const QString& programFolder, const QString& userData,
     return {QDir::cleanPath(programFolder), QDir::cleanPath(programFolder), false};
 }
 
-bool prepareDataFolder(const Folders& folders) {
+bool prepareAppFolder(const Folders& folders) {
     if (!folders.perUser)
         return true;
-    const QDir data(folders.data);
+    const QDir data(folders.app);
     if (!data.mkpath(QStringLiteral(".")))
         return false;
     const QString lessons = data.filePath(QStringLiteral("lesson"));
