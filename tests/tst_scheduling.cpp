@@ -1,11 +1,13 @@
 // The FSRS scheduler against reference vectors from ts-fsrs, and the automatic grading.
 #include "scheduling/fsrs.h"
 #include "scheduling/grading.h"
+#include "scheduling/wordmemory.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTest>
 
 class tst_Scheduling final : public QObject {
@@ -40,6 +42,113 @@ private slots:
             }
         }
         QCOMPARE(reviews, 672);
+    }
+
+    // A word's memory from its answers, without a database: every ts-fsrs sequence in which
+    // each review is what the drill counts as one (a learner's day's first answer, or a short
+    // step's answer once it has come) ends in the vector's last memory, whatever the order, the
+    // pieces and the copies in which its answers arrive; the figures count its days by hand.
+    void wordMemoryFromItsAnswers_data() {
+        QTest::addColumn<QString>("arrival");
+        for (const char* arrival : {"in order", "reversed", "shuffled", "each read twice",
+                                    "in two pieces, the later after"})
+            QTest::newRow(arrival) << arrival;
+    }
+    void wordMemoryFromItsAnswers() {
+        QFETCH(QString, arrival);
+        QFile file(QStringLiteral(VOKARIN_TEST_DATA "/fsrs-vectors.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonArray sequences = QJsonDocument::fromJson(file.readAll())["sequences"].toArray();
+        const auto utcDay = [](qint64 ms) { return ms / 86'400'000; };
+        int eligible = 0;
+        for (const QJsonValueConstRef sequence : sequences) {
+            const QJsonArray reviews = sequence.toArray();
+            QList<TimedAnswer> answers;
+            qint64 days = 0, forgotten = 0;
+            bool counted = true; // every review one the drill counts
+            for (qsizetype i = 0; i < reviews.size(); ++i) {
+                const QJsonObject r = reviews[i].toObject();
+                const auto at = qint64(r["at"].toDouble());
+                const int grade = r["grade"].toInt();
+                const QJsonObject last = i > 0 ? reviews[i - 1].toObject() : QJsonObject();
+                const bool firstOfDay =
+                    i == 0 || utcDay(at) != utcDay(qint64(last["at"].toDouble()));
+                const bool stepCome = i > 0 &&
+                                      (last["state"].toInt() == 1 || last["state"].toInt() == 3) &&
+                                      at >= qint64(last["due"].toDouble());
+                counted = counted && (firstOfDay || stepCome);
+                days += firstOfDay;
+                forgotten += firstOfDay && grade == 1;
+                // The facts that earn the grade: wrong; typed in 25 s; chosen; typed in 2 s.
+                const AnswerFacts facts =
+                    grade == 1   ? AnswerFacts{false, false, 900, AnswerMode::Choice}
+                    : grade == 2 ? AnswerFacts{true, false, 25000, AnswerMode::Typing}
+                    : grade == 3 ? AnswerFacts{true, false, 900, AnswerMode::Choice}
+                                 : AnswerFacts{true, false, 2000, AnswerMode::Typing};
+                answers.append({at, i % 2 ? "desk" : "laptop", facts});
+            }
+            if (!counted)
+                continue;
+            ++eligible;
+            QList<TimedAnswer> arrived = answers;
+            WordMemory word;
+            if (arrival == "reversed") {
+                std::reverse(arrived.begin(), arrived.end());
+            } else if (arrival == "shuffled" || arrival == "each read twice") {
+                if (arrival == "each read twice")
+                    arrived += answers;
+                QRandomGenerator random{quint32(eligible)};
+                std::shuffle(arrived.begin(), arrived.end(), random);
+            }
+            if (arrival.startsWith("in two pieces")) {
+                const qsizetype half = answers.size() / 2;
+                word = replayAnswers(answers.first(half), QTimeZone::utc());
+                for (const TimedAnswer& a : answers.sliced(half))
+                    applyAnswer(word, a.at, a.facts, QTimeZone::utc());
+            } else {
+                word = replayAnswers(arrived, QTimeZone::utc());
+            }
+            const QJsonObject expected = reviews.last().toObject();
+            const QByteArray where = QJsonDocument(expected).toJson(QJsonDocument::Compact);
+            QVERIFY2(qAbs(word.memory.stability - expected["stability"].toDouble()) < 1e-6, where);
+            QVERIFY2(qAbs(word.memory.difficulty - expected["difficulty"].toDouble()) < 1e-6,
+                     where);
+            QCOMPARE(word.memory.due, qint64(expected["due"].toDouble()));
+            QCOMPARE(word.memory.reps, expected["reps"].toInt());
+            QCOMPARE(word.memory.lapses, expected["lapses"].toInt());
+            QCOMPARE(word.memory.state, expected["state"].toInt());
+            QCOMPARE(word.figures.reviews, days);
+            QCOMPARE(word.figures.forgotten, forgotten);
+            QCOMPARE(word.figures.right, days - forgotten);
+            QCOMPARE(word.lastAnswer, qint64(expected["at"].toDouble()));
+        }
+        QVERIFY2(eligible >= 20, qPrintable(QString::number(eligible)));
+    }
+
+    // A few thousand answers to one word from three computers, over a year, arriving in any
+    // order and some twice: the same memory as the answers once each in time order.
+    void wordMemoryIgnoresArrival() {
+        QRandomGenerator random(2026);
+        QList<TimedAnswer> answers;
+        qint64 at = 1767601800000;
+        for (int i = 0; i < 3000; ++i) {
+            at += random.bounded(2) ? random.bounded(600'000) : random.bounded(86'400'000 * 3);
+            const char* device = i % 3 == 0 ? "a" : i % 3 == 1 ? "b" : "c";
+            answers.append({at,
+                            device,
+                            {random.bounded(4) != 0, random.bounded(10) == 0,
+                             qint64(random.bounded(30'000)), AnswerMode(random.bounded(3))}});
+        }
+        const WordMemory inOrder = replayAnswers(answers, QTimeZone::utc());
+        QList<TimedAnswer> arrived = answers + answers.sliced(100, 900);
+        std::shuffle(arrived.begin(), arrived.end(), random);
+        const WordMemory any = replayAnswers(arrived, QTimeZone::utc());
+        QCOMPARE(any.memory.due, inOrder.memory.due);
+        QCOMPARE(any.memory.stability, inOrder.memory.stability);
+        QCOMPARE(any.memory.reps, inOrder.memory.reps);
+        QCOMPARE(any.figures.reviews, inOrder.figures.reviews);
+        QCOMPARE(any.figures.forgotten, inOrder.figures.forgotten);
+        QVERIFY(inOrder.figures.reviews > 300 && inOrder.memory.reps > inOrder.figures.reviews);
     }
 
     void grading_data() {

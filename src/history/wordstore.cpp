@@ -42,11 +42,6 @@ fsrs::Memory storedMemory(const QSqlQuery& row) {
 
 } // namespace
 
-// The learner's day of a time, as a Julian day number.
-qint64 learnersDay(qint64 ms, const QTimeZone& zone) {
-    return QDateTime::fromMSecsSinceEpoch(ms, zone).date().toJulianDay();
-}
-
 // Adds the counts to the days' rows, making rows where there are none; the days in skip are
 // left alone.
 QSqlError addToDays(QSqlDatabase& db, const DayCounts& counts, const std::set<qint64>& skip) {
@@ -109,27 +104,6 @@ QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone) {
     return addToDays(db, days);
 }
 
-// One answer more. The word is reviewed when it is the first answer of the learner's day, or
-// when it is between short steps of (re)learning and the step has come; other answers are only
-// logged. first: the day's first answer to the word.
-bool applyAnswer(WordState& word, qint64 at, const AnswerFacts& facts, const QTimeZone& zone) {
-    const qint64 today = learnersDay(at, zone);
-    const bool first = word.figures.lastDay != today;
-    const fsrs::Grade grade = gradeFor(facts);
-    word.lastAnswer = qMax(word.lastAnswer, at);
-    const bool stepCome = fsrs::isLearning(word.memory) && at >= word.memory.due;
-    if (!first && !stepCome)
-        return first;
-    word.memory = fsrs::review(word.memory, grade, at);
-    if (first) {
-        ++word.figures.reviews;
-        word.figures.right += grade != fsrs::Grade::Again;
-        word.figures.forgotten += grade == fsrs::Grade::Again;
-        word.figures.lastDay = today;
-    }
-    return first;
-}
-
 std::optional<WordState> loadWord(WordQueries& q, const QString& english, const QString& chinese,
                                   QSqlError& error) {
     QSqlQuery& find = q.load;
@@ -175,17 +149,19 @@ QSqlError replayWord(WordQueries& q, const QString& english, const QString& chin
     answers.addBindValue(chinese);
     if (!answers.exec())
         return answers.lastError();
-    WordState word;
+    QList<TimedAnswer> all;
     while (answers.next()) {
-        AnswerFacts facts;
-        facts.mode = modeNamed(answers.value(1).toString());
-        facts.correct = answers.value(2).toLongLong() != 0;
-        facts.revealed = answers.value(3).toLongLong() != 0;
-        facts.responseMs = answers.value(4).toLongLong();
-        applyAnswer(word, answers.value(0).toLongLong(), facts, zone);
+        TimedAnswer answer;
+        answer.at = answers.value(0).toLongLong();
+        answer.facts.mode = modeNamed(answers.value(1).toString());
+        answer.facts.correct = answers.value(2).toLongLong() != 0;
+        answer.facts.revealed = answers.value(3).toLongLong() != 0;
+        answer.facts.responseMs = answers.value(4).toLongLong();
+        answer.device = answers.value(5).toString();
+        all.append(answer);
     }
     answers.finish();
-    return storeWord(q, english, chinese, word);
+    return storeWord(q, english, chinese, replayAnswers(std::move(all), zone));
 }
 
 // The days' rows worked out again from their answers: a day's reviews are its first answers to

@@ -6,6 +6,7 @@
 
 #include "records.h"
 #include "scheduling/fsrs.h"
+#include "scheduling/wordmemory.h"
 
 #include <QTimeZone>
 #include <map>
@@ -15,17 +16,9 @@
 
 namespace historyfile {
 
-// The learner's day of a time, as a Julian day number.
-qint64 learnersDay(qint64 ms, const QTimeZone& zone);
-
-// What the statistics keep of a word: its reviews, the right ones, the Again ones, and the
-// learner's day of the last.
-struct Figures final {
-    qint64 reviews = 0;
-    qint64 right = 0;
-    qint64 forgotten = 0;
-    qint64 lastDay = 0;
-};
+// A word's row as its answers make it (scheduling/wordmemory.h).
+using Figures = WordFigures;
+using WordState = WordMemory;
 
 // Answers and reviews counted per learner's day, direction and mode.
 struct DayCount final {
@@ -33,14 +26,6 @@ struct DayCount final {
 };
 
 using DayCounts = std::map<std::tuple<qint64, QString, QString>, DayCount>;
-
-// What a word's answers have made of it: its memory, the statistics' figures, and the time of
-// its last answer. A function of its answers in time order, wherever they were given.
-struct WordState final {
-    fsrs::Memory memory;
-    Figures figures;
-    qint64 lastAnswer = 0;
-};
 
 // The statements that read and write a word, prepared once for many words.
 struct WordQueries final {
@@ -64,9 +49,9 @@ struct WordQueries final {
             " reviews_right = excluded.reviews_right, forgotten = excluded.forgotten,"
             " last_day = excluded.last_day, last_answer = excluded.last_answer"));
         answers.setForwardOnly(true);
-        answers.prepare(
-            QStringLiteral("SELECT answered_at, mode, correct, revealed, response_ms FROM answers"
-                           " WHERE english = ? AND chinese = ? ORDER BY answered_at, device"));
+        answers.prepare(QStringLiteral(
+            "SELECT answered_at, mode, correct, revealed, response_ms, device FROM answers"
+            " WHERE english = ? AND chinese = ? ORDER BY answered_at, device"));
     }
     QSqlQuery load, store, answers;
 };
@@ -76,8 +61,6 @@ struct WordQueries final {
 QSqlError addToDays(QSqlDatabase& db, const DayCounts& counts, const std::set<qint64>& skip = {});
 // Works out the statistics' figures from every answer a file of an earlier version holds, once.
 QSqlError fillFigures(QSqlDatabase& db, const QTimeZone& zone);
-// One answer more; true when it was the day's first answer to the word.
-bool applyAnswer(WordState& word, qint64 at, const AnswerFacts& facts, const QTimeZone& zone);
 std::optional<WordState> loadWord(WordQueries& q, const QString& english, const QString& chinese,
                                   QSqlError& error);
 QSqlError storeWord(WordQueries& q, const QString& english, const QString& chinese,

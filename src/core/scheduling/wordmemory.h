@@ -1,0 +1,48 @@
+#pragma once
+
+#include "scheduling/fsrs.h"
+#include "scheduling/grading.h"
+
+#include <QList>
+#include <QString>
+#include <QTimeZone>
+
+// A word's memory as a function of its answers in time order, wherever they were given: no
+// database, no thread. The history keeps what this makes of each word, and a merge of another
+// computer's answers relies on it.
+
+// What the statistics keep of a word: its reviews (each learner's day's first answer), the
+// right ones, the Again ones, and the learner's day of the last (a Julian day number).
+struct WordFigures final {
+    qint64 reviews = 0;
+    qint64 right = 0;
+    qint64 forgotten = 0;
+    qint64 lastDay = 0;
+};
+
+// What a word's answers have made of it: its memory, its figures, the time of its last answer.
+struct WordMemory final {
+    fsrs::Memory memory;
+    WordFigures figures;
+    qint64 lastAnswer = 0;
+};
+
+// The learner's day of a time (days begin at midnight in zone), as a Julian day number.
+qint64 learnersDay(qint64 ms, const QTimeZone& zone);
+
+// One answer more, given no earlier than the word's last. It is the word's review when it is the
+// first answer of the learner's day, or when the word is between short steps of (re)learning
+// and the step has come; other answers are only logged. True when it was the day's first.
+bool applyAnswer(WordMemory& word, qint64 at, const AnswerFacts& facts, const QTimeZone& zone);
+
+// One answer to a word, from a computer.
+struct TimedAnswer final {
+    qint64 at = 0;
+    QString device;
+    AnswerFacts facts;
+};
+
+// The word from all its answers, in whatever order and pieces they arrived and however often:
+// in time order (by computer among answers of the same moment), each computer's answer at a
+// moment counted once.
+WordMemory replayAnswers(QList<TimedAnswer> answers, const QTimeZone& zone);
