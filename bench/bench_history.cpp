@@ -18,8 +18,10 @@
 namespace {
 
 constexpr qint64 Day = 24 * 60 * 60 * 1000;
-const qint64 Start =
-    QDateTime(QDate(2026, 9, 1), QTime(8, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+// Far enough back that every answer the benchmarks make is in the past: a log's answers more
+// than a day ahead of the clock wait to be read.
+const qint64 Start = QDateTime(QDate::currentDate().addDays(-200), QTime(8, 0), QTimeZone::utc())
+                         .toMSecsSinceEpoch();
 
 AnswerRecord answer(int word, qint64 at, bool correct) {
     return {at,
