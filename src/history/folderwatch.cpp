@@ -41,14 +41,9 @@ void FolderWatch::guard() {
         return;
     const Guarded guarded = guardDataFolder(module_.dataFolder());
     for (const Guarded::Moved& moved : guarded.setApart)
-        untold_ << QStringLiteral("数据文件夹里的“%1”不是普通的文件或文件夹（是链接、管道或设备，"
-                                  "可能是别的电脑或别人放进来的）。Vokarin 不经过它读写，"
-                                  "已把它改名为“%2”放在原处，没有删除。")
-                       .arg(displayPath(moved.place), QFileInfo(moved.now).fileName());
+        untold_ << setApartMessage(moved.place, moved.now);
     for (const QString& stuck : guarded.stuck)
-        untold_ << QStringLiteral("数据文件夹里的“%1”不是普通的文件或文件夹（是链接、管道或设备），"
-                                  "又无法改名搁在一边：Vokarin 不经过它读写。")
-                       .arg(displayPath(stuck));
+        untold_ << setApartMessage(stuck, {});
 }
 
 void FolderWatch::catchUp() {

@@ -1,11 +1,11 @@
 // Reading a package: the zip, zstd and the collection's SQLite.
 #include "packagenotes.h"
 
+#include "aside.h"
 #include "lessons/wordlists.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -276,20 +276,12 @@ FileResult ZipPackageReader::readNotes(const QByteArray& bytes, const QString& p
     read.stop = &stopped_;
     read.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs_);
     QCoreApplication* const app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread()) {
-        // From the window's thread: the window goes on painting (the learner's input waits).
-        QEventLoop loop;
-        const std::unique_ptr<QThread> worker(QThread::create([&read] { read.run(); }));
-        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-        worker->start();
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        // The loop also ends when the program is told to quit: the read is ended then.
-        if (!worker->isFinished())
-            stopped_ = true;
-        worker->wait();
-    } else {
+    if (app && QThread::currentThread() == app->thread())
+        // From the window's thread: the window goes on painting (the learner's input waits),
+        // and the read is ended when the program is told to quit.
+        runAside([&read] { read.run(); }, [this] { stopped_ = true; });
+    else
         read.run();
-    }
     if (read.interrupted)
         return refusedPackage(
             path, stopped_ ? QStringLiteral("的读取因程序关闭而中止")

@@ -620,16 +620,7 @@ void DrillEngine::keepNotebookPlain() {
     const QString path = module_.notebookPath();
     if (module_.sharedFolder().isEmpty() || isPlainEntry(path, false))
         return;
-    const QString now = setApart(path);
-    platform_.messages.ok(
-        now.isEmpty()
-            ? QStringLiteral("数据文件夹里的“%1”不是普通文件（是链接、管道或设备），又无法改名"
-                             "搁在一边：Vokarin 不经过它读写。")
-                  .arg(shownPath(path))
-            : QStringLiteral("数据文件夹里的“%1”不是普通文件（是链接、管道或设备，可能是别的电脑"
-                             "或别人放进来的）。Vokarin 不经过它读写，已把它改名为“%2”放在原处，"
-                             "没有删除。")
-                  .arg(shownPath(path), QFileInfo(now).fileName()));
+    platform_.messages.ok(setApartMessage(path, setApart(path)));
 }
 
 bool DrillEngine::savescb() {

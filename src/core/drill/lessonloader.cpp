@@ -1,10 +1,9 @@
 #include "drill/lessonloader.h"
+#include "aside.h"
 #include "lessons/flashcardpackage.h"
 #include "lessons/wordfile.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QThread>
 #include <memory>
 #include <sys/stat.h>
 
@@ -38,16 +37,7 @@ LoadedLesson loadLessonAside(const QString& path, qint32 unfamiliarity, qint64 a
         return loadLesson(path, unfamiliarity);
 
     LoadedLesson loaded;
-    QEventLoop loop;
-    const std::unique_ptr<QThread> worker(
-        QThread::create([&] { loaded = loadLesson(path, unfamiliarity); }));
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // The loop also ends when the application is told to quit; the lesson is finished anyway
-    // (a package's read, which may take long, is ended).
-    if (!worker->isFinished())
-        stopPackageReads();
-    worker->wait();
+    // A package's read, which may take long, is ended when the program is told to quit.
+    runAside([&] { loaded = loadLesson(path, unfamiliarity); }, [] { stopPackageReads(); });
     return loaded;
 }

@@ -68,6 +68,17 @@ QString setApart(const QString& path) {
     return target;
 }
 
+QString setApartMessage(const QString& place, const QString& now) {
+    if (now.isEmpty())
+        return QStringLiteral("数据文件夹里的“%1”不是普通的文件或文件夹（是链接、管道或设备），"
+                              "又无法改名搁在一边：Vokarin 不经过它读写。")
+            .arg(displayPath(place));
+    return QStringLiteral("数据文件夹里的“%1”不是普通的文件或文件夹（是链接、管道或设备，"
+                          "可能是别的电脑或别人放进来的）。Vokarin 不经过它读写，"
+                          "已把它改名为“%2”放在原处，没有删除。")
+        .arg(displayPath(place), QFileInfo(now).fileName());
+}
+
 bool isSetApart(const QString& fileName) {
     return fileName.contains(Mark);
 }

@@ -28,6 +28,10 @@ Guarded guardDataFolder(const QString& root);
 // "<name>.已搁置-<date and time>" beside it; the new path, or empty when it could not be.
 QString setApart(const QString& path);
 
+// What the learner is told of place: set apart as now (its new path), or, with now empty,
+// left where it is because it could not be renamed.
+QString setApartMessage(const QString& place, const QString& now);
+
 // Whether fileName is a name setApart gives.
 bool isSetApart(const QString& fileName);
 

@@ -1,9 +1,10 @@
 #include "windows/importpreview.h"
 
+#include "aside.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -144,12 +145,7 @@ ImportPreview::ImportPreview(const QString& path, Reader read, Reading first, bo
 
 ImportPreview::Reading ImportPreview::readAside(const Reader& read, const ListRequest& request) {
     Reading reading;
-    QEventLoop loop;
-    const std::unique_ptr<QThread> worker(QThread::create([&] { reading = read(request); }));
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
+    runAside([&] { reading = read(request); });
     return reading;
 }
 
