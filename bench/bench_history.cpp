@@ -2,7 +2,10 @@
 // answer written by it, and the statistics window opened and painted over 100,000, 1,000,000
 // and 3,000,000 answers on 20,000 words.
 #include "answerlogs.h"
+#include "benchsize.h"
 #include "fakeplatform.h"
+#include "logmerge.h"
+#include "records.h"
 #include "sqlitehistory.h"
 #include "statisticswindow.h"
 
@@ -32,6 +35,77 @@ AnswerRecord answer(int word, qint64 at, bool correct) {
             {correct, false, 1800, AnswerMode::Choice}};
 }
 
+// The process's memory figure of that name (VmRSS:, VmHWM:) in KiB.
+qint64 memoryKiB(const char* name) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(name))
+            return line.mid(qsizetype(qstrlen(name))).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// The peak resident memory begins again from the present.
+void resetPeakMemory() {
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+// The floor of a merge of log into the history at path: its lines read in the merge's pieces,
+// parsed and put in with the merge's statement, in slices as the merge's, with the file set up
+// as the history sets it up; no word worked out, no day counted. Nanoseconds.
+qint64 floorOf(const QString& path, const QByteArray& log) {
+    qint64 elapsed = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "floor");
+        db.setDatabaseName(path);
+        if (!db.open())
+            return -1;
+        QSqlQuery query(db);
+        for (const char* pragma :
+             {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-65536",
+              "PRAGMA wal_autocheckpoint=16384", "PRAGMA temp_store=MEMORY"})
+            query.exec(QLatin1String(pragma));
+        QElapsedTimer timer;
+        timer.start();
+        {
+            historyfile::AnswerInserter insert(historyfile::handleOf(db));
+            const QByteArray device =
+                logDevice(log.first(qMin<qsizetype>(256, log.size()))).toUtf8();
+            qint64 from = 0, inSlice = 0;
+            QElapsedTimer slice;
+            slice.start();
+            db.transaction();
+            while (from < log.size()) {
+                const LogRead read =
+                    readLog(QByteArrayView(log).sliced(
+                                from, qMin<qint64>(historyfile::PieceBytes, log.size() - from)),
+                            from, QDateTime::currentMSecsSinceEpoch());
+                QSqlError error;
+                for (const AnswerRecord& answer : read.answers)
+                    insert.insert(answer, device, error);
+                inSlice += read.answers.size();
+                if (read.readTo <= from)
+                    break;
+                from = read.readTo;
+                if (inSlice >= historyfile::SliceRecords ||
+                    slice.elapsed() >= historyfile::SliceMs) {
+                    db.commit();
+                    db.transaction();
+                    inSlice = 0;
+                    slice.restart();
+                }
+            }
+            db.commit();
+        }
+        elapsed = timer.nsecsElapsed();
+    }
+    QSqlDatabase::removeDatabase("floor");
+    return elapsed;
+}
+
 double medianMs(QList<qint64> ns) {
     std::sort(ns.begin(), ns.end());
     return ns[ns.size() / 2] / 1e6;
@@ -48,7 +122,7 @@ private slots:
         FakeMessageBoxes messages;
         SqliteHistory history(dir.filePath("vokarin.db"), messages);
         QList<qint64> times;
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; i < sized(3000); ++i) {
             QElapsedTimer timer;
             timer.start();
             history.recordAnswer(answer(i % 500, Start + i * 20000LL, i % 3 != 0));
@@ -68,7 +142,9 @@ private slots:
     // Another computer's log of 100,000 answers merged into a history of 1,000,000 (two
     // computers' logs, merged before): answers later than every one there, as when a computer
     // studied since the last sync, and answers from the same months, as when one was away for
-    // long, which works the words out again from all their answers.
+    // long, which works the words out again from all their answers. Beside each merge, its
+    // floor: the same lines read, parsed and put into a copy of the same file with the same
+    // indexes and in the same slices, with no word worked out.
     void mergeALog_data() {
         QTest::addColumn<bool>("interleaved");
         QTest::newRow("later answers") << false;
@@ -81,49 +157,64 @@ private slots:
         QDir().mkpath(logs);
         // 1,000,000 answers over 120 days from two computers, then merged.
         const qint64 span = 120 * Day;
-        QVERIFY(writeBytes(logs + "/a.log", deviceLog("a", 500000, Start, span / 500000, 1)));
-        QVERIFY(writeBytes(logs + "/b.log", deviceLog("b", 500000, Start + 7, span / 500000, 2)));
+        const int half = sized(500000), log = sized(100000);
+        QVERIFY(writeBytes(logs + "/a.log", deviceLog("a", half, Start, span / half, 1)));
+        QVERIFY(writeBytes(logs + "/b.log", deviceLog("b", half, Start + 7, span / half, 2)));
         FakeMessageBoxes messages;
-        SqliteHistory history(dir.filePath("vokarin.db"), messages, QTimeZone::utc(),
-                              {logs, QStringLiteral("this")});
+        const QString path = dir.filePath("vokarin.db");
+        SqliteHistory history(path, messages, QTimeZone::utc(), {logs, QStringLiteral("this")});
         QElapsedTimer setup;
         setup.start();
         history.merge();
         QVERIFY(history.settle(600000));
         const double firstMs = setup.nsecsElapsed() / 1e6;
-        QList<qint64> times;
+        QList<qint64> times, floors, grown;
         for (int round = 0; round < 3; ++round) {
             const QString name = QStringLiteral("c%1").arg(round);
             const qint64 first = interleaved ? Start + 13 + round : Start + span + round * Day;
-            const qint64 step = interleaved ? span / 100000 : 800;
-            QVERIFY(writeBytes(logs + "/" + name + ".log",
-                               deviceLog(name, 100000, first, step, 3 + round)));
+            const qint64 step = interleaved ? span / log : 800;
+            const QByteArray bytes = deviceLog(name, log, first, step, 3 + round);
+            // The floor first, on a copy of the file as it is now.
+            const QString copy = dir.filePath(QStringLiteral("floor%1.db").arg(round));
+            for (const char* tail : {"", "-wal"})
+                QFile::copy(path + tail, copy + tail);
+            floors << floorOf(copy, bytes);
+            QVERIFY(writeBytes(logs + "/" + name + ".log", bytes));
+            const qint64 before = memoryKiB("VmRSS:");
+            resetPeakMemory();
             QElapsedTimer timer;
             timer.start();
             history.merge();
             QVERIFY(history.settle(600000));
             times << timer.nsecsElapsed();
+            grown << memoryKiB("VmHWM:") - before;
         }
         QVERIFY(messages.shown.isEmpty());
         std::sort(times.begin(), times.end());
+        std::sort(floors.begin(), floors.end());
+        std::sort(grown.begin(), grown.end());
         qInfo("100,000 answers merged into %s (1,000,000 merged first in %.0f ms): %.0f / %.0f / "
-              "%.0f ms",
+              "%.0f ms; floor %.0f / %.0f / %.0f ms; median %.2f x the floor; memory grown "
+              "%lld / %lld / %lld KiB",
               interleaved ? "the same months" : "a later week", firstMs, times[0] / 1e6,
-              times[1] / 1e6, times[2] / 1e6);
+              times[1] / 1e6, times[2] / 1e6, floors[0] / 1e6, floors[1] / 1e6, floors[2] / 1e6,
+              double(times[1]) / double(floors[1]), grown[0], grown[1], grown[2]);
     }
 
     void statisticsWindow_data() {
         QTest::addColumn<int>("answers");
-        QTest::newRow("100,000") << 100000;
-        QTest::newRow("1,000,000") << 1000000;
-        QTest::newRow("3,000,000") << 3000000;
+        QTest::newRow("100,000") << sized(100000);
+        QTest::newRow("1,000,000") << sized(1000000);
+        QTest::newRow("3,000,000") << sized(3000000);
     }
     void statisticsWindow() {
         QFETCH(int, answers);
-        constexpr int Words = 20000;
+        const int Words = sized(20000);
         // About 1,650 answers a day: three million are five years of daily practice.
         const int days = qMax(84, answers / 1650);
         const qint64 today = Start + qint64(days) * Day;
+        const qint64 firstDay =
+            QDateTime::fromMSecsSinceEpoch(Start, QTimeZone::utc()).date().toJulianDay();
         QTemporaryDir dir;
         const QString path = dir.filePath("vokarin.db");
         FakeMessageBoxes messages;
@@ -139,8 +230,9 @@ private slots:
             QVERIFY(db.open());
             db.transaction();
             QSqlQuery insert(db);
-            insert.prepare("INSERT INTO answers VALUES (?, 'unit.txt', ?, ?, 'en-zh', 'choice',"
-                           " ?, 1800)");
+            insert.prepare("INSERT INTO answers(answered_at, lesson, english, chinese, direction,"
+                           " mode, correct, response_ms, device, revealed) VALUES (?, 'unit.txt',"
+                           " ?, ?, 'en-zh', 'choice', ?, 1800, 'this', 0)");
             for (int i = 0; i < answers; ++i) {
                 insert.addBindValue(Start + qint64(i) * days * Day / answers);
                 insert.addBindValue(QStringLiteral("word%1").arg(i % Words));
@@ -148,7 +240,10 @@ private slots:
                 insert.addBindValue(i % 4 ? 1 : 0);
                 QVERIFY(insert.exec());
             }
-            insert.prepare("INSERT INTO words VALUES (?, ?, 2, ?, 5, ?, ?, ?, ?, 0, ?, ?, ?, ?)");
+            insert.prepare("INSERT INTO words(english, chinese, state, stability, difficulty,"
+                           " due, reps, lapses, last_review, learning_steps, reviews,"
+                           " reviews_right, forgotten, last_day, last_answer)"
+                           " VALUES (?, ?, 2, ?, 5, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?)");
             for (int w = 0; w < Words; ++w) {
                 const int reviews = answers / Words;
                 for (const QVariant& v :
@@ -156,20 +251,21 @@ private slots:
                       QVariant(QStringLiteral("意思%1").arg(w)), QVariant(1.0 + w % 60),
                       QVariant(today + (w % 30) * Day), QVariant(reviews), QVariant(w % 7),
                       QVariant(today - Day), QVariant(reviews), QVariant(reviews * 3 / 4),
-                      QVariant(w % 7), QVariant(QDate(2026, 9, 1).toJulianDay() + days - 1)})
+                      QVariant(w % 7), QVariant(firstDay + days - 1), QVariant(today - Day)})
                     insert.addBindValue(v);
                 QVERIFY(insert.exec());
             }
-            insert.prepare("INSERT INTO days VALUES (?, 'en-zh', 'choice', ?, ?, ?)");
+            insert.prepare("INSERT INTO days(day, direction, mode, answers, reviews,"
+                           " reviews_right) VALUES (?, 'en-zh', 'choice', ?, ?, ?)");
             const int perDay = answers / days;
             for (int d = 0; d < days; ++d) {
-                for (const QVariant& v :
-                     {QVariant(QDate(2026, 9, 1).toJulianDay() + d), QVariant(perDay),
-                      QVariant(perDay / 3), QVariant(perDay / 4)})
+                for (const QVariant& v : {QVariant(firstDay + d), QVariant(perDay),
+                                          QVariant(perDay / 3), QVariant(perDay / 4)})
                     insert.addBindValue(v);
                 QVERIFY(insert.exec());
             }
-            insert.prepare("INSERT INTO sessions VALUES (?, ?, 20, 'unit.txt', 1200)");
+            insert.prepare("INSERT INTO sessions(started_at, ended_at, minutes, lesson_files,"
+                           " seconds, device) VALUES (?, ?, 20, 'unit.txt', 1200, 'this')");
             for (int d = 0; d < days; ++d) {
                 insert.addBindValue(Start + d * Day);
                 insert.addBindValue(Start + d * Day + 1200000);

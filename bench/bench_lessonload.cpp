@@ -1,6 +1,7 @@
 // Loading a 100,000- and a 1,000,000-pair GBK lesson as the study loader does: one read and check
 // of the file on disk, then counting the lines and reading every pair. And the same 100,000
 // words in every format, file to drill table, as the loader opens them.
+#include "benchsize.h"
 #include "drill/lessonloader.h"
 #include "lessons/lessonfile.h"
 #include "lessons/wordlists.h"
@@ -16,8 +17,8 @@ class bench_LessonLoad final : public QObject {
 private slots:
     void countAndRead_data() {
         QTest::addColumn<int>("pairs");
-        QTest::newRow("100000") << 100000;
-        QTest::newRow("1000000") << 1000000;
+        QTest::newRow("100000") << sized(100000);
+        QTest::newRow("1000000") << sized(1000000);
     }
 
     void countAndRead() {
@@ -66,7 +67,7 @@ private slots:
     void everyFormat() {
         QFETCH(int, format);
         QFETCH(QString, name);
-        constexpr int Pairs = 100000;
+        const int Pairs = sized(100000);
         const QString path = dir_.filePath(name);
         const QStringList meanings = {"苹果", "红色的,红", "图书馆", "学习;研究", "猕猴桃"};
         if (format >= 0) {
@@ -83,7 +84,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size());
         }
         qint64 best = std::numeric_limits<qint64>::max();
-        for (int round = 0; round < 5; ++round) {
+        for (int round = 0; round < rounds(5); ++round) {
             QElapsedTimer timer;
             timer.start();
             const LoadedLesson loaded = loadLesson(path, 3);

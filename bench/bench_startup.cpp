@@ -2,6 +2,7 @@
 // the resident memory once idle: Vokarin, Vokarin with a 100,000-pair notebook to review, and
 // two bare Qt windows as yardsticks, started in turn so that all see the same machine.
 #include "answerlogs.h"
+#include "benchsize.h"
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
 #include "settings/settingsfile.h"
@@ -90,7 +91,7 @@ private slots:
         const QString plain = copyProgram(plainDir);
         const QString withNotebook = copyProgram(notebookDir);
         QList<WordPair> pairs;
-        for (int i = 0; i < 100000; ++i)
+        for (int i = 0; i < sized(100000); ++i)
             pairs.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
         QDir().mkpath(notebookDir.filePath("lesson"));
         QVERIFY(writepairs(notebookDir.filePath("lesson/scb.txt"), pairs).ok());
@@ -107,7 +108,7 @@ private slots:
             const QStringList devices = {"this-computer", "laptop", "library"};
             for (int d = 0; d < 3; ++d)
                 QVERIFY(writeBytes(logs + "/" + devices[d] + ".log",
-                                   deviceLog(devices[d], 1000000, start + d, 9000, d)));
+                                   deviceLog(devices[d], sized(1000000), start + d, 9000, d)));
             QSettings ini(sharedDir.filePath("vokarin.ini"), QSettings::IniFormat);
             ini.setValue("data/folder", sharedDir.filePath("shared"));
             ini.setValue("data/device", devices[0]);
@@ -126,7 +127,7 @@ private slots:
                                    "Vokarin with a 100,000-pair notebook",
                                    "Vokarin, 3,000,000 answers, 3 computers"};
         QList<QList<Start>> starts(names.size());
-        for (int run = 0; run < 21; ++run) {
+        for (int run = 0; run < rounds(21); ++run) {
             starts[0] << start(QStringLiteral(BARE_WINDOW));
             starts[1] << start(QStringLiteral(BARE_WINDOW), {QStringLiteral("--text")});
             starts[2] << start(plain);

@@ -1,12 +1,15 @@
 // The learner's history in SQLite, and the statistics read from it.
+#include "answerlogs.h"
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
+#include "logmerge.h"
 #include "sqlitehistory.h"
 #include "sqliteoutcome.h"
 #include "statisticsdata.h"
 #include "statisticswindow.h"
 #include "sync/answerlog.h"
 #include "testfiles.h"
+#include "wordstore.h"
 
 #include <QChartView>
 #include <QDir>
@@ -235,6 +238,70 @@ private slots:
         const QByteArray own = fileBytes(dir.filePath("history/computer-A.log"));
         QCOMPARE(readLog(own, 0, QDateTime::currentMSecsSinceEpoch()).answers.size(),
                  given.count() - logs[u'B'].count('\n') - logs[u'C'].count('\n') + 3);
+    }
+
+    // A merge stopped between its slices leaves the words it has read waiting to be worked out;
+    // an answer given here to such a word meanwhile, earlier or later than the other
+    // computer's, is worked in with them: the words and days come out as when the other
+    // computer's log was merged whole and the answer given after.
+    void wordsWaitingTakeAnswersGivenMeanwhile_data() {
+        QTest::addColumn<qint64>("at");
+        QTest::newRow("before the other computer's answers") << -Day;
+        QTest::newRow("between them, the same day") << 8 * Day + 1234;
+        QTest::newRow("after them all") << 40 * Day;
+    }
+    void wordsWaitingTakeAnswersGivenMeanwhile() {
+        QFETCH(qint64, at);
+        QTemporaryDir dir;
+        const qint64 first = Monday - 60 * Day;
+        // 30,000 answers to 20,000 words a minute apart (more than a slice holds), in the
+        // folder of each history.
+        for (const char* folder : {"whole", "stopped"}) {
+            QDir().mkpath(dir.filePath(folder));
+            QVERIFY(writeBytes(dir.filePath(folder) + "/peer.log",
+                               deviceLog("peer", 30000, first, Minute, 1)));
+        }
+        AnswerRecord given = answer("word1", first + at, false, 4000);
+        given.chinese = QStringLiteral("意思1"); // the word of the log's first answer
+        FakeMessageBoxes messages;
+        const QString whole = dir.filePath("whole.db"), stopped = dir.filePath("stopped.db");
+        {
+            SqliteHistory history(whole, messages, QTimeZone::utc(),
+                                  {dir.filePath("whole"), QStringLiteral("here")});
+            history.merge();
+            QVERIFY(history.settle(60000));
+            history.recordAnswer(given);
+        }
+        { SqliteHistory(stopped, messages, QTimeZone::utc()).dueCount(0); } // the file made
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "stopped");
+            db.setDatabaseName(stopped);
+            QVERIFY(db.open());
+            LearnersDays days(QTimeZone::utc());
+            historyfile::WaitingWords waiting;
+            const auto slice = [&] {
+                historyfile::Merged merged;
+                db.transaction();
+                const QSqlError error =
+                    historyfile::mergeLogs(db, dir.filePath("stopped"), days, waiting,
+                                           QDateTime::currentMSecsSinceEpoch(), merged);
+                db.commit();
+                return error.isValid() ? -1 : int(merged.more);
+            };
+            QCOMPARE(slice(), 1);
+            QSqlQuery query(db);
+            QVERIFY(query.exec("SELECT count(*) FROM words_waiting") && query.next());
+            QVERIFY(query.value(0).toInt() > 10000);
+            db.transaction();
+            QVERIFY(!historyfile::writeAnswer(db, given, "here", QTimeZone::utc()).isValid());
+            db.commit();
+            while (slice() == 1)
+                ;
+            QVERIFY(query.exec("SELECT count(*) FROM words_waiting") && query.next());
+            QCOMPARE(query.value(0).toInt(), 0);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("stopped"));
+        QCOMPARE(contentOf(stopped), contentOf(whole));
     }
 
     // What a computer learnt before a data folder was chosen goes into its log at the first

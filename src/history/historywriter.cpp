@@ -310,10 +310,14 @@ QSqlError HistoryWriter::openFile() {
             return error;
         }
     // A merge puts many answers into indexes of millions: their pages are better kept at
-    // hand than read again (the cache grows only as pages are used).
+    // hand than read again (the cache grows only as pages are used), copied back into the
+    // file after many slices rather than after each (a page a slice wrote is copied once
+    // however often it was written), and each record's undo kept in memory.
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
         !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-        !query.exec(QStringLiteral("PRAGMA cache_size=-65536")))
+        !query.exec(QStringLiteral("PRAGMA cache_size=-65536")) ||
+        !query.exec(QStringLiteral("PRAGMA wal_autocheckpoint=16384")) ||
+        !query.exec(QStringLiteral("PRAGMA temp_store=MEMORY")))
         return query.lastError();
     return {};
 }

@@ -7,6 +7,7 @@
 #include "sync/conflicts.h"
 #include "wordstore.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -52,18 +53,21 @@ QByteArray readPiece(int fd, qint64 offset, qint64 bytes) {
 } // namespace
 
 // Reads what is new in every computer's log in folder (and in the copies set aside), puts
-// the records not yet in the file into it, and brings the words and days they touch up to
-// date: one slice of it, at most about SliceRecords records (merged.more says that more is
-// left). A log is read in pieces; a line cut off, damaged or too long stops its reading there,
-// to be read again later; nothing is ever deleted. now: this computer's time, beyond which a
-// day ahead is damage.
-QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zone, qint64 now,
-                    Merged& merged) {
+// the records not yet in the file into it, and then works out the words they touched: one
+// slice of it, at most about SliceRecords records or WorkOutAnswers answers worked in
+// (merged.more says that more is left). A log is read in pieces; a line cut off, damaged or too
+// long stops its reading there, to be read again later; nothing is ever deleted. now: this
+// computer's time, beyond which a day ahead is damage.
+QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
+                    WaitingWords& waiting, qint64 now, Merged& merged) {
     const auto logs = [](const QString& in) {
         return QDir(in).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks,
                                       QDir::Name);
     };
-    QFileInfoList files = logs(folder) + logs(QDir(folder).filePath(SetAsideName));
+    // Without a folder, only the words an earlier merge left waiting are worked out.
+    QFileInfoList files;
+    if (!folder.isEmpty())
+        files = logs(folder) + logs(QDir(folder).filePath(SetAsideName));
     QSqlQuery known(db), note(db), session(db), notebookEvent(db);
     sqlite3* const handle = handleOf(db);
     if (!handle)
@@ -74,15 +78,11 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
     note.prepare(QStringLiteral("INSERT OR REPLACE INTO logs(name, device, size, read_to)"
                                 " VALUES (?, ?, ?, ?)"));
     session.prepare(InsertSession);
-    // Per word touched, its new answers.
-    struct Fresh final {
-        qint64 at;
-        QString device;
-        AnswerFacts facts;
-        bool chineseAsked;
-    };
-    std::map<std::pair<QString, QString>, std::vector<Fresh>> touched;
+    DayCounts counts;
     qint64 budget = SliceRecords;
+    const QDeadlineTimer deadline(SliceMs);
+    // The slice is full when its records are read or its time has gone.
+    const auto full = [&] { return budget <= 0 || deadline.hasExpired(); };
     for (const QFileInfo& info : std::as_const(files)) {
         const QString name = QDir(folder).relativeFilePath(info.absoluteFilePath());
         qint64 size = 0;
@@ -98,7 +98,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
             merged.unfinished << name; // not one of ours, or its first line still arriving
             continue;
         }
-        if (budget <= 0) {
+        if (full()) {
             merged.more = true;
             break;
         }
@@ -115,7 +115,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
         bool whole = false, damaged = false;
         QSqlError error;
         const QByteArray deviceUtf8 = device.toUtf8();
-        while (budget > 0) {
+        while (!full()) {
             const LogRead read =
                 readLog(readPiece(fd, from, qMin(PieceBytes, size - from)), from, now);
             if (read.aheadMs > 0)
@@ -128,8 +128,11 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
                     continue;
                 }
                 ++merged.records;
-                touched[{answer.english, answer.chinese}].push_back(
-                    {answer.answeredAt, device, answer.facts, answer.chineseAsked});
+                waiting.note({answer.english, answer.chinese}, answer.answeredAt,
+                             sqlite3_last_insert_rowid(handle));
+                ++counts[{days.of(answer.answeredAt), directionName(answer.chineseAsked),
+                          modeName(answer.facts.mode)}]
+                      .answers;
             }
             for (const NotebookEvent& event : read.notebook) {
                 --budget;
@@ -153,7 +156,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
             if (damaged || whole || !onwards)
                 break;
         }
-        if (!whole && budget <= 0)
+        if (!whole && full())
             merged.more = true;
         if (damaged || (!whole && !merged.more))
             merged.unfinished << name;
@@ -170,44 +173,15 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zo
         if (merged.more)
             break;
     }
-    // Each word on from what it was when its new answers are all later than its last, worked
-    // out again from all its answers otherwise.
-    WordQueries q(db);
-    DayCounts counts;
-    std::set<qint64> recount;
-    for (auto& [key, fresh] : touched) {
-        QSqlError error;
-        const std::optional<WordState> stored = loadWord(q, key.first, key.second, error);
-        if (error.isValid())
-            return error;
-        std::sort(fresh.begin(), fresh.end(), [](const Fresh& x, const Fresh& y) {
-            return x.at != y.at ? x.at < y.at : x.device < y.device;
-        });
-        if (stored && fresh.front().at <= stored->lastAnswer) {
-            if (QSqlError e = replayWord(q, key.first, key.second, zone); e.isValid())
-                return e;
-            for (const Fresh& answer : fresh)
-                recount.insert(learnersDay(answer.at, zone));
-            continue;
-        }
-        WordState word = stored.value_or(WordState());
-        for (const Fresh& answer : fresh) {
-            const bool first = applyAnswer(word, answer.at, answer.facts, zone);
-            DayCount& count =
-                counts[{learnersDay(answer.at, zone), directionName(answer.chineseAsked),
-                        modeName(answer.facts.mode)}];
-            ++count.answers;
-            count.reviews += first;
-            count.right += first && gradeFor(answer.facts) != fsrs::Grade::Again;
-        }
-        if (QSqlError e = storeWord(q, key.first, key.second, word); e.isValid())
-            return e;
-    }
-    // The days of a word worked out again are counted again from their answers; the others
-    // are counted on.
-    if (QSqlError e = recountDays(db, recount, zone); e.isValid())
+    // The answers are counted in their days now; their words (and the days' reviews) are
+    // worked out once every log has been read.
+    if (QSqlError e = waiting.write(db); e.isValid())
         return e;
-    return addToDays(db, counts, recount);
+    if (QSqlError e = addToDays(db, counts); e.isValid())
+        return e;
+    if (merged.more)
+        return {};
+    return workOutWaitingWords(db, days, WorkOutAnswers, deadline, merged.more);
 }
 
 } // namespace historyfile

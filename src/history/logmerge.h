@@ -2,13 +2,14 @@
 
 // The merge of the computers' logs in the learner's data folder into the history's file: what
 // is new in each log, read in bounded pieces, goes in; the words and days it touches are
-// brought up to date through the word store. One slice at a time.
+// brought up to date once every log has been read (waitingwords.h). One slice at a time.
+
+#include "waitingwords.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
 #include <QStringList>
-#include <QTimeZone>
 #include <map>
 
 namespace historyfile {
@@ -23,19 +24,25 @@ struct Merged final {
     bool more = false;
 };
 
-// A merge goes in slices of about this many records, each in a transaction of its own, so that
-// the run's own answers go in between and a closing program waits for one slice at most.
-constexpr qint64 SliceRecords = 2000;
+// A merge goes in slices of at most about this many records or this long, each in a
+// transaction of its own, so that the run's own answers go in between, a read waits for one
+// slice at most and so does a closing program. (Each slice writes again every page of the
+// indexes it touched: slices much smaller make a large merge several times slower.)
+constexpr qint64 SliceRecords = 20000;
+constexpr int SliceMs = 200;
+// Once every log is read, the words they touched are worked out, reading about this many answers
+// in a slice.
+constexpr qint64 WorkOutAnswers = 100000;
 // A log is read this many bytes at a time, whatever its size.
 constexpr qint64 PieceBytes = 512 * 1024;
 
 // Reads what is new in every computer's log in folder (and in the copies set aside), puts
-// the records not yet in the file into it, and brings the words and days they touch up to
-// date: one slice of it, at most about SliceRecords records (merged.more says that more is
-// left). A log is read in pieces; a line cut off, damaged or too long stops its reading there,
-// to be read again later; nothing is ever deleted. now: this computer's time, beyond which a
-// day ahead is damage.
-QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, const QTimeZone& zone, qint64 now,
-                    Merged& merged);
+// the records not yet in the file into it, and then works out the words they touched: one
+// slice of it, at most about SliceRecords records or WorkOutAnswers answers worked in
+// (merged.more says that more is left). A log is read in pieces; a line cut off, damaged or too
+// long stops its reading there, to be read again later; nothing is ever deleted. now: this
+// computer's time, beyond which a day ahead is damage.
+QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
+                    WaitingWords& waiting, qint64 now, Merged& merged);
 
 } // namespace historyfile

@@ -101,6 +101,20 @@ const Step Steps[] = {
          " added_at INTEGER NOT NULL DEFAULT 0, taken_at INTEGER NOT NULL DEFAULT 0)"
          " WITHOUT ROWID",
      }},
+    {7,
+     {
+         // Words whose answers from another computer are in, waiting to be worked out: the time
+         // of the earliest such answer and the row of the first (the days have not counted the
+         // reviews of the rows from there on).
+         "CREATE TABLE words_waiting (english TEXT NOT NULL, chinese TEXT NOT NULL,"
+         " from_at INTEGER NOT NULL, first_row INTEGER NOT NULL,"
+         " PRIMARY KEY(english, chinese)) WITHOUT ROWID",
+         // A word's answers in time order with all that working it out reads, in the index
+         // itself: its answers lie together there, where in the table they lie apart.
+         "DROP INDEX IF EXISTS answers_by_word",
+         "CREATE INDEX answers_by_word ON answers(english, chinese, answered_at, device,"
+         " direction, mode, correct, revealed, response_ms)",
+     }},
 };
 
 // Every table and column the program uses, as a query that reads none of them.
@@ -114,6 +128,7 @@ const char* const Probes[] = {
     "SELECT day, direction, mode, answers, reviews, reviews_right FROM days LIMIT 0",
     "SELECT english, chinese, added_at FROM notebook LIMIT 0",
     "SELECT english, added_at, taken_at FROM notebook_events LIMIT 0",
+    "SELECT english, chinese, from_at, first_row FROM words_waiting LIMIT 0",
 };
 
 } // namespace

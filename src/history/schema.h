@@ -10,7 +10,7 @@
 
 namespace historyfile {
 
-inline constexpr int SchemaVersion = 6;
+inline constexpr int SchemaVersion = 7;
 
 // Every table and column the program uses, as queries that read none of them: a file in
 // which one fails lacks what the program needs.

@@ -61,6 +61,19 @@ constexpr int ReadWaitMs = 1000;
 
 } // namespace
 
+// What the slices of one merge share.
+struct SqliteHistory::MergeRun final {
+    MergeRun(const QTimeZone& zone, bool logs)
+        : days(zone)
+        , logs(logs) {}
+    LearnersDays days;
+    bool logs; // the computers' logs are read (else only the words left waiting worked out)
+    WaitingWords waiting;
+    qint64 records = 0;
+    QStringList unfinished;
+    bool ended = false;
+};
+
 SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const QTimeZone& zone,
                              HistoryLog log)
     : messages_(messages)
@@ -74,6 +87,12 @@ SqliteHistory::SqliteHistory(const QString& path, MessageBoxes& messages, const 
         QMetaObject::invokeMethod(
             relay, [this] { deliver(); }, Qt::QueuedConnection);
     });
+    // Words a merge left waiting when the program ended (and the folder was given up since)
+    // are worked out all the same.
+    if (!ownLog_->enabled()) {
+        ++*merges_;
+        mergeSlice(std::make_shared<MergeRun>(zone_, false));
+    }
 }
 
 SqliteHistory::~SqliteHistory() {
@@ -216,14 +235,13 @@ bool SqliteHistory::merge() {
         exportEarlier();
     }
     ++*merges_;
-    mergeSlice(std::make_shared<MergeRun>());
+    mergeSlice(std::make_shared<MergeRun>(zone_, true));
     return true;
 }
 
 // One slice of a merge, on the writer's thread; the next one waits behind the run's own records.
 void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
     const std::shared_ptr<OwnLog> log = ownLog_;
-    const QTimeZone zone = zone_;
     QObject* const relay = relay_.get();
     const std::shared_ptr<std::atomic<int>> merges = merges_;
     // Once a merge is through, or has failed, it no longer counts as under way.
@@ -232,11 +250,14 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
             --*merges;
     };
     writer_->post(
-        [this, log, zone, relay, run, end](QSqlDatabase& db) {
+        [this, log, relay, run, end](QSqlDatabase& db) {
             Merged merged;
             if (QSqlError error =
-                    mergeLogs(db, log->folder(), zone, QDateTime::currentMSecsSinceEpoch(), merged);
+                    mergeLogs(db, run->logs ? log->folder() : QString(), run->days, run->waiting,
+                              QDateTime::currentMSecsSinceEpoch(), merged);
                 error.isValid()) {
+                // The slice's transaction is undone: what it noted as waiting is noted again.
+                run->waiting = WaitingWords();
                 end();
                 return error;
             }

@@ -86,11 +86,7 @@ public:
 
 private:
     // What the slices of one merge found, together.
-    struct MergeRun final {
-        qint64 records = 0;
-        QStringList unfinished;
-        bool ended = false;
-    };
+    struct MergeRun;
     void mergeSlice(const std::shared_ptr<MergeRun>& run);
     void noteNotebook(const QList<NotebookEvent>& events);
     // Puts the records from before this computer kept a log into its log.

@@ -1,5 +1,7 @@
 #include "wordstore.h"
 
+#include "waitingwords.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
@@ -215,11 +217,17 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QStrin
     QSqlError error;
     if (!insert.insert(answer, device.toUtf8(), error))
         return error;
+    const qint64 today = learnersDay(answer.answeredAt, zone);
+    const QString direction = directionName(answer.chineseAsked);
+    const QString mode = modeName(answer.facts.mode);
+    // A word a merge has not worked out yet takes the answer with the others it waits with.
+    bool waiting = false;
+    if (QSqlError e = noteAnswerToWaitingWord(db, answer, waiting); e.isValid() || waiting)
+        return e.isValid() ? e : addToDays(db, {{{today, direction, mode}, DayCount{1, 0, 0}}});
     WordQueries q(db);
     const std::optional<WordState> stored = loadWord(q, answer.english, answer.chinese, error);
     if (error.isValid())
         return error;
-    const qint64 today = learnersDay(answer.answeredAt, zone);
     if (stored && answer.answeredAt < stored->lastAnswer) {
         if (QSqlError e = replayWord(q, answer.english, answer.chinese, zone); e.isValid())
             return e;
@@ -229,10 +237,7 @@ QSqlError writeAnswer(QSqlDatabase& db, const AnswerRecord& answer, const QStrin
     const bool first = applyAnswer(word, answer.answeredAt, answer.facts, zone);
     const DayCount count{1, first ? 1 : 0,
                          first && gradeFor(answer.facts) != fsrs::Grade::Again ? 1 : 0};
-    if (QSqlError e = addToDays(
-            db,
-            {{{today, directionName(answer.chineseAsked), modeName(answer.facts.mode)}, count}});
-        e.isValid())
+    if (QSqlError e = addToDays(db, {{{today, direction, mode}, count}}); e.isValid())
         return e;
     return storeWord(q, answer.english, answer.chinese, word);
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QTimeZone>
+#include <map>
 
 // A word's memory as a function of its answers in time order, wherever they were given: no
 // database, no thread. The history keeps what this makes of each word, and a merge of another
@@ -30,10 +31,29 @@ struct WordMemory final {
 // The learner's day of a time (days begin at midnight in zone), as a Julian day number.
 qint64 learnersDay(qint64 ms, const QTimeZone& zone);
 
+// The learner's days of many times, each day's bounds worked out once: a merge asks for the
+// days of hundreds of thousands of answers, and the zone's rules are slow to consult.
+class LearnersDays final {
+public:
+    explicit LearnersDays(QTimeZone zone)
+        : zone_(std::move(zone)) {}
+    qint64 of(qint64 ms);
+    const QTimeZone& zone() const { return zone_; }
+
+private:
+    struct Bounds final {
+        qint64 end, day;
+    };
+    QTimeZone zone_;
+    std::map<qint64, Bounds> days_; // by the day's first moment
+};
+
 // One answer more, given no earlier than the word's last. It is the word's review when it is the
 // first answer of the learner's day, or when the word is between short steps of (re)learning
 // and the step has come; other answers are only logged. True when it was the day's first.
 bool applyAnswer(WordMemory& word, qint64 at, const AnswerFacts& facts, const QTimeZone& zone);
+// The same, the answer's learner's day given.
+bool applyAnswerOn(WordMemory& word, qint64 at, qint64 day, const AnswerFacts& facts);
 
 // One answer to a word, from a computer.
 struct TimedAnswer final {
