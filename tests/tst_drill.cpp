@@ -57,8 +57,14 @@ private slots:
         QCOMPARE(h.engine().practiceStart(), h.fakes.clock.time);
     }
 
-    void statusLineExample() {
-        QCOMPARE(statusLine(20, 18, 3), "共计 20      剩余 18       生疏系数  3");
+    // The status line as the learner reads it, spaces and all, with numbers of two digits.
+    void statusLineAsShown() {
+        Harness h(settingsWith([](SettingsRecord& s) { s.InitialUnfamiliarity = 3; }));
+        Pairs twenty;
+        for (int i = 0; i < 20; ++i)
+            twenty.append({QStringLiteral("word%1").arg(i), QStringLiteral("意思%1").arg(i)});
+        h.study({h.lesson("twenty.txt", twenty)});
+        QCOMPARE(h.status(), "共计 20      剩余 20       生疏系数  3");
     }
 
     void wrongAnswerMarksTheChoiceAndKeepsTheQuestion() {

@@ -281,12 +281,15 @@ private slots:
         for (const QString& shown : h.fakes.messages.shown)
             QVERIFY2(shown.contains(says) && shown.contains(QFileInfo(file).fileName()),
                      qPrintable(shown));
+        if (!notebook && !settings) // a lesson is only read: what matters is said above
+            return;
+        // The notebook (written at the end of a run) and the settings file (written when they
+        // change) are left as they were found where they cannot be written; a notebook linked
+        // from elsewhere is written where the link leads, and stays a link.
         QCOMPARE(kindOf(path), kind == "fifo" ? "fifo" : kind == "huge" ? "file" : "link");
         QCOMPARE(QFileInfo(path).symLinkTarget(), target);
         if (kind == "huge")
             QCOMPARE(QFileInfo(path).size(), size);
-        // A lesson linked from elsewhere is left as it was; a notebook linked from elsewhere
-        // is written where the link leads, and stays a link.
         QCOMPARE(fileBytes(good), notebook && kind == "good link"
                                       ? lessonBytes({Fruit[0], Fruit[1]}) // apple, pear
                                       : goodBytes);

@@ -87,6 +87,9 @@ public:
 private:
     // What the slices of one merge found, together.
     struct MergeRun;
+    // A merge begins: of the computers' logs, or (logs false) only of the words an earlier one
+    // left waiting.
+    void beginMerge(bool logs);
     void mergeSlice(const std::shared_ptr<MergeRun>& run);
     void noteNotebook(const QList<NotebookEvent>& events);
     // Puts the records from before this computer kept a log into its log.

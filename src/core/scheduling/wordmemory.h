@@ -35,8 +35,8 @@ qint64 learnersDay(qint64 ms, const QTimeZone& zone);
 // days of hundreds of thousands of answers, and the zone's rules are slow to consult.
 class LearnersDays final {
 public:
-    explicit LearnersDays(QTimeZone zone)
-        : zone_(std::move(zone)) {}
+    explicit LearnersDays(const QTimeZone& zone)
+        : zone_(zone) {}
     qint64 of(qint64 ms);
     const QTimeZone& zone() const { return zone_; }
 
