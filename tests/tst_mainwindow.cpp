@@ -1,5 +1,5 @@
 #include "module1.h"
-#include "services/appicon.h"
+#include "qtservices/appicon.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 #include "windowharness.h"

@@ -2,12 +2,12 @@
 #include "lessons/flashcardpackage.h"
 #include "lessons/wordlists.h"
 #include "services/mediafactory.h"
-#include "services/mediaservices.h"
-#include "services/modules.h"
-#include "services/qtmessageboxes.h"
-#include "services/qtsound.h"
-#include "services/qtspeech.h"
-#include "services/qttranslation.h"
+#include "qtservices/mediaservices.h"
+#include "qtservices/modules.h"
+#include "qtservices/qtmessageboxes.h"
+#include "qtsound.h"
+#include "qtspeech.h"
+#include "qtservices/qttranslation.h"
 #include "testfiles.h"
 
 #include <algorithm>

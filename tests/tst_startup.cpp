@@ -2,7 +2,7 @@
 #include "fakeplatform.h"
 #include "folders.h"
 #include "lessons/wordlists.h"
-#include "services/singleinstance.h"
+#include "qtservices/singleinstance.h"
 #include "settings/settingsfile.h"
 #include "testfiles.h"
 

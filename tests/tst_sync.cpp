@@ -6,7 +6,7 @@
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "recordingview.h"
-#include "services/singleinstance.h"
+#include "qtservices/singleinstance.h"
 #include "sharedstudent.h"
 #include "sqlitehistory.h"
 #include "statisticsdata.h"

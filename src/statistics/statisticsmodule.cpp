@@ -1,5 +1,5 @@
 // The statistics module: a Qt plugin that makes the statistics window.
-#include "statisticscontext.h"
+#include "services/statisticsfactory.h"
 #include "statisticswindow.h"
 
 #include <QObject>

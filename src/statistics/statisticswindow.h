@@ -1,6 +1,6 @@
 #pragma once
 
-#include "statisticscontext.h"
+#include "services/statisticsfactory.h"
 #include "statisticsdata.h"
 
 #include <QDate>

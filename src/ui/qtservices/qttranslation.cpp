@@ -1,4 +1,4 @@
-#include "services/qttranslation.h"
+#include "qtservices/qttranslation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "services/qtspeech.h"
+#include "qtspeech.h"
 
 #include <QLoggingCategory>
 #include <QTextToSpeech>

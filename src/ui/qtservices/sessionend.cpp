@@ -1,4 +1,4 @@
-#include "services/sessionend.h"
+#include "qtservices/sessionend.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>

@@ -1,7 +1,7 @@
-#include "services/mediaservices.h"
+#include "qtservices/mediaservices.h"
 
 #include "services/mediafactory.h"
-#include "services/modules.h"
+#include "qtservices/modules.h"
 
 MediaServices::MediaServices(const QStringList& folders)
     : folders_(folders) {}

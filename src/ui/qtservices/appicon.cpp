@@ -1,4 +1,4 @@
-#include "services/appicon.h"
+#include "qtservices/appicon.h"
 
 // The icon is drawn at build time (tools/mkicon.cpp) and compiled in: drawing it here would
 // load its fonts at every start.

@@ -1,4 +1,4 @@
-#include "services/commandline.h"
+#include "qtservices/commandline.h"
 
 #include "fileio.h"
 

@@ -1,4 +1,4 @@
-#include "services/qtmessageboxes.h"
+#include "qtservices/qtmessageboxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "services/modules.h"
+#include "qtservices/modules.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "services/qtsound.h"
+#include "qtsound.h"
 
 #include <QApplication>
 #include <QAudioDevice>

@@ -1,4 +1,4 @@
-#include "services/singleinstance.h"
+#include "qtservices/singleinstance.h"
 
 #include "services/messageboxes.h"
 

@@ -1,4 +1,4 @@
-#include "services/qtfiledialogs.h"
+#include "qtservices/qtfiledialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "services/qtcolourchooser.h"
+#include "qtservices/qtcolourchooser.h"
 
 #include "windows/colours.h"
 
