@@ -1,13 +1,13 @@
 // The Qt implementations of the services, against a real sound server and speech engine.
 #include "lessons/flashcardpackage.h"
 #include "lessons/wordlists.h"
-#include "services/mediafactory.h"
 #include "qtservices/mediaservices.h"
 #include "qtservices/modules.h"
 #include "qtservices/qtmessageboxes.h"
+#include "qtservices/qttranslation.h"
 #include "qtsound.h"
 #include "qtspeech.h"
-#include "qtservices/qttranslation.h"
+#include "services/mediafactory.h"
 #include "testfiles.h"
 
 #include <algorithm>

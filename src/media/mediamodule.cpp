@@ -1,7 +1,7 @@
 // The media module: a Qt plugin that makes the real sound and speech.
-#include "services/mediafactory.h"
 #include "qtsound.h"
 #include "qtspeech.h"
+#include "services/mediafactory.h"
 
 #include <QObject>
 

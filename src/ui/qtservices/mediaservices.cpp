@@ -1,7 +1,7 @@
 #include "qtservices/mediaservices.h"
 
-#include "services/mediafactory.h"
 #include "qtservices/modules.h"
+#include "services/mediafactory.h"
 
 MediaServices::MediaServices(const QStringList& folders)
     : folders_(folders) {}
