@@ -75,8 +75,7 @@ private slots:
         ShownWindow shown(dir, small);
         QVERIFY(QTest::qWaitForWindowExposed(&shown.window));
         frmMain& window = shown.window;
-        window.engine().打开();
-        shown.module.SelectedFiles = {path};
+        window.engine().studyFiles({small});
         QList<qint64> times;
         long added = 0;
         for (int run = 0; run < rounds(5); ++run) {
@@ -84,7 +83,7 @@ private slots:
             const long before = residentKiB();
             QElapsedTimer timer;
             timer.start();
-            window.engine().打开();
+            window.engine().studyFiles({path});
             times << timer.nsecsElapsed();
             if (run == 0) {
                 malloc_trim(0);
@@ -127,7 +126,7 @@ private slots:
         frmMain& window = shown.window;
         FakePlatform& fakes = shown.fakes;
         shown.module.Settings.InitialUnfamiliarity = unfamiliarity;
-        window.engine().打开();
+        window.engine().studyFiles({path});
 
         QRandomGenerator generator(1);
         QList<qint64> times;
@@ -137,7 +136,7 @@ private slots:
                 fakes.random.values.push_back(generator.generateDouble());
             QElapsedTimer timer;
             timer.start();
-            window.engine().Label3_Click(window.engine().answerSlot());
+            window.engine().dispatch(Command::ClickChoice, window.engine().answerSlot());
             times << timer.nsecsElapsed();
             fakes.random.values.clear();
         }

@@ -189,10 +189,10 @@ private slots:
             DrillEngine& e = window.engine();
             const QString word = e.row(e.currentWord()).fileWord;
             if (missed.contains(word)) {
-                e.Label3_Click(e.answerSlot());
+                e.dispatch(Command::ClickChoice, e.answerSlot());
             } else {
                 missed << word;
-                e.Label3_Click(e.answerSlot() == 1 ? 2 : 1);
+                e.dispatch(Command::ClickChoice, e.answerSlot() == 1 ? 2 : 1);
             }
         }
         QCOMPARE(window.notebook().count(), 2);

@@ -119,7 +119,7 @@ private slots:
         Harness h;
         for (const char key : {'1', '3', ' ', 'h', 'r', 's'})
             QTest::keyClick(h.window.get(), key);
-        h.engine().Label3_Click(1);
+        h.engine().dispatch(Command::ClickChoice, 1);
         QVERIFY(h.fakes.sound.played.isEmpty());
         QVERIFY(h.fakes.speech.calls.filter("speak").isEmpty());
         QVERIFY(h.fakes.messages.shown.isEmpty());

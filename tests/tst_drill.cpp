@@ -72,8 +72,8 @@ private slots:
         h.study({h.lesson("fruit.txt", Fruit)});
         const QString status = h.status();
         const int wrong = h.engine().answerSlot() == 1 ? 2 : 1;
-        h.engine().Label3_Click(wrong);
-        h.engine().Label3_Click(wrong);
+        h.engine().dispatch(Command::ClickChoice, wrong);
+        h.engine().dispatch(Command::ClickChoice, wrong);
         QCOMPARE(h.backOf(h.choice(wrong)), QColor(0, 0, 255)); // WrongColor &HFF0000
         QCOMPARE(h.question(), QStringLiteral("apple"));
         QCOMPARE(h.status(), status); // not refreshed
@@ -210,7 +210,7 @@ private slots:
         QTest::keyClick(h.window->focusWidget(), Qt::Key_T); // typed, not a command
         QCOMPARE(h.typingBox()->text(), QStringLiteral("t"));
         QCOMPARE(h.module.Settings.ChoiceMode, VbFalse);
-        h.window->engine().changechild(); // the toolbar's way
+        h.window->engine().dispatch(Command::SwitchAnswerMode); // the toolbar's way
         QCOMPARE(h.module.Settings.ChoiceMode, VbTrue);
         QVERIFY(!h.typingBox()->isVisible());
         QCOMPARE(shownChoices(h).size(), 3);
@@ -235,7 +235,7 @@ private slots:
         // The run is over: an empty question area, and clicks do nothing.
         QVERIFY(h.question().isEmpty());
         QVERIFY(!h.engine().questionOpen());
-        h.engine().Label3_Click(1);
+        h.engine().dispatch(Command::ClickChoice, 1);
         QTest::keyClick(h.window.get(), Qt::Key_1);
         QCOMPARE(h.fakes.sound.played.size(), 0);
         QVERIFY(h.backOf(h.choice(1)) == h.window->backColor());
@@ -551,21 +551,27 @@ private slots:
         QCOMPARE(timer->interval(), 24 * 3600 * 1000);
     }
 
-    // Nothing re-enters the drill while an answer is judged: a tick and a later start's files
-    // that arrive in the alarm's nested event loop wait, and are taken up once the wrong
-    // answer is judged to its end (its colour on the old question, not on the new one).
+    // Nothing re-enters the drill while an answer is judged: a tick, a later start's files and
+    // the window's closing that arrive in the alarm's nested event loop wait, and are taken up
+    // once the wrong answer is judged to its end (its colour on the old question, not on the
+    // new one).
     void nothingReentersTheJudging() {
         Harness h;
+        h.window->show();
         h.study({h.lesson("fruit.txt", Fruit)});
         const QString other = h.lesson("other.txt", {{"x", "叉"}, {"y", "歪"}});
-        bool busy = false;
+        bool busy = false, openDuring = false;
         h.fakes.sound.whilePlaying = [&] {
             busy = h.engine().busy();
             h.engine().autoBrowseTick();
             h.engine().studyFiles({other});
+            h.window->close();
+            openDuring = h.window->isVisible();
             QCOMPARE(h.engine().currentFilePath(), h.module.SelectedFiles.value(0));
         };
         h.answerWrong();
+        QVERIFY(openDuring);
+        QVERIFY(!h.window->isVisible());
         QCOMPARE(h.fakes.sound.played.size(), 1);
         QCOMPARE(h.engine().currentFilePath(), other);
         QCOMPARE(h.engine().wordCount(), 2);

@@ -28,8 +28,8 @@ struct Drill {
         return writeLesson(module, name, pairs);
     }
     void study(const QStringList& paths) { engine.lessonsChosen(paths); }
-    void answerRight() { engine.Label3_Click(engine.answerSlot()); }
-    void answerWrong() { engine.Label3_Click(engine.answerSlot() == 1 ? 2 : 1); }
+    void answerRight() { engine.dispatch(Command::ClickChoice, engine.answerSlot()); }
+    void answerWrong() { engine.dispatch(Command::ClickChoice, engine.answerSlot() == 1 ? 2 : 1); }
 
     QTemporaryDir dir;
     Module1 module{dir.path()};
@@ -137,7 +137,7 @@ private slots:
             d.fakes.random.values = {generator.generateDouble(), generator.generateDouble(),
                                      generator.generateDouble(), generator.generateDouble(),
                                      generator.generateDouble(), generator.generateDouble()};
-            d.engine.重复();
+            d.engine.dispatch(Command::Repeat);
         }
     }
 

@@ -41,7 +41,8 @@ struct Learner final : SharedStudent {
             fakes.clock.epoch += 3000;
             const QString word = engine->row(engine->currentWord()).fileWord;
             const bool miss = (word == u"fig" || word == u"apple") && missed[word]++ < 6;
-            engine->Label3_Click(miss ? (engine->answerSlot() == 1 ? 2 : 1) : engine->answerSlot());
+            engine->dispatch(Command::ClickChoice,
+                             miss ? (engine->answerSlot() == 1 ? 2 : 1) : engine->answerSlot());
         }
         history->settle(5000);
     }

@@ -70,9 +70,9 @@ struct Computer : SharedStudent {
         ++given;
         const QString word = engine->row(engine->currentWord()).fileWord;
         if (wrong_.removeOne(word))
-            engine->Label3_Click(engine->answerSlot() == 1 ? 2 : 1);
+            engine->dispatch(Command::ClickChoice, engine->answerSlot() == 1 ? 2 : 1);
         else
-            engine->Label3_Click(engine->answerSlot());
+            engine->dispatch(Command::ClickChoice, engine->answerSlot());
         return true;
     }
     void study(const QStringList& wrong) {

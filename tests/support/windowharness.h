@@ -59,10 +59,10 @@ struct Harness {
     QString rightAnswer() const { return engine().row(engine().currentWord()).answer; }
     qint32 coefficient() const { return engine().row(engine().currentWord()).unfamiliarity; }
     // Answers by clicking the right or a wrong (non-empty) choice.
-    void answerRight() { engine().Label3_Click(engine().answerSlot()); }
+    void answerRight() { engine().dispatch(Command::ClickChoice, engine().answerSlot()); }
     void answerWrong() {
         const int wrong = engine().answerSlot() == 1 ? 2 : 1;
-        engine().Label3_Click(wrong);
+        engine().dispatch(Command::ClickChoice, wrong);
     }
 
     // One answer: wrong when the word asked is to be missed and not yet in the notebook.

@@ -254,7 +254,13 @@ void DrillEngine::autoBrowseTick() {
     Label3_Click(1);
 }
 
-void DrillEngine::mainWindowClosing() {
+bool DrillEngine::mainWindowClosing(std::function<void()> again) {
+    if (busy_) {
+        if (again)
+            waiting_.push_back(std::move(again));
+        return false;
+    }
+    const Turn turn(*this);
     // An orderly end: the notebook file has the run's words (a lone word is let go, as at the
     // end of a selection), so the history need keep them no longer, unless the file could not
     // be written.
@@ -268,6 +274,7 @@ void DrillEngine::mainWindowClosing() {
     if (questionOpen_ && !runRecorded_)
         recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()),
                       ReviewingNotebook ? QStringList{lessonName(CurrentFilePath)} : QStringList());
+    return true;
 }
 
 void DrillEngine::onceMore() {

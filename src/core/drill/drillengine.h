@@ -47,7 +47,9 @@ public:
     // The auto-browse tick: accepts the word shown and moves on.
     void autoBrowseTick();
     // The main window closes: words collected since the notebook was last written are kept.
-    void mainWindowClosing();
+    // It takes its turn like every command: while one is under way (the alarm, a message box)
+    // nothing is done and false returned; again is called once the turn is free.
+    bool mainWindowClosing(std::function<void()> again = {});
     // The end-of-lesson dialog's "once more": the selection again from its first file.
     void onceMore();
     // The end-of-lesson dialog's "other lessons".
@@ -70,38 +72,8 @@ public:
     void setLoadAsideBytes(qint64 bytes) { loadAsideBytes_ = bytes; }
     // True while a lesson loads on the worker thread.
     bool loading() const { return loading_; }
-    // Loads the current lesson file (the selection's entry, or the notebook under review)
-    // and asks its first question. A file that cannot be studied leaves everything as it was.
-    void 打开();
-    // Starts the current file again with fresh coefficients, in the direction now set.
-    void 重复();
-    // Swaps question and answer of every row.
-    void eczh();
-    // Asks the next question.
-    void 出题();
-    // Judges GivenAnswer against the question asked.
-    void 判定();
-    // Shows the right answer (and says the word again in choice answering).
-    void 帮助();
-    // Says the word of the question ReadCount times, when direction or listening asks for it.
-    void 朗读();
-    // Switches between choosing and typing answers.
-    void changechild();
-    // Restores the number of choices and shows the lesson chooser.
-    void 选择();
-
-    void Label2_Click(int position);
-    void Label3_Click(int position);
     // Enter in the typing box: an empty box reveals the answer, text is judged.
     void answerTyped(const QString& text);
-
-    // Collects the word asked into the new-word notebook.
-    void joinscb();
-    // Writes the notebook file; a failure is told to the learner and the run goes on. True
-    // when written.
-    bool savescb();
-    // Works out the minutes practised on the selection just finished.
-    void jstime();
 
     // True from a question until the file's last word is learned.
     bool questionOpen() const { return questionOpen_; }
@@ -125,15 +97,47 @@ public:
     QString currentFilePath() const { return CurrentFilePath; }
     WordRow row(qint32 number) const;
 
+    static constexpr int MostDueWords = 200;
+
+private:
+    // The drill's own steps, reached only through the commands above.
     // Starts a drill of every word due for review (at most MostDueWords), most overdue first;
     // tells when the next is due when none is.
     void reviewDue();
     // How many words are due: in the 今日复习 tooltip always, and in the status bar while no
     // question is open (or, with nothing learnt yet, which keys begin).
     void refreshDue();
-    static constexpr int MostDueWords = 200;
+    // Loads the current lesson file (the selection's entry, or the notebook under review)
+    // and asks its first question. A file that cannot be studied leaves everything as it was.
+    void 打开();
+    // Starts the current file again with fresh coefficients, in the direction now set.
+    void 重复();
+    // Swaps question and answer of every row.
+    void eczh();
+    // Asks the next question.
+    void 出题();
+    // Judges GivenAnswer against the question asked.
+    void 判定();
+    // Shows the right answer (and says the word again in choice answering).
+    void 帮助();
+    // Says the word of the question ReadCount times, when direction or listening asks for it.
+    void 朗读();
+    // Switches between choosing and typing answers.
+    void changechild();
+    // Restores the number of choices and shows the lesson chooser.
+    void 选择();
 
-private:
+    void Label2_Click(int position);
+    void Label3_Click(int position);
+
+    // Collects the word asked into the new-word notebook.
+    void joinscb();
+    // Writes the notebook file; a failure is told to the learner and the run goes on. True
+    // when written.
+    bool savescb();
+    // Works out the minutes practised on the selection just finished.
+    void jstime();
+
     QString lessonName(const QString& path) const;
     // Drills the first drilled rows of table; the rows after them serve as wrong choices only.
     void drillTable(WordTable table, qint32 drilled);

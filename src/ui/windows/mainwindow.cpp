@@ -613,7 +613,11 @@ void frmMain::setAutoBrowseInterval(int milliseconds) {
 // clock, which would otherwise drill on in a hidden window. Words collected since the
 // notebook was last written are kept.
 void frmMain::closeEvent(QCloseEvent* event) {
-    engine_.mainWindowClosing();
+    // A command under way (the alarm, a message box) finishes first; the window closes then.
+    if (!engine_.mainWindowClosing([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     for (QWidget* window : {static_cast<QWidget*>(chooser_), static_cast<QWidget*>(endOfLesson_)})
         if (window)
             window->close();
