@@ -4,7 +4,7 @@
 #include "answerlogs.h"
 #include "benchsize.h"
 #include "fakeplatform.h"
-#include "logmerge.h"
+#include "sync/logmerge.h"
 #include "records.h"
 #include "sqlitehistory.h"
 #include "statisticswindow.h"

@@ -1,5 +1,5 @@
 #include "folders.h"
-#include "folderwatch.h"
+#include "sync/folderwatch.h"
 #include "lessons/flashcardpackage.h"
 #include "module1.h"
 #include "qtservices/appicon.h"

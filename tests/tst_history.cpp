@@ -2,7 +2,7 @@
 #include "answerlogs.h"
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
-#include "logmerge.h"
+#include "sync/logmerge.h"
 #include "sqlitehistory.h"
 #include "sqliteoutcome.h"
 #include "statisticsdata.h"

@@ -4,7 +4,7 @@
 #include "drill/drillengine.h"
 #include "drill/notebook.h"
 #include "fakeplatform.h"
-#include "folderwatch.h"
+#include "sync/folderwatch.h"
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "recordingview.h"

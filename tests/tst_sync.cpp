@@ -2,7 +2,7 @@
 // machine: two homes, two synced copies of the folder, each instance on the loopback address.
 #include "drill/drillengine.h"
 #include "fakeplatform.h"
-#include "folderwatch.h"
+#include "sync/folderwatch.h"
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "qtservices/singleinstance.h"

@@ -1,8 +1,8 @@
 #include "sqlitehistory.h"
 
 #include "historywriter.h"
-#include "logmerge.h"
-#include "ownlog.h"
+#include "sync/logmerge.h"
+#include "sync/ownlog.h"
 #include "records.h"
 #include "schema.h"
 #include "sqliteoutcome.h"

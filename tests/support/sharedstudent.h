@@ -2,7 +2,7 @@
 
 #include "drill/drillengine.h"
 #include "fakeplatform.h"
-#include "folderwatch.h"
+#include "sync/folderwatch.h"
 #include "module1.h"
 #include "recordingview.h"
 #include "sqlitehistory.h"

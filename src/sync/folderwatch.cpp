@@ -1,4 +1,4 @@
-#include "folderwatch.h"
+#include "sync/folderwatch.h"
 
 #include "fileio.h"
 #include "module1.h"

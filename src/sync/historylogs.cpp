@@ -5,8 +5,8 @@
 #include "sqlitehistory.h"
 
 #include "historywriter.h"
-#include "logmerge.h"
-#include "ownlog.h"
+#include "sync/logmerge.h"
+#include "sync/ownlog.h"
 #include "records.h"
 
 #include <QDateTime>

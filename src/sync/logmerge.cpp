@@ -1,4 +1,4 @@
-#include "logmerge.h"
+#include "sync/logmerge.h"
 
 #include "fileio.h"
 #include "records.h"
