@@ -4,10 +4,10 @@
 #include "answerlogs.h"
 #include "benchsize.h"
 #include "fakeplatform.h"
-#include "sync/logmerge.h"
 #include "records.h"
 #include "sqlitehistory.h"
 #include "statisticswindow.h"
+#include "sync/logmerge.h"
 
 #include <QDir>
 #include <QElapsedTimer>

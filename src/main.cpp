@@ -1,5 +1,4 @@
 #include "folders.h"
-#include "sync/folderwatch.h"
 #include "lessons/flashcardpackage.h"
 #include "module1.h"
 #include "qtservices/appicon.h"
@@ -16,6 +15,7 @@
 #include "services/systemclock.h"
 #include "services/systemrandom.h"
 #include "sqlitehistory.h"
+#include "sync/folderwatch.h"
 #include "windows/deferredicons.h"
 #include "windows/mainwindow.h"
 

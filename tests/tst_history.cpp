@@ -2,12 +2,12 @@
 #include "answerlogs.h"
 #include "fakeplatform.h"
 #include "lessons/lessonfile.h"
-#include "sync/logmerge.h"
 #include "sqlitehistory.h"
 #include "sqliteoutcome.h"
 #include "statisticsdata.h"
 #include "statisticswindow.h"
 #include "sync/answerlog.h"
+#include "sync/logmerge.h"
 #include "testfiles.h"
 #include "wordstore.h"
 

@@ -4,7 +4,6 @@
 #include "drill/drillengine.h"
 #include "drill/notebook.h"
 #include "fakeplatform.h"
-#include "sync/folderwatch.h"
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "recordingview.h"
@@ -12,6 +11,7 @@
 #include "sharedstudent.h"
 #include "sqlitehistory.h"
 #include "sync/answerlog.h"
+#include "sync/folderwatch.h"
 #include "testfiles.h"
 
 #include <QDirIterator>

@@ -2,7 +2,6 @@
 // machine: two homes, two synced copies of the folder, each instance on the loopback address.
 #include "drill/drillengine.h"
 #include "fakeplatform.h"
-#include "sync/folderwatch.h"
 #include "lessons/lessonfile.h"
 #include "module1.h"
 #include "qtservices/singleinstance.h"
@@ -11,6 +10,7 @@
 #include "sqlitehistory.h"
 #include "statisticsdata.h"
 #include "sync/conflicts.h"
+#include "sync/folderwatch.h"
 #include "testfiles.h"
 
 #include <QDirIterator>

@@ -1,11 +1,11 @@
 #include "sqlitehistory.h"
 
 #include "historywriter.h"
-#include "sync/logmerge.h"
-#include "sync/ownlog.h"
 #include "records.h"
 #include "schema.h"
 #include "sqliteoutcome.h"
+#include "sync/logmerge.h"
+#include "sync/ownlog.h"
 #include "wordstore.h"
 
 #include "fileio.h"

@@ -5,9 +5,9 @@
 #include "sqlitehistory.h"
 
 #include "historywriter.h"
+#include "records.h"
 #include "sync/logmerge.h"
 #include "sync/ownlog.h"
-#include "records.h"
 
 #include <QDateTime>
 #include <QSqlQuery>

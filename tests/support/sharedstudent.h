@@ -2,10 +2,10 @@
 
 #include "drill/drillengine.h"
 #include "fakeplatform.h"
-#include "sync/folderwatch.h"
 #include "module1.h"
 #include "recordingview.h"
 #include "sqlitehistory.h"
+#include "sync/folderwatch.h"
 
 #include <QDir>
 #include <QTimeZone>
