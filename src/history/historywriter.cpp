@@ -1,3 +1,6 @@
+// The writer thread: its queue, the file opened and migrated, retries while another program
+// holds the file, a damaged file set aside.
+
 #include "historywriter.h"
 
 #include "records.h"

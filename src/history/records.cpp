@@ -1,3 +1,5 @@
+// The history file's records as statements (see records.h).
+
 #include "records.h"
 
 #include <QSqlDriver>

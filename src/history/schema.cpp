@@ -1,3 +1,5 @@
+// The history file's schema, version by version, and the migration (see schema.h).
+
 #include "schema.h"
 
 #include "wordstore.h"

@@ -1,3 +1,7 @@
+// The History service's front: answers, runs and notebook words handed to the writer, and the
+// reads the drill makes (the due words and their count, the notebook's words, words to choose
+// among and their lessons).
+
 #include "sqlitehistory.h"
 
 #include "historywriter.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The History service on vokarin.db: what the engine and the windows call. Writes go to the
+// writer thread (historywriter.h), reads wait there for the run's own records only.
+
 #include "schema.h"
 #include "services/history.h"
 #include "sync/answerlog.h"

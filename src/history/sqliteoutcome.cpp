@@ -1,3 +1,5 @@
+// What became of an SQLite statement, from its result code (see sqliteoutcome.h).
+
 #include "sqliteoutcome.h"
 
 #include <QSqlError>

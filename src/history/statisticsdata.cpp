@@ -1,3 +1,5 @@
+// The statistics window's figures, read from the kept per-word and per-day rows.
+
 #include "statisticsdata.h"
 
 #include <QDateTime>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The figures the statistics window shows, read from vokarin.db.
+
 #include <QDate>
 #include <QList>
 #include <QString>

@@ -1,3 +1,5 @@
+// The words a merge has put answers in for, and their working out (see waitingwords.h).
+
 #include "waitingwords.h"
 
 #include "wordstore.h"

@@ -1,3 +1,5 @@
+// The word store: word rows and day figures (see wordstore.h).
+
 #include "wordstore.h"
 
 #include "waitingwords.h"
