@@ -74,6 +74,7 @@ qint64 floorOf(const QString& path, const QByteArray& log) {
             historyfile::AnswerInserter insert(historyfile::handleOf(db));
             const QByteArray device =
                 logDevice(log.first(qMin<qsizetype>(256, log.size()))).toUtf8();
+            const MergeSlices slices;
             qint64 from = 0, inSlice = 0;
             QElapsedTimer slice;
             slice.start();
@@ -81,7 +82,7 @@ qint64 floorOf(const QString& path, const QByteArray& log) {
             while (from < log.size()) {
                 const LogRead read =
                     readLog(QByteArrayView(log).sliced(
-                                from, qMin<qint64>(historyfile::PieceBytes, log.size() - from)),
+                                from, qMin<qint64>(slices.pieceBytes, log.size() - from)),
                             from, QDateTime::currentMSecsSinceEpoch());
                 QSqlError error;
                 for (const AnswerRecord& answer : read.answers)
@@ -90,8 +91,7 @@ qint64 floorOf(const QString& path, const QByteArray& log) {
                 if (read.readTo <= from)
                     break;
                 from = read.readTo;
-                if (inSlice >= historyfile::SliceRecords ||
-                    slice.elapsed() >= historyfile::SliceMs) {
+                if (inSlice >= slices.records || slice.elapsed() >= slices.ms) {
                     db.commit();
                     db.transaction();
                     inSlice = 0;

@@ -6,6 +6,7 @@
 #include "schema.h"
 #include "services/history.h"
 #include "sync/answerlog.h"
+#include "sync/mergeslices.h"
 
 #include <QObject>
 #include <QSet>
@@ -23,8 +24,13 @@ class OwnLog;
 // Where this computer keeps its log of answers and runs, beside the other computers' logs,
 // when the learner studies on more than one (see sync/answerlog.h). Empty: no log is kept.
 struct HistoryLog final {
+    HistoryLog(QString folder = {}, QString device = {}, MergeSlices slices = {})
+        : folder(std::move(folder))
+        , device(std::move(device))
+        , slices(slices) {}
     QString folder;
     QString device;
+    MergeSlices slices; // how large a merge's slices are
 };
 
 // The history in an SQLite file (vokarin.db beside csh2.dat): answers, words, sessions and the

@@ -102,7 +102,7 @@ void SqliteHistory::exportEarlier() {
 }
 
 void SqliteHistory::keepLogIn(const QString& folder, const QString& device) {
-    ownLog_->setLog({folder, device});
+    ownLog_->setLog({folder, device, ownLog_->log().slices});
     exported_ = false;
     merge();
 }
@@ -140,7 +140,7 @@ void SqliteHistory::mergeSlice(const std::shared_ptr<MergeRun>& run) {
             Merged merged;
             if (QSqlError error =
                     mergeLogs(db, run->logs ? log->folder() : QString(), run->days, run->waiting,
-                              QDateTime::currentMSecsSinceEpoch(), merged);
+                              QDateTime::currentMSecsSinceEpoch(), merged, log->log().slices);
                 error.isValid()) {
                 // The slice's transaction is undone: what it noted as waiting is noted again.
                 run->waiting = WaitingWords();

@@ -54,12 +54,11 @@ QByteArray readPiece(int fd, qint64 offset, qint64 bytes) {
 
 // Reads what is new in every computer's log in folder (and in the copies set aside), puts
 // the records not yet in the file into it, and then works out the words they touched: one
-// slice of it, at most about SliceRecords records or WorkOutAnswers answers worked in
-// (merged.more says that more is left). A log is read in pieces; a line cut off, damaged or too
-// long stops its reading there, to be read again later; nothing is ever deleted. now: this
-// computer's time, beyond which a day ahead is damage.
+// slice of it, as large as slices says (merged.more says that more is left). A log is read in
+// pieces; a line cut off, damaged or too long stops its reading there, to be read again later;
+// nothing is ever deleted. now: this computer's time, beyond which a day ahead is damage.
 QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
-                    WaitingWords& waiting, qint64 now, Merged& merged) {
+                    WaitingWords& waiting, qint64 now, Merged& merged, const MergeSlices& slices) {
     const auto logs = [](const QString& in) {
         return QDir(in).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::NoSymLinks,
                                       QDir::Name);
@@ -79,8 +78,8 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
                                 " VALUES (?, ?, ?, ?)"));
     session.prepare(InsertSession);
     DayCounts counts;
-    qint64 budget = SliceRecords;
-    const QDeadlineTimer deadline(SliceMs);
+    qint64 budget = slices.records;
+    const QDeadlineTimer deadline(slices.ms);
     // The slice is full when its records are read or its time has gone.
     const auto full = [&] { return budget <= 0 || deadline.hasExpired(); };
     for (const QFileInfo& info : std::as_const(files)) {
@@ -117,7 +116,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
         const QByteArray deviceUtf8 = device.toUtf8();
         while (!full()) {
             const LogRead read =
-                readLog(readPiece(fd, from, qMin(PieceBytes, size - from)), from, now);
+                readLog(readPiece(fd, from, qMin(slices.pieceBytes, size - from)), from, now);
             if (read.aheadMs > 0)
                 merged.ahead[device] = qMax(merged.ahead[device], read.aheadMs);
             for (const AnswerRecord& answer : read.answers) {
@@ -181,7 +180,7 @@ QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
         return e;
     if (merged.more)
         return {};
-    return workOutWaitingWords(db, days, WorkOutAnswers, deadline, merged.more);
+    return workOutWaitingWords(db, days, slices.answers, deadline, merged.more);
 }
 
 } // namespace historyfile

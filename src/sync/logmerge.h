@@ -4,6 +4,7 @@
 // is new in each log, read in bounded pieces, goes in; the words and days it touches are
 // brought up to date once every log has been read (waitingwords.h). One slice at a time.
 
+#include "sync/mergeslices.h"
 #include "waitingwords.h"
 
 #include <QSqlDatabase>
@@ -24,25 +25,13 @@ struct Merged final {
     bool more = false;
 };
 
-// A merge goes in slices of at most about this many records or this long, each in a
-// transaction of its own, so that the run's own answers go in between, a read waits for one
-// slice at most and so does a closing program. (Each slice writes again every page of the
-// indexes it touched: slices much smaller make a large merge several times slower.)
-constexpr qint64 SliceRecords = 20000;
-constexpr int SliceMs = 200;
-// Once every log is read, the words they touched are worked out, reading about this many answers
-// in a slice.
-constexpr qint64 WorkOutAnswers = 100000;
-// A log is read this many bytes at a time, whatever its size.
-constexpr qint64 PieceBytes = 512 * 1024;
-
 // Reads what is new in every computer's log in folder (and in the copies set aside), puts
 // the records not yet in the file into it, and then works out the words they touched: one
-// slice of it, at most about SliceRecords records or WorkOutAnswers answers worked in
-// (merged.more says that more is left). A log is read in pieces; a line cut off, damaged or too
-// long stops its reading there, to be read again later; nothing is ever deleted. now: this
-// computer's time, beyond which a day ahead is damage.
+// slice of it, as large as slices says (merged.more says that more is left). A log is read in
+// pieces; a line cut off, damaged or too long stops its reading there, to be read again later;
+// nothing is ever deleted. now: this computer's time, beyond which a day ahead is damage.
 QSqlError mergeLogs(QSqlDatabase& db, const QString& folder, LearnersDays& days,
-                    WaitingWords& waiting, qint64 now, Merged& merged);
+                    WaitingWords& waiting, qint64 now, Merged& merged,
+                    const MergeSlices& slices = {});
 
 } // namespace historyfile

@@ -15,7 +15,8 @@
 // home holds this computer's settings, history file and lock; data the lessons, the notebook
 // and the computers' logs. The history counts days in UTC; the clock starts at startsAt.
 struct SharedStudent {
-    SharedStudent(const QString& home, const QString& data, qint64 startsAt)
+    SharedStudent(const QString& home, const QString& data, qint64 startsAt,
+                  const MergeSlices& slices = {})
         : module(home) {
         module.DataFolder = data;
         module.nameThisComputer();
@@ -25,7 +26,7 @@ struct SharedStudent {
         fakes.clock.epoch = startsAt;
         history = std::make_unique<SqliteHistory>(
             QDir(home).filePath("vokarin.db"), fakes.messages, QTimeZone::utc(),
-            HistoryLog{module.historyFolder(), module.DeviceId});
+            HistoryLog{module.historyFolder(), module.DeviceId, slices});
         platform =
             std::make_unique<Platform>(Platform{fakes.messages, fakes.files, fakes.colours,
                                                 fakes.sound, fakes.clock, fakes.random, *history});
