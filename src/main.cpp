@@ -101,7 +101,7 @@ int main(int argc, char* argv[]) {
     // and the run are kept, the lock let go. Open dialogs and message boxes go with it.
     SessionEnd sessionEnd;
     QObject::connect(&sessionEnd, &SessionEnd::endRequested, &window, [&window] {
-        window.close();
+        window.endSession();
         QApplication::quit();
     });
     window.show();

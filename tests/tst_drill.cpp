@@ -581,6 +581,22 @@ private slots:
         QVERIFY(busy);
     }
 
+    // A session that ends (a logout, a signal) does not wait for the alarm: the window closes
+    // at once, and the run is kept.
+    void sessionEndDoesNotWait() {
+        Harness h;
+        h.window->show();
+        h.study({h.lesson("fruit.txt", Fruit)});
+        bool closedDuring = false;
+        h.fakes.sound.whilePlaying = [&] {
+            h.window->endSession();
+            closedDuring = !h.window->isVisible();
+        };
+        h.answerWrong();
+        QVERIFY(closedDuring);
+        QCOMPARE(h.fakes.history.sessions.size(), 1);
+    }
+
     void largeLessonIsDrilled() {
         Harness h;
         Pairs many;

@@ -254,8 +254,8 @@ void DrillEngine::autoBrowseTick() {
     Label3_Click(1);
 }
 
-bool DrillEngine::mainWindowClosing(std::function<void()> again) {
-    if (busy_) {
+bool DrillEngine::mainWindowClosing(std::function<void()> again, bool now) {
+    if (busy_ && !now) {
         if (again)
             waiting_.push_back(std::move(again));
         return false;

@@ -48,8 +48,9 @@ public:
     void autoBrowseTick();
     // The main window closes: words collected since the notebook was last written are kept.
     // It takes its turn like every command: while one is under way (the alarm, a message box)
-    // nothing is done and false returned; again is called once the turn is free.
-    bool mainWindowClosing(std::function<void()> again = {});
+    // nothing is done and false returned; again is called once the turn is free. A session
+    // that ends waits for nothing: now does it at once.
+    bool mainWindowClosing(std::function<void()> again = {}, bool now = false);
     // The end-of-lesson dialog's "once more": the selection again from its first file.
     void onceMore();
     // The end-of-lesson dialog's "other lessons".

@@ -614,7 +614,8 @@ void frmMain::setAutoBrowseInterval(int milliseconds) {
 // notebook was last written are kept.
 void frmMain::closeEvent(QCloseEvent* event) {
     // A command under way (the alarm, a message box) finishes first; the window closes then.
-    if (!engine_.mainWindowClosing([this] { close(); })) {
+    // A session that ends does not wait for it.
+    if (!engine_.mainWindowClosing([this] { close(); }, sessionEnding_)) {
         event->ignore();
         return;
     }
@@ -623,6 +624,11 @@ void frmMain::closeEvent(QCloseEvent* event) {
             window->close();
     Timer1->stop();
     QWidget::closeEvent(event);
+}
+
+void frmMain::endSession() {
+    sessionEnding_ = true;
+    close();
 }
 
 void frmMain::showEvent(QShowEvent* event) {

@@ -36,6 +36,9 @@ public:
 
     // Closes the secondary windows and then this one, which ends the program.
     void closeEverything();
+    // The session ends (a logout, a signal): the window closes at once, without waiting for a
+    // command under way.
+    void endSession();
     // What follows the first paint: the notebook review when there is one. Once only.
     void startUp();
 
@@ -136,4 +139,5 @@ private:
     bool composing_ = false; // the input method holds text not yet confirmed in Text1
     QObject* pressedLabel_ = nullptr;
     bool startedUp_ = false;
+    bool sessionEnding_ = false;
 };
