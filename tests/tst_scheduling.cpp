@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTimeZone>
+#include <algorithm>
 
 class tst_Scheduling final : public QObject {
     Q_OBJECT
@@ -177,6 +179,37 @@ private slots:
         QFETCH(int, mode);
         QFETCH(int, grade);
         QCOMPARE(int(gradeFor({correct, revealed, ms, AnswerMode(mode)})), grade);
+    }
+
+    // The learner's days of many times, their bounds kept, are the days worked out one by one:
+    // in zones whose clocks skip or repeat an hour at midnight too, in time order and not.
+    void learnersDaysAsWorkedOutOneByOne_data() {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("UTC") << QByteArray("UTC");
+        QTest::newRow("Shanghai") << QByteArray("Asia/Shanghai");
+        QTest::newRow("Santiago: clocks change at midnight") << QByteArray("America/Santiago");
+        QTest::newRow("Havana: clocks change at midnight") << QByteArray("America/Havana");
+        QTest::newRow("Berlin") << QByteArray("Europe/Berlin");
+    }
+    void learnersDaysAsWorkedOutOneByOne() {
+        QFETCH(QByteArray, zone);
+        const QTimeZone tz(zone);
+        if (!tz.isValid())
+            QSKIP("this system has no such zone");
+        const qint64 start =
+            QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+        QList<qint64> times;
+        for (qint64 t = start; t < start + 800LL * 86'400'000; t += 37 * 60'000 + 13'000)
+            times << t;
+        QRandomGenerator random(3);
+        QList<qint64> shuffled = times;
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        for (const QList<qint64>& order : {times, shuffled}) {
+            LearnersDays days(tz);
+            for (const qint64 t : order)
+                if (days.of(t) != learnersDay(t, tz))
+                    QFAIL(qPrintable(QDateTime::fromMSecsSinceEpoch(t, tz).toString(Qt::ISODate)));
+        }
     }
 };
 
