@@ -8,6 +8,7 @@
 #include "qtsound.h"
 #include "qtspeech.h"
 #include "services/mediafactory.h"
+#include "services/statisticsfactory.h"
 #include "testfiles.h"
 
 #include <algorithm>
@@ -329,6 +330,12 @@ private slots:
         media.speech().speak(QStringLiteral("apple"), 0);
         QCOMPARE(media.loaded(), where != "missing");
         media.sound().play(beside.filePath("none.wav"));
+    }
+    // The statistics module takes the history's and the core's functions from the program
+    // (every one resolved as it loads).
+    void statisticsModuleLoads() {
+        QVERIFY(qobject_cast<StatisticsFactory*>(moduleInstance(
+            {QStringLiteral(VOKARIN_APP_DIR)}, QStringLiteral("vokarin-statistics"))));
     }
     // Packages are read by the module that the program loads for them, as it is built.
     void packagesModuleReadsAPackage() {
