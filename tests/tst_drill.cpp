@@ -452,6 +452,91 @@ private slots:
         QCOMPARE(sessions.size(), 2);
     }
 
+    // Every run that drilled leaves one row, however it began and ended, starting when it began
+    // (the history keeps one row per start) and ending when it ended.
+    void everyRunIsASession_data() {
+        QTest::addColumn<QString>("begin");
+        QTest::addColumn<QString>("end");
+        for (const char* begin : {"chosen", "once more, one file", "once more, two files",
+                                  "other lessons", "repeated after the end", "typing after the end",
+                                  "typing", "due review", "notebook at start"})
+            for (const char* end : {"finished", "close box", "session end", "another run"})
+                QTest::addRow("%s, %s", begin, end) << QString(begin) << QString(end);
+    }
+    void everyRunIsASession() {
+        QFETCH(QString, begin);
+        QFETCH(QString, end);
+        bool typing = begin == "typing";
+        Harness h(settingsWith([&](SettingsRecord& s) {
+                      s.InitialUnfamiliarity = 1;
+                      s.ChoiceMode = typing ? VbFalse : VbTrue;
+                  }),
+                  false);
+        const qint64 now = h.fakes.clock.epoch;
+        h.fakes.history.due = {{"apple", "苹果", now - 86400000LL}, {"pear", "梨", now}};
+        const QString a = h.lesson("a.txt", Fruit), b = h.lesson("b.txt", Fruit);
+        if (begin == "notebook at start")
+            h.lesson("scb.txt", {{"a", "甲"}, {"b", "乙"}});
+        else
+            h.start();
+        const auto learn = [&] {
+            for (int guard = 0; h.engine().questionOpen() && guard < 100; ++guard) {
+                if (typing) {
+                    h.typingBox()->setText(h.rightAnswer());
+                    QTest::keyClick(h.typingBox(), Qt::Key_Return);
+                } else {
+                    h.answerRight();
+                }
+            }
+        };
+        // Runs before the one looked at, finished.
+        const bool afterARun =
+            begin.startsWith("once more") || begin.contains("after") || begin == "other lessons";
+        if (afterARun) {
+            h.study(begin == "once more, two files" ? QStringList{a, b} : QStringList{a});
+            learn();
+        }
+        const qsizetype before = h.fakes.history.sessions.size();
+        h.fakes.clock.epoch += 60000;
+        h.fakes.clock.time = h.fakes.clock.time.addSecs(60);
+        const qint64 began = h.fakes.clock.epoch;
+        if (begin.startsWith("once more"))
+            h.engine().onceMore();
+        else if (begin == "other lessons")
+            h.engine().otherLessons(), h.study({b});
+        else if (begin == "repeated after the end")
+            h.engine().dispatch(Command::Repeat);
+        else if (begin == "typing after the end") {
+            h.engine().dispatch(Command::SwitchAnswerMode);
+            h.engine().dispatch(Command::Repeat);
+            typing = true;
+        } else if (begin == "due review")
+            h.engine().dispatch(Command::ReviewDue);
+        else if (begin == "notebook at start")
+            h.start();
+        else
+            h.study({a});
+        QVERIFY(h.engine().questionOpen());
+        h.fakes.clock.epoch += 90000;
+        h.fakes.clock.time = h.fakes.clock.time.addSecs(90);
+        if (end == "finished")
+            learn();
+        else if (end == "close box")
+            h.window->close();
+        else if (end == "session end")
+            h.window->endSession();
+        else
+            h.study({b});
+        const QList<SessionRecord>& sessions = h.fakes.history.sessions;
+        QCOMPARE(sessions.size(), before + 1);
+        QCOMPARE(sessions.last().startedAt, began);
+        QCOMPARE(sessions.last().endedAt, began + 90000);
+        QSet<qint64> starts;
+        for (const SessionRecord& session : sessions)
+            starts.insert(session.startedAt);
+        QCOMPARE(starts.size(), sessions.size());
+    }
+
     // D drills exactly the words due now, from every lesson, with wrong choices from the
     // learner's other words (a single due word too), and writes nothing into the lesson
     // folder; with none due it says when.

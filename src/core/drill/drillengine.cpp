@@ -270,10 +270,7 @@ bool DrillEngine::mainWindowClosing(std::function<void()> again, bool now) {
             saved << pair.word;
         platform_.history.clearNotebookWords(saved);
     }
-    // A run left unfinished is a run all the same, the notebook's review at start too.
-    if (questionOpen_ && !runRecorded_)
-        recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()),
-                      ReviewingNotebook ? QStringList{lessonName(CurrentFilePath)} : QStringList());
+    keepOpenRun();
     return true;
 }
 
@@ -398,9 +395,8 @@ void DrillEngine::drillTable(WordTable table, qint32 drilled) {
     restartTable();
     platform_.random.reseed();
     if (CurrentFileIndex == 0) {
+        beginRun();
         PracticeStart = platform_.clock.now();
-        runStartedAt_ = platform_.clock.epochMs();
-        runRecorded_ = false;
     }
     showTypingBoxWhenTyping();
     clearScreen();
@@ -420,6 +416,9 @@ void DrillEngine::重复() {
     const SettingsRecord& s = module_.Settings;
     const qint32 start = qMax(1, s.InitialUnfamiliarity);
     table_.setEveryUnfamiliarity(start);
+    // Again after the end of a run (its dialog, a switch of the answer mode): a run of its own.
+    if (runRecorded_)
+        beginRun();
     reversed_ = false;
     if (s.TranslationDirection == VbFalse)
         eczh();
@@ -595,8 +594,7 @@ void DrillEngine::fileFinished() {
     view_.setTypingBoxVisible(false);
     if (ReviewingNotebook) {
         // The review of the notebook at start is a run of its own.
-        recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()),
-                      {lessonName(CurrentFilePath)});
+        recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()));
         ReviewingNotebook = false;
         refreshDue();
         选择();
@@ -785,12 +783,29 @@ QString DrillEngine::lessonName(const QString& path) const {
     return QDir(module_.lessonFolder()).relativeFilePath(path);
 }
 
-void DrillEngine::recordSession(qint32 minutes, QStringList files) {
-    runRecorded_ = true;
-    if (files.isEmpty())
+// A run begins; one still open before it (left for other lessons, the review) is kept first.
+// The history keeps one run per start, so no two begin in the same millisecond.
+void DrillEngine::beginRun() {
+    keepOpenRun();
+    runStartedAt_ = qMax(platform_.clock.epochMs(), runStartedAt_ + 1);
+    runRecorded_ = false;
+    runFiles_.clear();
+    if (ReviewingNotebook)
+        runFiles_ << lessonName(CurrentFilePath);
+    else
         for (const QString& file : std::as_const(module_.SelectedFiles))
-            files << lessonName(file);
-    platform_.history.recordSession({runStartedAt_, platform_.clock.epochMs(), minutes, files});
+            runFiles_ << lessonName(file);
+}
+
+// A run that drilled and was left unfinished is a run all the same.
+void DrillEngine::keepOpenRun() {
+    if (questionOpen_ && !runRecorded_)
+        recordSession(::practiceMinutes(PracticeStart, platform_.clock.now()));
+}
+
+void DrillEngine::recordSession(qint32 minutes) {
+    runRecorded_ = true;
+    platform_.history.recordSession({runStartedAt_, platform_.clock.epochMs(), minutes, runFiles_});
 }
 
 void DrillEngine::recordAnswer(bool correct) {

@@ -146,7 +146,9 @@ private:
     bool givenIsRight() const;
     void recordAnswer(bool correct);
     // The run in the history: its files are the selection's unless given.
-    void recordSession(qint32 minutes, QStringList files = {});
+    void beginRun();
+    void keepOpenRun();
+    void recordSession(qint32 minutes);
     // The two sides of a row, the direction applied.
     QStringView questionOf(qint32 number) const;
     QStringView answerOf(qint32 number) const;
@@ -216,8 +218,9 @@ private:
     std::deque<std::function<void()>> waiting_;
     qint64 askedAt_ = 0;       // when the open question was shown, epoch ms
     bool revealed_ = false;    // its answer has been shown
-    qint64 runStartedAt_ = 0;  // the selection's first question, epoch ms
+    qint64 runStartedAt_ = 0;  // the run's first question, epoch ms
     bool runRecorded_ = false; // its session is in the history
+    QStringList runFiles_;     // its lessons, as the history names them
     qint64 loadAsideBytes_ = LoadAsideBytes;
     QString shownQuestion_;
     std::array<QString, 6> shownChoices_;            // 1 to 5
