@@ -230,8 +230,11 @@ private slots:
         QCOMPARE(e.pairs(), (Pairs{{"a", "甲"}, {"007", "特工"}, {"c", "丙"}, {"d", ""}}));
         QVERIFY(e.count().isEmpty());
         const auto& requests = h.fakes.files.requests;
-        // The lesson format first, as always; other programs' lists beside it.
-        QVERIFY(requests[0].filter.startsWith("text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|"));
+        // Every list it reads first, then the lesson format, then each other program's.
+        QVERIFY(
+            requests[0].filter.startsWith("所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg)|"
+                                          "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg|"
+                                          "text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|"));
         QCOMPARE(requests[0].folder, h.module.lessonFolder());
         QCOMPARE(requests[1].fileName, single); // the last name chosen is offered again
     }
@@ -276,6 +279,64 @@ private slots:
         fresh.acceptPreview();
         QCOMPARE(fresh.pairs(), expected);
         QVERIFY(h.fakes.messages.shown.isEmpty());
+    }
+
+    // A list of another program, from a folder of its own, becomes a lesson with the keyboard
+    // alone: the count shows, and 保存 offers the lesson folder and the list's name as a lesson,
+    // never the list itself. The kind of list shown is remembered, in vokarin.ini too.
+    void importInOnePass_data() {
+        QTest::addColumn<QString>("where"); // the list's folder, under the application folder
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("outside") << "downloads"
+                                 << "四级词汇.csv"
+                                 << "四级词汇.txt";
+        QTest::newRow("flash-card text in the lesson folder") << "lesson"
+                                                              << "deck.txt"
+                                                              << "deck（课文）.txt";
+    }
+    void importInOnePass() {
+        QFETCH(QString, where);
+        QFETCH(QString, name);
+        QFETCH(QString, offered);
+        Harness h;
+        const QByteArray list = name.endsWith(".csv")
+                                    ? QStringEncoder("GB18030").encode(
+                                          QStringLiteral("单词,音标,释义\nabandon,/əˈbændən/,放弃\n"
+                                                         "ability,/əˈbɪləti/,能力\n"))
+                                    : QByteArray("#separator:tab\nred\t红\ngo\t去\n");
+        const QString path = putFile(h.dir, where + "/" + name, list);
+        QDir().mkpath(h.module.lessonFolder());
+        Editor e(h);
+        FakeFileDialogs& files = h.fakes.files;
+        files.answers = {path};
+        files.openFilters = {4};
+        QTest::keyClick(e.form, Qt::Key_O, Qt::AltModifier);
+        QCOMPARE(files.requests.size(), 1);
+        QCOMPARE(files.requests[0].shownFilter, 0); // every list
+        const QPointer<ImportPreview> preview = e.preview();
+        QVERIFY(preview);
+        QTest::keyClick(preview, Qt::Key_Return);
+        QCOMPARE(e.pairs().size(), 2);
+        QCOMPARE(e.count(), QStringLiteral("共计： 2个单词"));
+        QTRY_VERIFY(!preview || !preview->isVisible());
+        e.form->activateWindow(); // as the window manager does when the preview closes
+        QVERIFY(QTest::qWaitForWindowActive(e.form));
+        const QString lesson = QDir(h.module.lessonFolder()).filePath(offered);
+        files.answers = {lesson};
+        QTest::keyClick(e.form, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(files.requests.size(), 2);
+        QCOMPARE(files.requests[1].fileName, lesson);
+        QCOMPARE(fileBytes(path), list);
+        QCOMPARE(int(listFormatOf(lesson, fileBytes(lesson))), int(ListFormat::Lesson));
+        QTest::keyClick(e.form, Qt::Key_O, Qt::AltModifier);
+        QCOMPARE(files.requests.size(), 3);
+        QCOMPARE(files.requests[2].shownFilter, 4);
+        QCOMPARE(files.requests[2].fileName, lesson);
+        Module1 again(h.dir.path());
+        again.LoadPreferences();
+        QCOMPARE(again.EditorOpenFilter, 4);
+        QVERIFY2(h.fakes.messages.shown.isEmpty(), qPrintable(h.fakes.messages.shown.join('|')));
     }
 
     // A wrong guess put right in the preview with a few keys: the header row, the direction,

@@ -55,6 +55,7 @@ QString Module1::notebookPath() const {
 namespace {
 
 constexpr auto ForgivingKey = "typing/forgiving";
+constexpr auto OpenFilterKey = "editor/openFilter";
 constexpr auto DataFolderKey = "data/folder";
 constexpr auto ShareSettingsKey = "data/shareSettings";
 constexpr auto DeviceKey = "data/device";
@@ -90,6 +91,7 @@ void Module1::nameThisComputer() {
 void Module1::LoadPreferences() {
     QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
     ForgivingTyping = ini.value(QLatin1String(ForgivingKey), false).toBool();
+    EditorOpenFilter = ini.value(QLatin1String(OpenFilterKey), 0).toInt();
     DataFolder = ini.value(QLatin1String(DataFolderKey)).toString();
     ShareSettings = ini.value(QLatin1String(ShareSettingsKey), false).toBool();
     DeviceId = ini.value(QLatin1String(DeviceKey)).toString();
@@ -106,6 +108,7 @@ void Module1::LoadPreferences() {
 bool Module1::SavePreferences() const {
     QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
     ini.setValue(QLatin1String(ForgivingKey), ForgivingTyping);
+    ini.setValue(QLatin1String(OpenFilterKey), EditorOpenFilter);
     ini.setValue(QLatin1String(DataFolderKey), DataFolder);
     ini.setValue(QLatin1String(ShareSettingsKey), ShareSettings);
     if (!DeviceId.isEmpty()) {

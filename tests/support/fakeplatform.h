@@ -37,7 +37,13 @@ public:
 // Answers with the scripted paths; an empty script means the learner cancels.
 class FakeFileDialogs final : public FileDialogs {
 public:
-    std::optional<QString> openFile(const Request& request) override { return next(request); }
+    std::optional<Chosen> openFile(const Request& request) override {
+        const auto path = next(request);
+        const int filter = openFilters.empty() ? request.shownFilter : openFilters.front();
+        if (!openFilters.empty())
+            openFilters.pop_front();
+        return path ? std::optional(Chosen{*path, filter}) : std::nullopt;
+    }
     std::optional<QString> chooseFolder(const QString& start) override {
         return next({{}, start, {}});
     }
@@ -50,7 +56,8 @@ public:
     }
     QList<Request> requests;
     std::deque<std::optional<QString>> answers;
-    std::deque<int> filters; // the filter left chosen in each save dialog; the first without
+    std::deque<int> filters;     // the filter left chosen in each save dialog; the first without
+    std::deque<int> openFilters; // and in each open dialog; the one shown first without
 
 private:
     std::optional<QString> next(const Request& request) {

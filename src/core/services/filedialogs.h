@@ -7,18 +7,19 @@
 class FileDialogs {
 public:
     struct Request final {
-        QString filter;   // "description(*.ext)|*.ext"
-        QString folder;   // where the dialog starts
-        QString fileName; // the name offered, usually the last one chosen
+        QString filter;      // "description(*.ext)|*.ext"
+        QString folder;      // where the dialog starts
+        QString fileName;    // the name offered, usually the last one chosen
+        int shownFilter = 0; // the filter shown first
     };
-    // A name to save under, and the filter the learner left chosen (0 for the first).
+    // A name chosen, and the filter the learner left chosen (0 for the first).
     struct Chosen final {
         QString path;
         int filter = 0;
     };
 
     virtual ~FileDialogs() = default;
-    virtual std::optional<QString> openFile(const Request& request) = 0;
+    virtual std::optional<Chosen> openFile(const Request& request) = 0;
     virtual std::optional<Chosen> saveFile(const Request& request) = 0;
     // A folder, the dialog starting in start.
     virtual std::optional<QString> chooseFolder(const QString& start) = 0;

@@ -17,6 +17,19 @@ std::optional<QString> chosen(const QString& path) {
     return path;
 }
 
+// Shows the dialog with the request's filter chosen first; the path, and the filter left chosen.
+template <typename Dialog>
+std::optional<FileDialogs::Chosen> withFilters(const FileDialogs::Request& request,
+                                               const QString& caption, Dialog dialog) {
+    const QStringList filters = QtFileDialogs::qtFilter(request.filter).split(QStringLiteral(";;"));
+    QString selected = filters.value(request.shownFilter);
+    const QString path = dialog(QApplication::activeWindow(), caption, startPath(request),
+                                filters.join(QStringLiteral(";;")), &selected);
+    if (path.isEmpty())
+        return std::nullopt;
+    return FileDialogs::Chosen{path, int(qMax<qsizetype>(0, filters.indexOf(selected)))};
+}
+
 } // namespace
 
 QString QtFileDialogs::qtFilter(const QString& filter) {
@@ -32,21 +45,14 @@ QString QtFileDialogs::qtFilter(const QString& filter) {
     return filters.isEmpty() ? filter : filters.join(QStringLiteral(";;"));
 }
 
-std::optional<QString> QtFileDialogs::openFile(const Request& request) {
-    return chosen(QFileDialog::getOpenFileName(QApplication::activeWindow(), QStringLiteral("打开"),
-                                               startPath(request), qtFilter(request.filter)));
+std::optional<FileDialogs::Chosen> QtFileDialogs::openFile(const Request& request) {
+    return withFilters(request, QStringLiteral("打开"),
+                       [](auto... args) { return QFileDialog::getOpenFileName(args...); });
 }
 
 std::optional<FileDialogs::Chosen> QtFileDialogs::saveFile(const Request& request) {
-    const QString filters = qtFilter(request.filter);
-    QString selected;
-    const QString path =
-        QFileDialog::getSaveFileName(QApplication::activeWindow(), QStringLiteral("另存为"),
-                                     startPath(request), filters, &selected);
-    if (path.isEmpty())
-        return std::nullopt;
-    return Chosen{path,
-                  int(qMax<qsizetype>(0, filters.split(QStringLiteral(";;")).indexOf(selected)))};
+    return withFilters(request, QStringLiteral("另存为"),
+                       [](auto... args) { return QFileDialog::getSaveFileName(args...); });
 }
 
 std::optional<QString> QtFileDialogs::chooseFolder(const QString& start) {

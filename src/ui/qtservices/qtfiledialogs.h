@@ -4,7 +4,7 @@
 
 class QtFileDialogs final : public FileDialogs {
 public:
-    std::optional<QString> openFile(const Request& request) override;
+    std::optional<Chosen> openFile(const Request& request) override;
     std::optional<Chosen> saveFile(const Request& request) override;
     std::optional<QString> chooseFolder(const QString& start) override;
 

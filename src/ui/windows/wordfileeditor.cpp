@@ -9,25 +9,28 @@
 #include "services/platform.h"
 #include "windows/windowscaffold.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 
 namespace {
 
 const QString NothingTyped = QStringLiteral("您还没有输入");
-// The lesson format first, as always; then the word lists of other programs. Opening goes by
-// what a file holds, whichever filter shows it; saving goes by the filter left chosen.
+// Every list the editor reads first, then the lesson format, then each other program's.
+// Opening goes by what a file holds, whichever filter shows it; saving goes by the filter left
+// chosen, the lesson format first, as always.
 const QString OpenFilter =
-    QStringLiteral("text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
+    QStringLiteral("所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg)|"
+                   "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg|"
+                   "text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
                    "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml|"
-                   "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg|"
-                   "所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg)|"
-                   "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg");
+                   "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg");
 const QString SaveFilter = QStringLiteral("text_files(*.txt)|*.txt|TSV 表格(*.tsv)|*.tsv|"
                                           "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml");
 struct SaveFormat final {
@@ -94,6 +97,18 @@ Form1::Form1(Module1& module, const Platform& platform, QWidget* parent)
     // Enter belongs to the boxes, not to a default button.
     for (QPushButton* button : {Command1, Command2, Command3, Command4, Command5})
         button->setAutoDefault(false);
+
+    // Each button has its key, Alt and a letter, named in its tip (the captions stay as they are).
+    const std::pair<QPushButton*, QKeySequence> keys[] = {
+        {Command1, QKeySequence(Qt::ALT | Qt::Key_Y)},
+        {Command3, QKeySequence(Qt::ALT | Qt::Key_O)},
+        {Command4, QKeySequence(Qt::ALT | Qt::Key_D)},
+        {Command2, QKeySequence(Qt::ALT | Qt::Key_S)},
+        {Command5, QKeySequence(Qt::ALT | Qt::Key_X)}};
+    for (const auto& [button, key] : keys) {
+        connect(new QShortcut(key, this), &QShortcut::activated, button, &QPushButton::click);
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(button->text(), key.toString()));
+    }
 
     Text1->installEventFilter(this);
     Text2->installEventFilter(this);
@@ -184,23 +199,29 @@ void Form1::Command4_Click() {
 }
 
 void Form1::Command3_Click() {
-    const std::optional<QString> path =
-        platform_.files.openFile({OpenFilter, module_.lessonFolder(), lastFile_});
-    if (!path)
+    const std::optional<FileDialogs::Chosen> chosen = platform_.files.openFile(
+        {OpenFilter, module_.lessonFolder(), lastFile_, module_.EditorOpenFilter});
+    if (!chosen)
         return;
-    lastFile_ = *path;
+    const QString path = chosen->path;
+    if (chosen->filter != module_.EditorOpenFilter) {
+        module_.EditorOpenFilter = chosen->filter;
+        (void)module_.SavePreferences(); // a convenience: not worth a message
+    }
+    lastFile_ = path;
+    saveAs_.clear();
     QByteArray bytes;
-    if (const FileResult read = readFileBytes(*path, bytes); !read.ok())
+    if (const FileResult read = readFileBytes(path, bytes); !read.ok())
         return platform_.messages.ok(read.description);
-    if (listFormatOf(*path, bytes) != ListFormat::Lesson)
-        return openWordList(bytes, *path);
+    if (listFormatOf(path, bytes) != ListFormat::Lesson)
+        return openWordList(bytes, path);
     // Vokarin's own file comes in as it is, records with an empty field among them, to be put
     // right here, as far as the list has room; what was read before a failure stays.
     WordFileRules rules;
     rules.stopAtEmptyRecord = false;
     rules.mostPairs = MostPairs - List1[0]->count();
     const WordFileReading read = readWordFile(
-        bytes, *path, [this](QStringView w, QStringView m) { appendPair(w, m); }, rules);
+        bytes, path, [this](QStringView w, QStringView m) { appendPair(w, m); }, rules);
     if (read.result.ok() && read.lines < 2)
         return platform_.messages.ok(QStringLiteral("单词不能少于2个"));
     if (!read.result.ok())
@@ -258,14 +279,23 @@ void Form1::takeWordList(const QByteArray& bytes, const QString& path, const Lis
             break;
         appendPair(pair.word, pair.meaning);
     }
-    if (const QString leftOut = reading.leftOut(); !leftOut.isEmpty())
-        Label3->setText(
-            QStringLiteral("共计： %1个单词（%2）").arg(List1[0]->count()).arg(leftOut));
+    const QString leftOut = reading.leftOut();
+    Label3->setText(
+        leftOut.isEmpty()
+            ? QStringLiteral("共计： %1个单词").arg(List1[0]->count())
+            : QStringLiteral("共计： %1个单词（%2）").arg(List1[0]->count()).arg(leftOut));
+    // Saved, the list becomes a lesson of the lesson folder under the list's name; never the
+    // other program's file itself.
+    const QDir lessons(module_.lessonFolder());
+    saveAs_ = lessons.filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".txt"));
+    if (QFileInfo(saveAs_) == QFileInfo(path))
+        saveAs_ =
+            lessons.filePath(QFileInfo(path).completeBaseName() + QStringLiteral("（课文）.txt"));
 }
 
 void Form1::Command2_Click() {
-    const std::optional<FileDialogs::Chosen> chosen =
-        platform_.files.saveFile({SaveFilter, module_.lessonFolder(), lastFile_});
+    const std::optional<FileDialogs::Chosen> chosen = platform_.files.saveFile(
+        {SaveFilter, module_.lessonFolder(), saveAs_.isEmpty() ? lastFile_ : saveAs_});
     if (!chosen)
         return;
     const SaveFormat& saving =
@@ -275,6 +305,7 @@ void Form1::Command2_Click() {
     if (saving.format != ListFormat::Lesson && QFileInfo(path).suffix().isEmpty())
         path += u'.' + QLatin1String(saving.suffix);
     lastFile_ = path;
+    saveAs_.clear();
     QList<WordPair> pairs;
     for (int i = 0; i < List1[0]->count(); ++i)
         pairs.append({List1[0]->item(i)->text(), List1[1]->item(i)->text()});

@@ -42,6 +42,7 @@ private:
     Module1& module_;
     const Platform& platform_;
     QString lastFile_; // offered again by the next file dialog
+    QString saveAs_;   // after a list of another program: the lesson 保存 offers
     QPointer<ImportPreview> preview_;
 
     QLabel* Label1 = nullptr;
