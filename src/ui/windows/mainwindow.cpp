@@ -10,6 +10,7 @@
 #include "settings/settingsfile.h"
 #include "windows/colours.h"
 #include "windows/endoflessondialog.h"
+#include "windows/helpwindow.h"
 #include "windows/layoutmath.h"
 #include "windows/lessonchooser.h"
 #include "windows/settingsdialog.h"
@@ -31,6 +32,7 @@
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -214,6 +216,12 @@ void frmMain::createControls() {
     Text1->setFont(fontOf(ChoiceFamilies, 12));
     Text1->hide();
     Text1->installEventFilter(this);
+    connect(Text1, &QLineEdit::textChanged, this, &frmMain::fitTypingText);
+
+    // F1, in every window of the program: the short help.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, this, [this] { showHelp({}); });
 
     Label4 = new QFrame(this);
     Label4->setObjectName(QStringLiteral("Label4"));
@@ -275,7 +283,8 @@ void frmMain::Form_Load() {
         Label3[i]->setAutoFillBackground(true);
     }
     Label1->clear();
-    setPointSize(Text1, 24);
+    typingPoints_ = 24;
+    fitTypingText();
     Timer1->start(area.autoBrowseInterval);
 
     setColour(this, QPalette::Window, toQColor(area.windowColour));
@@ -454,9 +463,11 @@ void frmMain::layOut() {
         }
     } else {
         // 5. Typing: the answer box one question height below the question.
-        Text1->setGeometry(toPixels(W / 4), toPixels(topTw(Label1) + 2 * heightTw(Label1)),
-                           toPixels(W / 2), qMax(toPixels(heightTw(Label1) - 100), 1));
-        setPointSize(Text1, Label1->font().pointSizeF() - 4);
+        typingRect_ = QRect(toPixels(W / 4), toPixels(topTw(Label1) + 2 * heightTw(Label1)),
+                            toPixels(W / 2), qMax(toPixels(heightTw(Label1) - 100), 1));
+        Text1->setGeometry(typingRect_);
+        typingPoints_ = Label1->font().pointSizeF() - 4;
+        fitTypingText();
         setColour(Text1, QPalette::Base, backColor());
     }
 }
@@ -509,6 +520,41 @@ void frmMain::focusTypingBox() {
 
 void frmMain::setTypingText(const QString& text) {
     Text1->setText(text);
+    Text1->setCursorPosition(0);
+    if (Text1->isVisible())
+        Text1->setFocus(); // the learner types on, whatever showed the answer
+}
+
+// What the box holds, a revealed answer or a long one typed, is seen whole: the box widens
+// from the place the layout gives it to the window's width, then its font shrinks as far as a
+// size still readable.
+void frmMain::fitTypingText() {
+    QFont font = Text1->font();
+    font.setPointSizeF(qMax(typingPoints_, 1.0));
+    // The box's own margins: its frame and the few pixels a line edit keeps either side.
+    const int margins = Text1->width() - Text1->contentsRect().width() + 8;
+    const double wide = QFontMetricsF(font).horizontalAdvance(Text1->text()) + margins;
+    QRect place = typingRect_;
+    if (place.isValid() && wide > place.width()) {
+        const int most = width() - 2 * toPixels(120);
+        const int grown = qMin(most, int(std::ceil(wide)));
+        if (grown > place.width())
+            place = QRect(qMax(toPixels(120), place.center().x() - grown / 2), place.y(), grown,
+                          place.height());
+        if (wide > place.width())
+            font.setPointSizeF(qMax(qMin(typingPoints_, 8.0),
+                                    typingPoints_ * (place.width() - margins) / (wide - margins)));
+    }
+    if (place.isValid() && place != Text1->geometry())
+        Text1->setGeometry(place);
+    if (font != Text1->font())
+        Text1->setFont(font);
+}
+
+void frmMain::showHelp(const QString& part) {
+    if (!help_)
+        help_ = new HelpWindow(module_, this);
+    help_->showAt(part);
 }
 
 void frmMain::bringToTop() {
@@ -716,6 +762,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             composing_ = !static_cast<QInputMethodEvent*>(event)->preeditString().isEmpty();
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
+            // The letters belong to the answer; Ctrl+H shows the right one, as H does elsewhere.
+            if (key->key() == Qt::Key_H && key->modifiers() == Qt::ControlModifier) {
+                engine_.dispatch(Command::Help);
+                return true;
+            }
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
                 if (!composing_)
                     Text1_KeyPress(13);

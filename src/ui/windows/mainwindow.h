@@ -11,6 +11,7 @@ class Form1;
 class Form2;
 class Form3;
 class Formopen;
+class HelpWindow;
 class QAction;
 class QFrame;
 class QLabel;
@@ -72,6 +73,9 @@ public:
     // message waits for an answer.
     void studyFiles(const QStringList& files);
 
+    // The short help, at the given part (from the top when empty).
+    void showHelp(const QString& part);
+
     QColor backColor() const;
     QString statusText() const;
 
@@ -113,6 +117,7 @@ private:
     int positionOf(const QObject* label) const;
     // The layout pass for the area last given.
     void layOut();
+    void fitTypingText();
 
     Module1& module_;
     const Platform& platform_;
@@ -135,7 +140,10 @@ private:
     QPointer<Form1> editor_;
     QPointer<Form2> settings_;
     QPointer<QWidget> statistics_;
+    QPointer<HelpWindow> help_;
     QStringList startFiles_;
+    double typingPoints_ = 24; // the typing box's size and place, as the layout gives them
+    QRect typingRect_;
     bool composing_ = false; // the input method holds text not yet confirmed in Text1
     QObject* pressedLabel_ = nullptr;
     bool startedUp_ = false;

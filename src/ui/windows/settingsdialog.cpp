@@ -15,11 +15,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 namespace {
 
@@ -67,6 +69,8 @@ QLabel* swatch(QWidget* parent, const QString& name, const char16_t* caption, in
     label->setAutoFillBackground(true);
     label->setFrameStyle(QFrame::Box | QFrame::Plain);
     label->setCursor(Qt::PointingHandCursor);
+    // Reached with Tab too, and chosen with the space bar.
+    label->setFocusPolicy(Qt::StrongFocus);
     placeTwips(label, left, 240, width, 255);
     return label;
 }
@@ -161,9 +165,21 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     questions->setToolTip(QStringLiteral("生疏系数从左至右依次变大"));
     for (int i = 0; i < 4; ++i)
         Label7[i] = swatch(questions, QStringLiteral("Label7_%1").arg(i), u"", 240 + 600 * i, 375);
-    for (QLabel* label :
-         {Label6, Label8, Label9, Label10, Label7[0], Label7[1], Label7[2], Label7[3]})
+    // What each swatch colours, for a screen reader and the tip.
+    const std::pair<QLabel*, const char16_t*> roles[] = {{Label6, u"窗体背景色"},
+                                                         {Label8, u"鼠标所指选项的背景色"},
+                                                         {Label9, u"答错的选项的背景色"},
+                                                         {Label10, u"正确答案的背景色"},
+                                                         {Label7[0], u"题目颜色：生疏系数最小"},
+                                                         {Label7[1], u"题目颜色：生疏系数较小"},
+                                                         {Label7[2], u"题目颜色：生疏系数较大"},
+                                                         {Label7[3], u"题目颜色：生疏系数最大"}};
+    for (const auto& [label, role] : roles) {
+        label->setAccessibleName(QString::fromUtf16(role));
+        label->setAccessibleDescription(QStringLiteral("按空格键选颜色"));
+        label->setToolTip(QString::fromUtf16(role));
         label->installEventFilter(this);
+    }
 
     cmdOK = named(new QPushButton(QStringLiteral("确 定"), this), "cmdOK");
     cmdCancel = named(new QPushButton(QStringLiteral("取 消"), this), "cmdCancel");
@@ -189,6 +205,20 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     placeTwips(cmdOK, 6600, 2400, 975, 405);
     placeTwips(cmdCancel, 7920, 2400, 975, 405);
     placeTwips(cmdApply, 9120, 2400, 975, 405);
+    // Enter is 确 定 wherever the focus is, Escape 取 消; each has its key too, named in its tip
+    // (the captions stay as they are).
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+    cmdOK->setDefault(true);
+    const std::pair<QPushButton*, QKeySequence> keys[] = {
+        {cmdOK, QKeySequence(Qt::ALT | Qt::Key_O)},
+        {cmdCancel, QKeySequence(Qt::ALT | Qt::Key_C)},
+        {cmdApply, QKeySequence(Qt::ALT | Qt::Key_A)}};
+    for (const auto& [button, key] : keys) {
+        connect(new QShortcut(key, this), &QShortcut::activated, button, &QPushButton::click);
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(button->text().remove(u' '),
+                                                         key.toString(QKeySequence::NativeText)));
+    }
     connect(cmdOK, &QPushButton::clicked, this, &Form2::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject); // Escape as well
     connect(cmdApply, &QPushButton::clicked, this, &Form2::cmdApply_Click);
@@ -242,10 +272,25 @@ void Form2::step(const Stepper& stepper, int by) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        chooseColour(static_cast<QLabel*>(watched));
+    auto* swatch = static_cast<QLabel*>(watched);
+    switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            break;
+        chooseColour(swatch);
         return true;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Space)
+            break;
+        chooseColour(swatch);
+        return true;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        // The swatch with the focus has a heavier frame.
+        swatch->setLineWidth(event->type() == QEvent::FocusIn ? 3 : 1);
+        break;
+    default:
+        break;
     }
     return QDialog::eventFilter(watched, event);
 }
