@@ -8,7 +8,6 @@
 #include "qtsound.h"
 #include "qtspeech.h"
 #include "services/mediafactory.h"
-#include "services/statisticsfactory.h"
 #include "testfiles.h"
 
 #include <algorithm>
@@ -330,27 +329,6 @@ private slots:
         media.speech().speak(QStringLiteral("apple"), 0);
         QCOMPARE(media.loaded(), where != "missing");
         media.sound().play(beside.filePath("none.wav"));
-    }
-    // The statistics module takes the history's and the core's functions from the program
-    // (every one resolved as it loads).
-    void statisticsModuleLoads() {
-        QVERIFY(qobject_cast<StatisticsFactory*>(moduleInstance(
-            {QStringLiteral(VOKARIN_APP_DIR)}, QStringLiteral("vokarin-statistics"))));
-    }
-    // Packages are read by the module that the program loads for them, as it is built.
-    void packagesModuleReadsAPackage() {
-        auto* reader = qobject_cast<PackageReader*>(
-            moduleInstance({QStringLiteral(VOKARIN_APP_DIR)}, QStringLiteral("vokarin-packages")));
-        QVERIFY(reader);
-        setPackageReader([reader] { return reader; });
-        QByteArray bytes;
-        QVERIFY(readFileBytes(VOKARIN_TEST_DATA "/packages/fruit-anki21b.colpkg", bytes).ok());
-        WordList list;
-        const FileResult read = readWordList(bytes, ListFormat::Package, "fruit.colpkg", list);
-        setPackageReader({});
-        QVERIFY2(read.ok(), qPrintable(read.description));
-        QCOMPARE(list.pairs.size(), 3);
-        QCOMPARE(list.pairs.first(), (WordPair{"apple", "苹果"}));
     }
 };
 

@@ -297,7 +297,8 @@ private slots:
                                                {true, false, 900, AnswerMode::Typing}});
             learner.history->keepNotebookWord("own", "自己的");
             if (!closing)
-                QVERIFY(learner.history->settle(60000));
+                QVERIFY(learner.history->settle(
+                    180000)); // minutes on a loaded machine under the sanitizers
             QCOMPARE(learner.history->finish(2000), 0);
         }
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
