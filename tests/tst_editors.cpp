@@ -492,7 +492,7 @@ private slots:
         Settings d(h);
         QCOMPARE(d.form->windowTitle(), QStringLiteral("设置"));
         // 3135 twips and two rows for the options kept in vokarin.ini.
-        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 2 * 420)));
+        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 4 * 420)));
         QCOMPARE(d.value("Label1"), QStringLiteral("4"));
         QCOMPARE(d.value("Label3"), QStringLiteral("1"));
         QCOMPARE(d.value("Label4"), QStringLiteral("3"));
@@ -656,11 +656,23 @@ private slots:
         if (!answer.isEmpty())
             h.fakes.messages.answers.push_back(answer == "yes" ? MessageBoxes::Answer::Yes
                                                                : MessageBoxes::Answer::No);
+        const QString other = h.lesson("other.txt", {{"c", "丙"}, {"d", "丁"}});
+        h.study({other});
         Settings d(h);
         d.get<QPushButton>("Command11")->click();
         d.apply();
-        QCOMPARE(h.fakes.messages.shown.size(), theirs ? 1 : 0);
+        // Said: what moved where, and what to do on the other computer.
+        QCOMPARE(h.fakes.messages.shown.size(), (theirs ? 1 : 0) + (moved ? 1 : 0));
+        if (moved)
+            QVERIFY(
+                h.fakes.messages.shown.last().contains(QDir::toNativeSeparators(shared.path())) &&
+                h.fakes.messages.shown.last().contains("在另一台电脑上"));
         const QString there = QDir(shared.path()).filePath("lesson/");
+        // The run goes on with its lesson where it is now, the caption saying so.
+        const QString studied = moved ? QDir::cleanPath(there + "other.txt") : other;
+        QCOMPARE(h.module.SelectedFiles, QStringList{studied});
+        QVERIFY2(h.window->windowTitle().contains(QDir::toNativeSeparators(studied)),
+                 qPrintable(h.window->windowTitle()));
         QCOMPARE(h.module.lessonFolder(),
                  moved ? QDir::cleanPath(there) : h.module.AppFolder + "/lesson");
         QCOMPARE(QFileInfo::exists(mine), !moved);

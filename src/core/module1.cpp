@@ -56,6 +56,7 @@ namespace {
 
 constexpr auto ForgivingKey = "typing/forgiving";
 constexpr auto OpenFilterKey = "editor/openFilter";
+constexpr auto ShowRightKey = "drill/showRightAnswer";
 constexpr auto DataFolderKey = "data/folder";
 constexpr auto ShareSettingsKey = "data/shareSettings";
 constexpr auto DeviceKey = "data/device";
@@ -92,6 +93,7 @@ void Module1::LoadPreferences() {
     QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
     ForgivingTyping = ini.value(QLatin1String(ForgivingKey), false).toBool();
     EditorOpenFilter = ini.value(QLatin1String(OpenFilterKey), 0).toInt();
+    ShowRightAnswer = ini.value(QLatin1String(ShowRightKey), false).toBool();
     DataFolder = ini.value(QLatin1String(DataFolderKey)).toString();
     ShareSettings = ini.value(QLatin1String(ShareSettingsKey), false).toBool();
     DeviceId = ini.value(QLatin1String(DeviceKey)).toString();
@@ -109,6 +111,7 @@ bool Module1::SavePreferences() const {
     QSettings ini(preferencesPath(AppFolder), QSettings::IniFormat);
     ini.setValue(QLatin1String(ForgivingKey), ForgivingTyping);
     ini.setValue(QLatin1String(OpenFilterKey), EditorOpenFilter);
+    ini.setValue(QLatin1String(ShowRightKey), ShowRightAnswer);
     ini.setValue(QLatin1String(DataFolderKey), DataFolder);
     ini.setValue(QLatin1String(ShareSettingsKey), ShareSettings);
     if (!DeviceId.isEmpty()) {

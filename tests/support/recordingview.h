@@ -32,6 +32,8 @@ public:
     void setTypingBoxVisible(bool visible) override { typingBox = visible; }
     void focusTypingBox() override {}
     void setTypingText(const QString& text) override { typed = text; }
+    void showCorrection(const QString& answer) override { correction = answer; }
+    void announce(const QString& text) override { announced << text; }
     void bringToTop() override { ++broughtToTop; }
     void applyColours(const QuestionArea& laidOut) override {
         area = laidOut;
@@ -56,7 +58,8 @@ public:
         return texts;
     }
 
-    QString question, caption, status, typed, reviewTip;
+    QString question, caption, status, typed, reviewTip, correction;
+    QStringList announced;
     quint32 questionColour = 0;
     std::array<QString, 6> numbers, choices; // 1 to 5
     std::array<quint32, 6> backColours{};

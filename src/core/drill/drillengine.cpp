@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <limits>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -144,6 +145,22 @@ void DrillEngine::clearScreen() {
     shownQuestion_.clear();
     shownChoices_ = {};
     view_.clscreen(questionArea());
+    view_.showCorrection({});
+}
+
+void DrillEngine::lessonFolderMoved(const QString& before) {
+    const QDir old(before), now(module_.lessonFolder());
+    const auto moved = [&](const QString& path) {
+        const QString inside = old.relativeFilePath(path);
+        return inside.startsWith(QLatin1String("..")) || QDir::isAbsolutePath(inside)
+                   ? path
+                   : now.filePath(inside);
+    };
+    for (QString& file : module_.SelectedFiles)
+        file = moved(file);
+    const QString was = std::exchange(CurrentFilePath, moved(CurrentFilePath));
+    if (!was.isEmpty() && was != CurrentFilePath)
+        setCaption(QString(caption_).replace(shownPath(was), shownPath(CurrentFilePath)));
 }
 
 void DrillEngine::setCaption(const QString& text) {
@@ -485,6 +502,18 @@ void DrillEngine::出题() {
     if (s.ChoiceMode != VbFalse)
         placeChoices();
     view_.Form_Resize(questionArea());
+    announceQuestion();
+}
+
+// The verdict of the last answer, if right, the question and the choices, in one breath.
+void DrillEngine::announceQuestion() {
+    QString text = std::exchange(verdict_, {});
+    if (module_.Settings.ListeningMode == VbFalse)
+        text += questionOf(CurrentWord).toString() + u'。';
+    for (int i = 1; i <= 5; ++i)
+        if (!shownChoices_[i].isEmpty())
+            text += QStringLiteral("%1 %2；").arg(i).arg(shownChoices_[i]);
+    view_.announce(text);
 }
 
 // Every row not yet learned is equally likely, in the same time whatever the lesson's size.
@@ -575,8 +604,10 @@ void DrillEngine::判定() {
         platform_.sound.play(QDir(module_.ResourceFolder).filePath(QStringLiteral("ERROR.wav")));
         if (s.ChoiceMode != VbFalse && ClickedSlot >= 1 && ClickedSlot <= 5)
             view_.setChoiceBackColour(ClickedSlot, colourValue(s.WrongColor));
+        wrongAnswerShown();
         return;
     }
+    verdict_ = QStringLiteral("答对了。");
     table_.setUnfamiliarity(CurrentWord, c - 1);
     if (c - 1 <= 0)
         markLearned(CurrentWord);
@@ -586,6 +617,31 @@ void DrillEngine::判定() {
         return;
     }
     fileFinished();
+}
+
+// After a wrong answer: the right one, when the learner wants it at once (marked as 帮助 marks
+// it, or beside the typing box), and, once, that forgiving typing would have taken the answer.
+void DrillEngine::wrongAnswerShown() {
+    const SettingsRecord& s = module_.Settings;
+    const QString answer = answerOf(CurrentWord).toString();
+    const bool typed = s.ChoiceMode == VbFalse && ClickedSlot == 0;
+    QString said = QStringLiteral("答错了。");
+    if (module_.ShowRightAnswer) {
+        revealed_ = true;
+        said += QStringLiteral("正确答案：") + answer;
+        if (typed)
+            view_.showCorrection(answer);
+        else if (AnswerSlot >= 1 && AnswerSlot <= 5)
+            view_.setChoiceBackColour(AnswerSlot, colourValue(s.AnswerColor));
+    }
+    view_.announce(said);
+    if (typed && !module_.ForgivingTyping && !forgivingHintGiven_ &&
+        forgivingMatch(GivenAnswer, answer)) {
+        forgivingHintGiven_ = true;
+        platform_.messages.ok(QStringLiteral("“%1”在宽松判定下算对。想这样判定，请在设置（C）里选上"
+                                             "“输入答案时宽松判定”。")
+                                  .arg(GivenAnswer));
+    }
 }
 
 void DrillEngine::fileFinished() {

@@ -57,6 +57,9 @@ public:
     void otherLessons();
     // The settings dialog's Apply: takes the draft into effect and saves it. The lesson
     // starts again while the direction differs from the one the dialog opened with.
+    // The lessons moved with the learner's data folder from before: the run goes on with them
+    // where they are now.
+    void lessonFolderMoved(const QString& before);
     void applySettings(const SettingsRecord& draft, qint16 directionOnOpen);
     // The lesson chooser has handed its selection over: it is kept as the run's selection and
     // its first file is studied.
@@ -146,6 +149,8 @@ private:
     bool givenIsRight() const;
     void recordAnswer(bool correct);
     // The run in the history: its files are the selection's unless given.
+    void announceQuestion();
+    void wrongAnswerShown();
     void beginRun();
     void keepOpenRun();
     void recordSession(qint32 minutes);
@@ -221,6 +226,8 @@ private:
     qint64 runStartedAt_ = 0;  // the run's first question, epoch ms
     bool runRecorded_ = false; // its session is in the history
     QStringList runFiles_;     // its lessons, as the history names them
+    QString verdict_;          // said before the next question
+    bool forgivingHintGiven_ = false;
     qint64 loadAsideBytes_ = LoadAsideBytes;
     QString shownQuestion_;
     std::array<QString, 6> shownChoices_;            // 1 to 5

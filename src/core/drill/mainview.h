@@ -44,6 +44,10 @@ public:
     virtual void setTypingBoxVisible(bool visible) = 0;
     virtual void focusTypingBox() = 0;
     virtual void setTypingText(const QString& text) = 0;
+    // After a wrong typed answer, the right one beside the box (when the learner wants it).
+    virtual void showCorrection(const QString& answer) = 0;
+    // What a screen reader says: a question with its choices, the verdict of an answer.
+    virtual void announce(const QString& text) = 0;
 
     // Keeps the window above all others, without moving or resizing it.
     virtual void bringToTop() = 0;

@@ -18,6 +18,8 @@
 #include "windows/windowscaffold.h"
 #include "windows/wordfileeditor.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -174,12 +176,25 @@ void bringForward(QWidget* window) {
 
 } // namespace
 
+namespace {
+
+// To a screen reader the main window is a frame, as a program's windows are, not a filler.
+QAccessibleInterface* mainWindowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("frmMain") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
 frmMain::frmMain(Module1& module, const Platform& platform, QWidget* parent)
     : QWidget(parent)
     , module_(module)
     , platform_(platform)
     , engine_(module, platform, *this) {
     setObjectName(QStringLiteral("frmMain"));
+    static const bool accessible = (QAccessible::installFactory(mainWindowAccessible), true);
+    (void)accessible;
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setWindowTitle(QStringLiteral("Vokarin2.0"));
@@ -217,6 +232,12 @@ void frmMain::createControls() {
     Text1->hide();
     Text1->installEventFilter(this);
     connect(Text1, &QLineEdit::textChanged, this, &frmMain::fitTypingText);
+    Text1->setAccessibleName(QStringLiteral("输入答案"));
+    Correction = new QLabel(this);
+    Correction->setObjectName(QStringLiteral("Correction"));
+    Correction->setFont(fontOf(ChoiceFamilies, 12));
+    Correction->setAlignment(Qt::AlignCenter);
+    Correction->hide();
 
     // F1, in every window of the program: the short help.
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
@@ -260,6 +281,8 @@ void frmMain::createToolBar() {
         QAction* action = tbToolBar->addAction(QIcon(QPixmap(button.icon)), {});
         action->setObjectName(key);
         action->setData(key);
+        // The text is not shown beside the icon; a screen reader says it.
+        action->setText(QString::fromUtf16(button.tip));
         action->setToolTip(QString::fromUtf16(button.tip));
         tbToolBar->widgetForAction(action)->setFocusPolicy(Qt::NoFocus);
     }
@@ -551,6 +574,26 @@ void frmMain::fitTypingText() {
         Text1->setFont(font);
 }
 
+void frmMain::showCorrection(const QString& answer) {
+    Correction->setText(answer.isEmpty() ? QString() : QStringLiteral("正确答案：") + answer);
+    if (answer.isEmpty())
+        return Correction->hide();
+    // Right below the box, as wide as the window, in the question's colour.
+    QFont font = Correction->font();
+    font.setPointSizeF(qMax(typingPoints_ * 0.75, 9.0));
+    Correction->setFont(font);
+    setColour(Correction, QPalette::WindowText, Label1->palette().color(QPalette::WindowText));
+    const QRect box = Text1->geometry();
+    Correction->setGeometry(toPixels(120), box.bottom() + box.height() / 4,
+                            width() - 2 * toPixels(120), Correction->sizeHint().height());
+    Correction->show();
+}
+
+void frmMain::announce(const QString& text) {
+    // Said by a screen reader as the window's description changes.
+    setAccessibleDescription(text);
+}
+
 void frmMain::showHelp(const QString& part) {
     if (!help_)
         help_ = new HelpWindow(module_, this);
@@ -606,7 +649,14 @@ void frmMain::showSettings() {
                 [this](const SettingsRecord& draft, qint16 directionOnOpen) {
                     engine_.applySettings(draft, directionOnOpen);
                 });
-        connect(settings_, &Form2::dataFolderChanged, this, &frmMain::dataFolderChanged);
+        connect(settings_, &Form2::dataFolderChanged, this, [this](const QString& lessonsBefore) {
+            engine_.lessonFolderMoved(lessonsBefore);
+            if (chooser_ && QDir(chooser_->folder()) == QDir(lessonsBefore))
+                chooser_->showFolder(module_.lessonFolder());
+            emit dataFolderChanged();
+        });
+        connect(settings_, &Form2::helpWanted, this,
+                [this] { showHelp(QLatin1String(HelpWindow::TwoComputers)); });
     }
     bringForward(settings_);
 }

@@ -58,6 +58,8 @@ public:
     void setTypingBoxVisible(bool visible) override;
     void focusTypingBox() override;
     void setTypingText(const QString& text) override;
+    void showCorrection(const QString& answer) override;
+    void announce(const QString& text) override;
     void bringToTop() override;
     void applyColours(const QuestionArea& area) override;
     void setAutoBrowseInterval(int milliseconds) override;
@@ -128,6 +130,7 @@ private:
     std::array<QLabel*, 6> Label2{}; // 1 to 5
     std::array<QLabel*, 6> Label3{}; // 1 to 5
     QLineEdit* Text1 = nullptr;
+    QLabel* Correction = nullptr; // the right answer below the box, after a wrong one
     QFrame* Label4 = nullptr;
     QToolBar* tbToolBar = nullptr;
     QStatusBar* sbStatusBar = nullptr;

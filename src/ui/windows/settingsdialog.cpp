@@ -85,9 +85,9 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , platform_(platform) {
-    // Two rows below the original 3135 twips hold the options kept in vokarin.ini.
+    // Four rows below the original 3135 twips hold the options kept in vokarin.ini.
     setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740,
-                         3135 + 2 * ExtraRowTwips);
+                         3135 + 4 * ExtraRowTwips);
 
     // The five steppers: "-" at 240, the value, "+" further right.
     struct Row {
@@ -189,6 +189,11 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
                                  this),
                    "Check3");
     placeTwips(Check3, 240, 3000, 10260, 300);
+    Check5 = named(new QCheckBox(QStringLiteral("答错时显示正确答案(&W)：选择时标出正确的意思，"
+                                                "输入时写在输入框下面"),
+                                 this),
+                   "Check5");
+    placeTwips(Check5, 240, 3420, 10260, 300);
     // The data folder, which a sync program may share with the learner's other computers.
     Label11 = named(new QLabel(QStringLiteral("数据文件夹(&D)："), this), "Label11");
     Text1 = named(new QLineEdit(this), "Text1");
@@ -197,10 +202,18 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     Command11 = named(new QPushButton(QStringLiteral("更改(&G)…"), this), "Command11");
     Check4 = named(new QCheckBox(QStringLiteral("设置也放在那里(&S)"), this), "Check4");
     Check4->setToolTip(QStringLiteral("选上后 csh2.dat 也放进数据文件夹，几台电脑共用一套设置"));
-    placeTwips(Label11, 240, 3450, 1400, 300);
-    placeTwips(Text1, 1680, 3420, 5640, 330);
-    placeTwips(Command11, 7440, 3405, 1080, 360);
-    placeTwips(Check4, 8640, 3450, 2000, 300);
+    placeTwips(Label11, 240, 3870, 1400, 300);
+    placeTwips(Text1, 1680, 3840, 5640, 330);
+    placeTwips(Command11, 7440, 3825, 1080, 360);
+    placeTwips(Check4, 8640, 3870, 2000, 300);
+    Label12 = named(new QLabel(QStringLiteral("数据文件夹用来在两台电脑上学习：选一个由同步程序"
+                                              "（如 Syncthing）同步的文件夹。"
+                                              "<a href=\"help\">怎么做？（F1）</a>"),
+                               this),
+                    "Label12");
+    Label12->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    placeTwips(Label12, 240, 4290, 10260, 300);
+    connect(Label12, &QLabel::linkActivated, this, [this] { emit helpWanted(); });
     connect(Command11, &QPushButton::clicked, this, &Form2::Command11_Click);
     placeTwips(cmdOK, 6600, 2400, 975, 405);
     placeTwips(cmdCancel, 7920, 2400, 975, 405);
@@ -230,6 +243,7 @@ void Form2::Form_Load() {
     centreOnScreen(this);
     draft_ = module_.Settings;
     Check3->setChecked(module_.ForgivingTyping);
+    Check5->setChecked(module_.ShowRightAnswer);
     dataFolder_ = module_.dataFolder();
     Text1->setText(QDir::toNativeSeparators(dataFolder_));
     Check4->setChecked(module_.ShareSettings);
@@ -317,16 +331,19 @@ void Form2::cmdApply_Click() {
     d.HoverColor = colourText(Label8);
     d.WrongColor = colourText(Label9);
     d.AnswerColor = colourText(Label10);
-    if (module_.ForgivingTyping != Check3->isChecked()) {
+    if (module_.ForgivingTyping != Check3->isChecked() ||
+        module_.ShowRightAnswer != Check5->isChecked()) {
         module_.ForgivingTyping = Check3->isChecked();
+        module_.ShowRightAnswer = Check5->isChecked();
         if (!module_.SavePreferences())
             platform_.messages.ok(
-                QStringLiteral("宽松判定的设置没能存进 vokarin.ini，这次照样有效。"));
+                QStringLiteral("宽松判定和显示正确答案的设置没能存进 vokarin.ini，这次照样有效。"));
     }
+    const QString lessonsBefore = module_.lessonFolder();
     const bool moved = applyDataFolder();
     emit applied(d, DirectionOnOpen);
     if (moved)
-        emit dataFolderChanged();
+        emit dataFolderChanged(lessonsBefore);
 }
 
 void Form2::Command11_Click() {
@@ -372,6 +389,19 @@ bool Form2::applyDataFolder() {
             QStringLiteral("数据文件夹的设置没能存进 vokarin.ini，下次启动时仍用原来的文件夹。"));
     platform_.history.keepLogIn(module_.DataFolder.isEmpty() ? QString() : module_.historyFolder(),
                                 module_.DataFolder.isEmpty() ? QString() : module_.DeviceId);
+    // What moved where, and what the other computer needs.
+    const QString shown = QDir::toNativeSeparators(module_.dataFolder());
+    if (!elsewhere)
+        platform_.messages.ok(share ? QStringLiteral("设置（csh2.dat）已经放进“%1”。").arg(shown)
+                                    : QStringLiteral("设置（csh2.dat）已经放回这台电脑。"));
+    else if (module_.DataFolder.isEmpty())
+        platform_.messages.ok(QStringLiteral("课文和生词本已经移回“%1”。").arg(shown));
+    else
+        platform_.messages.ok(
+            QStringLiteral("课文、生词本%1已经移到“%2”，这台电脑的答题记录从此也记在那里。\n\n"
+                           "在另一台电脑上：等同步程序把这个文件夹同步过去，再在那台电脑的 "
+                           "Vokarin 设置里，把数据文件夹选成同步过去的那个文件夹。")
+                .arg(share ? QStringLiteral("和设置") : QString(), shown));
     return true;
 }
 

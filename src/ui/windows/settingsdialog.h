@@ -29,8 +29,11 @@ public:
 signals:
     // directionOnOpen: the translation direction when the dialog opened.
     void applied(const SettingsRecord& draft, qint16 directionOnOpen);
-    // The learner's files now live in another data folder (or its settings are shared).
-    void dataFolderChanged();
+    // The learner's files now live in another data folder (or its settings are shared); before:
+    // the lesson folder they were in.
+    void dataFolderChanged(const QString& lessonsBefore);
+    // The link to the help on studying on two computers.
+    void helpWanted();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +72,8 @@ private:
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
     QCheckBox* Check3 = nullptr;      // forgiving typing, kept in vokarin.ini
+    QCheckBox* Check5 = nullptr;      // the right answer at a mistake, kept in vokarin.ini
+    QLabel* Label12 = nullptr;        // what the data folder is for, with a link to the help
     QLabel* Label11 = nullptr;        // "数据文件夹"
     QLineEdit* Text1 = nullptr;       // the data folder chosen, shown
     QPushButton* Command11 = nullptr; // "更改…"
