@@ -537,6 +537,67 @@ private slots:
         QCOMPARE(starts.size(), sessions.size());
     }
 
+    // 答错时显示正确答案: off, the specified behaviour; on, the right choice is marked as 帮助
+    // marks it, or the right answer shows below the box, and the answer that follows counts as
+    // given with the answer shown. A typed answer forgiving typing would take is pointed out once.
+    void rightAnswerAtTheMistake_data() {
+        QTest::addColumn<bool>("typing");
+        QTest::addColumn<bool>("show");
+        for (const bool typing : {false, true})
+            for (const bool show : {false, true})
+                QTest::addRow("%s, %s", typing ? "typing" : "choosing",
+                              show ? "shown" : "as specified")
+                    << typing << show;
+    }
+    void rightAnswerAtTheMistake() {
+        QFETCH(bool, typing);
+        QFETCH(bool, show);
+        Harness h(
+            settingsWith([&](SettingsRecord& s) { s.ChoiceMode = typing ? VbFalse : VbTrue; }));
+        h.module.ShowRightAnswer = show;
+        const QString devote = QStringLiteral("vt. 致力于；献身");
+        h.study({h.lesson("devote.txt", {{"devote", devote}, {"apple", "苹果"}, {"pear", "梨"}})});
+        while (h.rightAnswer() != devote)
+            h.engine().dispatch(Command::Repeat);
+        const auto typeIn = [&](const QString& text) {
+            h.typingBox()->setText(text);
+            QTest::keyClick(h.typingBox(), Qt::Key_Return);
+        };
+        for (int time = 0; time < 2; ++time) {
+            if (typing)
+                typeIn(QStringLiteral("致力于"));
+            else
+                h.answerWrong();
+        }
+        auto* correction = h.window->findChild<QLabel*>("Correction");
+        QCOMPARE(!correction->isHidden() && correction->text() == "正确答案：" + devote,
+                 show && typing);
+        const quint32 marked =
+            colourFromText(h.module.Settings.AnswerColor).value_or(0); // 0x00BBGGRR
+        if (!typing)
+            QCOMPARE(h.backOf(h.choice(h.engine().answerSlot())) ==
+                         QColor(marked & 0xFF, (marked >> 8) & 0xFF, (marked >> 16) & 0xFF),
+                     show);
+        // Pointed out once, in typing.
+        QCOMPARE(h.fakes.messages.shown.filter("宽松判定").size(), typing ? 1 : 0);
+        if (typing)
+            typeIn(devote);
+        else
+            h.answerRight();
+        const QList<AnswerRecord>& answers = h.fakes.history.answers;
+        QCOMPARE(answers.size(), 3);
+        QCOMPARE(answers.last().facts.revealed, show);
+        QVERIFY(correction->isHidden());
+        // Taken at once where forgiving typing is on: nothing to point out.
+        h.module.ForgivingTyping = true;
+        if (typing) {
+            while (h.rightAnswer() != devote && h.engine().questionOpen())
+                h.answerRight(), h.engine().dispatch(Command::Repeat);
+            typeIn(QStringLiteral("致力于"));
+            QVERIFY(h.fakes.history.answers.last().facts.correct);
+        }
+    }
+
     // D drills exactly the words due now, from every lesson, with wrong choices from the
     // learner's other words (a single due word too), and writes nothing into the lesson
     // folder; with none due it says when.

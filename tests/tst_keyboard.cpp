@@ -1,12 +1,18 @@
-// The keyboard alone: the typing box's keys, the dialogs' default and cancel buttons and their
-// keys, F1's help in every window.
+// The keyboard alone and a screen reader: the typing box's keys, the dialogs' default and
+// cancel buttons and their keys, F1's help in every window, every control named, the drill said.
 #include "windowharness.h"
 #include "windows/helpwindow.h"
 #include "windows/settingsdialog.h"
 #include "windows/wordfileeditor.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
 
@@ -123,6 +129,62 @@ private slots:
         QTest::keyClick(help, Qt::Key_Escape);
         QTRY_VERIFY(!topLevel<QWidget>("HelpWindow") ||
                     !topLevel<QWidget>("HelpWindow")->isVisible());
+    }
+
+    // Every control a learner can use has a name a screen reader says: buttons by what they do
+    // (the toolbar's icons too), fields, lists, the colour swatches each by its role; the main
+    // window is a frame.
+    void everyControlIsNamed_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* window : {"frmMain", "Form1", "Form2", "Formopen"})
+            QTest::newRow(window) << QString(window);
+    }
+    void everyControlIsNamed() {
+        QFETCH(QString, window);
+        Harness h;
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        const char key = window == "Form1" ? 'F' : window == "Form2" ? 'C' : 'O';
+        if (window != "frmMain")
+            QTest::keyClick(h.window.get(), key);
+        QWidget* shown = window == "frmMain" ? h.window.get() : activeShown(qPrintable(window));
+        QVERIFY(shown);
+        QStringList unnamed, names;
+        for (QWidget* control : shown->findChildren<QWidget*>()) {
+            const bool usable =
+                qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                qobject_cast<QAbstractItemView*>(control) || qobject_cast<QComboBox*>(control) ||
+                (qobject_cast<QLabel*>(control) && control->focusPolicy() != Qt::NoFocus);
+            if (!usable || control->objectName().startsWith("qt_"))
+                continue;
+            const QString name =
+                QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+            if (name.trimmed().isEmpty())
+                unnamed << control->objectName() + "/" + control->metaObject()->className();
+            names << name;
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        if (window == "frmMain") {
+            QCOMPARE(QAccessible::queryAccessibleInterface(shown)->role(), QAccessible::Window);
+            QVERIFY(names.contains("打开单词文件(O)"));
+        }
+        if (window == "Form2") // each swatch its own name
+            QCOMPARE(names.filter("颜色").size() + names.filter("背景色").size(), 8);
+    }
+
+    // A screen reader hears each question with its choices, and each verdict: the main
+    // window's description says them (Qt tells the reader of each change).
+    void theDrillIsSaid() {
+        Harness h;
+        h.study({h.lesson("fruit.txt", {{"apple", "苹果"}, {"pear", "梨"}, {"plum", "李子"}})});
+        const auto said = [&] { return h.window->accessibleDescription(); };
+        QVERIFY2(said().startsWith(h.question() + "。") && said().contains("1 ") &&
+                     said().contains(h.rightAnswer()),
+                 qPrintable(said()));
+        h.answerWrong();
+        QVERIFY2(said().startsWith("答错了"), qPrintable(said()));
+        h.answerRight();
+        QVERIFY2(said().startsWith("答对了。" + h.question() + "。"), qPrintable(said()));
     }
 };
 

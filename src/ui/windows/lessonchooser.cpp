@@ -45,16 +45,19 @@ Formopen::Formopen(const Module1& module, QWidget* parent)
     Drive1 = new QComboBox(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
     placeTwips(Drive1, 360, 720, 2535, 300);
+    Drive1->setAccessibleName(QStringLiteral("磁盘"));
 
     Dir1 = new QListWidget(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     placeTwips(Dir1, 360, 1200, 2535, 1770);
+    Dir1->setAccessibleName(QStringLiteral("文件夹"));
 
     File1 = new QListWidget(this);
     File1->setObjectName(QStringLiteral("File1"));
     File1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // One line each: the list need not measure every one of thousands of names.
     File1->setUniformItemSizes(true);
+    File1->setAccessibleName(QStringLiteral("选择您要学习的文件"));
     placeTwips(File1, 3240, 720, 2535, 2250);
 
     Command3 = new QPushButton(QStringLiteral("全选"), this);

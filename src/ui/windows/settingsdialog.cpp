@@ -115,6 +115,11 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
         Command[plus] =
             named(new QPushButton(QStringLiteral("+"), box), QStringLiteral("Command%1").arg(plus));
         placeTwips(Command[plus], row.plusLeft, 240, 300, 300);
+        // A screen reader says what a sign alone does not, and the value with its name.
+        const QString caption = QString::fromUtf16(row.caption);
+        Command[minus]->setAccessibleName(QStringLiteral("减小") + caption);
+        Command[plus]->setAccessibleName(QStringLiteral("增大") + caption);
+        (*row.label)->setAccessibleName(caption);
     }
     const Stepper steppers[] = {
         {Label1, &SettingsRecord::SpeechSpeed, 40, 6, 3, u"不能再快了!", u"不能再慢了!"},
@@ -152,6 +157,7 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     placeTwips(Check2, 240, 240, 1335, 300);
     Combo1 = named(new QComboBox(browse), "Combo1");
     Combo1->addItems({"1", "2", "3", "4", "5"});
+    Combo1->setAccessibleName(QStringLiteral("自动浏览速度"));
     placeTwips(Combo1, 1560, 210, 615, 330);
 
     QGroupBox* backs = frame(this, 10, u"背景色", 240, 2160, 2775, 615);
@@ -198,6 +204,7 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     Label11 = named(new QLabel(QStringLiteral("数据文件夹(&D)："), this), "Label11");
     Text1 = named(new QLineEdit(this), "Text1");
     Text1->setReadOnly(true);
+    Text1->setAccessibleName(QStringLiteral("数据文件夹"));
     Label11->setBuddy(Text1);
     Command11 = named(new QPushButton(QStringLiteral("更改(&G)…"), this), "Command11");
     Check4 = named(new QCheckBox(QStringLiteral("设置也放在那里(&S)"), this), "Check4");

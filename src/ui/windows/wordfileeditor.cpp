@@ -84,6 +84,12 @@ Form1::Form1(Module1& module, const Platform& platform, QWidget* parent)
     Command5 =
         place(new QPushButton(QStringLiteral("退出"), this), "Command5", 5040, 3720, 975, 375);
     Label3 = place(new QLabel(this), "Label3", 480, 4680, 3735, 375);
+    // The labels above the fields are not their buddies (Enter moves between the fields).
+    Text1->setAccessibleName(QStringLiteral("单词"));
+    Text2->setAccessibleName(QStringLiteral("汉语"));
+    List1[0]->setAccessibleName(QStringLiteral("单词列表"));
+    List1[1]->setAccessibleName(QStringLiteral("汉语列表"));
+    Label3->setAccessibleName(QStringLiteral("单词个数"));
 
     // Tab order: the word, the meaning, 确定, the lists, 保存, 打开, 删除, 退出.
     setTabOrder(Text1, Text2);
