@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-class Module1;
+struct Module1;
 class QTextBrowser;
 
 // F1's short help, in every window: the keys of each window, what 帮助 does, where the files
