@@ -3,10 +3,12 @@
 #include "scheduling/grading.h"
 #include "scheduling/wordmemory.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimeZone>
@@ -151,6 +153,35 @@ private slots:
         QCOMPARE(any.figures.reviews, inOrder.figures.reviews);
         QCOMPARE(any.figures.forgotten, inOrder.figures.forgotten);
         QVERIFY(inOrder.figures.reviews > 300 && inOrder.memory.reps > inOrder.figures.reviews);
+    }
+
+    // A hundred words learnt on one morning and each reviewed (Good) when due: the fuzz spreads
+    // them over neighbouring days, where one interval for all would put them on one day.
+    void wordsLearntTogetherComeDueSpread() {
+        constexpr qint64 Day = 86400000, Minute = 60000;
+        const qint64 morning =
+            QDateTime(QDate(2026, 3, 2), QTime(8, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+        QMap<qint64, int> due; // reviews per day, over the first 60
+        for (int word = 0; word < 100; ++word) {
+            const qint64 learnt = morning + word * Minute;
+            fsrs::Memory m = fsrs::review({}, fsrs::Grade::Good, learnt);
+            m = fsrs::review(m, fsrs::Grade::Good, m.due);
+            while (m.due < morning + 60 * Day) {
+                ++due[(m.due - morning) / Day];
+                m = fsrs::review(m, fsrs::Grade::Good, m.due + (word % 7) * Minute);
+            }
+        }
+        // The first interval, two days, is too short for fuzz; the second review of all hundred
+        // would fall on one day without it.
+        QCOMPARE(due.value(2), 100);
+        int busiest = 0, days = 0;
+        for (auto day = due.cbegin(); day != due.cend(); ++day)
+            if (day.key() > 2 && day.key() < 30) {
+                busiest = qMax(busiest, day.value());
+                ++days;
+            }
+        QVERIFY2(days >= 4 && busiest <= 30,
+                 qPrintable(QStringLiteral("%1 on the busiest of %2 days").arg(busiest).arg(days)));
     }
 
     void grading_data() {

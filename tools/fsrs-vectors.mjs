@@ -3,10 +3,10 @@
 // Run once; the build and the tests only read the JSON it writes.
 import { createEmptyCard, fsrs, generatorParameters, Rating } from 'ts-fsrs';
 
-// Short-term scheduling as Vokarin has it: a new word steps through 1 and 10 minutes, a
+// Interval fuzz and short-term scheduling as Vokarin has them: a new word steps through 1 and 10 minutes, a
 // forgotten one through 10 minutes.
 const scheduler = fsrs(generatorParameters({
-    request_retention: 0.9, enable_fuzz: false, enable_short_term: true,
+    request_retention: 0.9, enable_fuzz: true, enable_short_term: true,
     learning_steps: ['1m', '10m'], relearning_steps: ['10m'],
 }));
 

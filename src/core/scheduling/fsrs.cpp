@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 namespace fsrs {
 namespace {
@@ -69,6 +72,82 @@ qint32 interval(double stability) {
         std::min(std::max(1.0, std::floor(stability * IntervalModifier + 0.5)), MostDays));
 }
 
+// The interval fuzz: the days around an interval, wider the longer it is, from which one is
+// drawn, so that words learnt together come due on neighbouring days and not all on one.
+// As FSRS's reference implementation (ts-fsrs) has it, to the bit: its generator (Alea), seeded
+// with the text "time_reps_difficulty×stability" of the review, so that the same answers give
+// the same days on every computer.
+double toUint32(double x) {
+    return double(std::uint32_t(std::uint64_t(x)));
+}
+
+class Mash final {
+public:
+    double operator()(const std::string& data) {
+        for (const char c : data) {
+            n_ += double(static_cast<unsigned char>(c));
+            double h = 0.02519603282416938 * n_;
+            n_ = toUint32(h);
+            h -= n_;
+            h *= n_;
+            n_ = toUint32(h);
+            h -= n_;
+            n_ += h * 4294967296.0;
+        }
+        return toUint32(n_) * 2.3283064365386963e-10;
+    }
+
+private:
+    double n_ = 4022871197.0;
+};
+
+// The first number Alea draws for the seed.
+double aleaFirst(const std::string& seed) {
+    Mash mash;
+    double s0 = mash(" "), s1 = mash(" "), s2 = mash(" ");
+    for (double* s : {&s0, &s1, &s2}) {
+        *s -= mash(seed);
+        if (*s < 0)
+            *s += 1;
+    }
+    const double t = 2091639 * s0 + 1 * 2.3283064365386963e-10;
+    return t - double(std::int32_t(t));
+}
+
+// A number as JavaScript writes it: the shortest digits that read back as the same number.
+std::string jsNumber(double x) {
+    std::array<char, 64> text{};
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), x, std::chars_format::fixed);
+    return std::string(text.data(), written.ptr);
+}
+
+double fuzzFactor(qint64 now, qint32 reps, double difficulty, double stability) {
+    return aleaFirst(std::to_string(now) + '_' + std::to_string(reps) + '_' +
+                     jsNumber(difficulty * stability));
+}
+
+double jsRound(double x) {
+    return std::floor(x + 0.5);
+}
+
+// The interval of a stability with the fuzz drawn, elapsedDays after the last review.
+qint32 fuzzedInterval(double stability, double elapsedDays, double factor) {
+    const double days = interval(stability);
+    if (days < 2.5)
+        return qint32(days);
+    double delta = 1;
+    for (const auto& [start, end, share] :
+         {std::array{2.5, 7.0, 0.15}, std::array{7.0, 20.0, 0.1}, std::array{20.0, 1e300, 0.05}})
+        delta += share * std::max(std::min(days, end) - start, 0.0);
+    double least = std::max(2.0, jsRound(days - delta));
+    const double most = std::min(jsRound(days + delta), MostDays);
+    if (days > elapsedDays)
+        least = std::max(least, elapsedDays + 1);
+    least = std::min(least, most);
+    return qint32(std::floor(factor * (most - least + 1) + least));
+}
+
 // Whole days between the UTC dates of two times.
 qint64 calendarDaysBetween(qint64 earlier, qint64 later) {
     auto day = [](qint64 ms) { return ms >= 0 ? ms / DayMs : (ms - DayMs + 1) / DayMs; };
@@ -127,7 +206,8 @@ void nextState(Memory& memory, double t, int g, double r) {
 }
 
 // A (re)learning step when the grade leads to one, else the word's next day.
-void scheduleStep(Memory& memory, State from, int current, int g, State to, qint64 now) {
+void scheduleStep(Memory& memory, State from, int current, int g, State to, qint64 now,
+                  double elapsed, double fuzz) {
     const Step step = stepAfter(from, current, g);
     if (step.minutes > 0) {
         memory.learningSteps = step.next;
@@ -137,7 +217,7 @@ void scheduleStep(Memory& memory, State from, int current, int g, State to, qint
     } else {
         memory.learningSteps = 0;
         memory.state = int(State::Review);
-        memory.scheduledDays = interval(memory.stability);
+        memory.scheduledDays = fuzzedInterval(memory.stability, elapsed, fuzz);
         memory.due = now + qint64(memory.scheduledDays) * DayMs;
     }
 }
@@ -159,16 +239,18 @@ Memory review(const Memory& before, Grade grade, qint64 at) {
     Memory after = before;
     after.lastReview = now;
     after.reps = before.reps + 1;
+    const double fuzz = fuzzFactor(now, after.reps, before.difficulty, before.stability);
     nextState(after, elapsed, g, r);
     if (state != State::Review) {
         // New and (re)learning words go through their steps.
         scheduleStep(after, state, before.learningSteps, g,
-                     state == State::New ? State::Learning : state, now);
+                     state == State::New ? State::Learning : state, now, elapsed, fuzz);
         after.due = std::min(after.due, LatestTime);
         return after;
     }
     if (g == 1) {
-        scheduleStep(after, State::Review, before.learningSteps, g, State::Relearning, now);
+        scheduleStep(after, State::Review, before.learningSteps, g, State::Relearning, now, elapsed,
+                     fuzz);
         ++after.lapses;
         after.due = std::min(after.due, LatestTime);
         return after;
@@ -179,7 +261,7 @@ Memory review(const Memory& before, Grade grade, qint64 at) {
     for (int pass = 2; pass <= 4; ++pass) {
         Memory other = before;
         nextState(other, elapsed, pass, r);
-        days[size_t(pass)] = interval(other.stability);
+        days[size_t(pass)] = fuzzedInterval(other.stability, elapsed, fuzz);
     }
     days[2] = std::min(days[2], days[3]);
     days[3] = std::max(days[3], days[2] + 1);

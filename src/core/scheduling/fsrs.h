@@ -3,7 +3,8 @@
 #include <QtGlobal>
 
 // The FSRS-6 spaced-repetition model with its published default parameters, desired retention
-// 0.9, without interval fuzz, with short-term scheduling: a new word steps through 1 and 10
+// 0.9, with FSRS's interval fuzz (words learnt together come due spread over neighbouring days,
+// the same on every computer), with short-term scheduling: a new word steps through 1 and 10
 // minutes, a forgotten one through 10 minutes, before it is given days again, and reviews on
 // the day of the last one change its memory as FSRS-6's short-term formula has it. Times are
 // milliseconds since the Unix epoch (UTC).
