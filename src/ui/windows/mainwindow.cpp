@@ -247,10 +247,12 @@ void frmMain::createControls() {
     Label4 = new QFrame(this);
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label4->setAccessibleName(QStringLiteral("工具栏：鼠标移到左上角时出现"));
     Label4->setGeometry(toPixels(120), toPixels(60), toPixels(2400), qMax(toPixels(45), 3));
 
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
+    sbStatusBar->setAccessibleName(QStringLiteral("状态栏"));
     statusPanel_ = new QLabel(sbStatusBar);
     statusPanel_->setObjectName(QStringLiteral("sbStatusBarPanel"));
     sbStatusBar->addWidget(statusPanel_, 1);
@@ -271,6 +273,7 @@ void frmMain::createControls() {
 void frmMain::createToolBar() {
     tbToolBar = new QToolBar(this);
     tbToolBar->setObjectName(QStringLiteral("tbToolBar"));
+    tbToolBar->setAccessibleName(QStringLiteral("工具栏"));
     tbToolBar->setIconSize(QSize(16, 16));
     tbToolBar->setMovable(false);
     tbToolBar->setAutoFillBackground(true);
@@ -287,6 +290,9 @@ void frmMain::createToolBar() {
         tbToolBar->widgetForAction(action)->setFocusPolicy(Qt::NoFocus);
     }
     connect(tbToolBar, &QToolBar::actionTriggered, this, &frmMain::tbToolBar_ButtonClick);
+    // The toolbar's own button for the buttons it has no room for.
+    if (auto* more = tbToolBar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("更多按钮"));
     tbToolBar->raise();
     sbStatusBar->raise();
 }
