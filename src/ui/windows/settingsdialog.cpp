@@ -21,7 +21,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 
 namespace {
 
@@ -230,15 +229,9 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
     cmdOK->setDefault(true);
-    const std::pair<QPushButton*, QKeySequence> keys[] = {
-        {cmdOK, QKeySequence(Qt::ALT | Qt::Key_O)},
-        {cmdCancel, QKeySequence(Qt::ALT | Qt::Key_C)},
-        {cmdApply, QKeySequence(Qt::ALT | Qt::Key_A)}};
-    for (const auto& [button, key] : keys) {
-        connect(new QShortcut(key, this), &QShortcut::activated, button, &QPushButton::click);
-        button->setToolTip(QStringLiteral("%1 (%2)").arg(button->text().remove(u' '),
-                                                         key.toString(QKeySequence::NativeText)));
-    }
+    giveAltKey(cmdOK, Qt::Key_O);
+    giveAltKey(cmdCancel, Qt::Key_C);
+    giveAltKey(cmdApply, Qt::Key_A);
     connect(cmdOK, &QPushButton::clicked, this, &Form2::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject); // Escape as well
     connect(cmdApply, &QPushButton::clicked, this, &Form2::cmdApply_Click);

@@ -2,9 +2,11 @@
 
 #include "windows/twips.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 
 void setUpSecondaryWindow(QWidget* window, const QString& name, const QString& title,
                           int widthTwips, int heightTwips) {
@@ -27,4 +29,12 @@ void centreOnScreen(QWidget* window) {
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+void giveAltKey(QAbstractButton* button, Qt::Key letter) {
+    const QKeySequence key(Qt::ALT | letter);
+    QObject::connect(new QShortcut(key, button->window()), &QShortcut::activated, button,
+                     &QAbstractButton::click);
+    button->setToolTip(QStringLiteral("%1 (%2)").arg(button->text().remove(u' '),
+                                                     key.toString(QKeySequence::NativeText)));
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <Qt>
 
+class QAbstractButton;
 class QWidget;
 
 // Every secondary window is a window of its own, kept above the others, with a title and a
@@ -17,3 +18,5 @@ void setUpSecondaryWindow(QWidget* window, const QString& name, const QString& t
 void centreOnScreen(QWidget* window);
 // Places a control by its geometry in twips.
 void placeTwips(QWidget* widget, int left, int top, int width, int height);
+// Gives a button Alt and a letter as its key, named in its tip; its caption stays as it is.
+void giveAltKey(QAbstractButton* button, Qt::Key letter);

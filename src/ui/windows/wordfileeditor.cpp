@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 
 namespace {
@@ -105,16 +104,11 @@ Form1::Form1(Module1& module, const Platform& platform, QWidget* parent)
         button->setAutoDefault(false);
 
     // Each button has its key, Alt and a letter, named in its tip (the captions stay as they are).
-    const std::pair<QPushButton*, QKeySequence> keys[] = {
-        {Command1, QKeySequence(Qt::ALT | Qt::Key_Y)},
-        {Command3, QKeySequence(Qt::ALT | Qt::Key_O)},
-        {Command4, QKeySequence(Qt::ALT | Qt::Key_D)},
-        {Command2, QKeySequence(Qt::ALT | Qt::Key_S)},
-        {Command5, QKeySequence(Qt::ALT | Qt::Key_X)}};
-    for (const auto& [button, key] : keys) {
-        connect(new QShortcut(key, this), &QShortcut::activated, button, &QPushButton::click);
-        button->setToolTip(QStringLiteral("%1 (%2)").arg(button->text(), key.toString()));
-    }
+    giveAltKey(Command1, Qt::Key_Y);
+    giveAltKey(Command3, Qt::Key_O);
+    giveAltKey(Command4, Qt::Key_D);
+    giveAltKey(Command2, Qt::Key_S);
+    giveAltKey(Command5, Qt::Key_X);
 
     Text1->installEventFilter(this);
     Text2->installEventFilter(this);
