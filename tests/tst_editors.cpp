@@ -169,26 +169,70 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), enterIn == "Text2" ? e.box("Text2") : e.box("Text1"));
     }
 
-    void quotesAndLineBreaksAreRefused_data() {
+    // What the drill would refuse is refused at 确定 with the reason (a line break pasted in, a
+    // side longer than any word); a quote is taken, and saved in the lesson format as the
+    // full-width ＂, which the editor says; other formats keep it as it is.
+    void oneRuleForWhatALessonHolds_data() {
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("meaning");
+        QTest::addColumn<QString>("refusal"); // empty: taken
         QTest::newRow("quote in the word") << "say \"hi\""
-                                           << "问好";
+                                           << "问好"
+                                           << "";
         QTest::newRow("quote in the meaning") << "hi"
-                                              << "“你好”\"";
+                                              << "“你好”\""
+                                              << "";
         QTest::newRow("line feed") << "a\nb"
-                                   << "甲";
+                                   << "甲"
+                                   << "控制字符";
+        QTest::newRow("tab inside") << "a\tb"
+                                    << "甲"
+                                    << "";
+        QTest::newRow("a meaning of 1,001 characters") << "long" << QString(1001, u'长') << "1000";
     }
-    void quotesAndLineBreaksAreRefused() {
+    void oneRuleForWhatALessonHolds() {
         QFETCH(QString, word);
         QFETCH(QString, meaning);
+        QFETCH(QString, refusal);
         Harness h;
+        QDir().mkpath(h.module.lessonFolder());
         Editor e(h);
         e.add(word, meaning);
-        QVERIFY(e.pairs().isEmpty());
-        QCOMPARE(h.fakes.messages.shown.size(), 1);
-        QVERIFY(h.fakes.messages.shown[0].contains("双引号"));
-        QCOMPARE(e.box("Text1")->text(), word); // kept for mending
+        if (!refusal.isEmpty()) {
+            QVERIFY(e.pairs().isEmpty());
+            QCOMPARE(h.fakes.messages.shown.size(), 1);
+            QVERIFY2(h.fakes.messages.shown[0].contains(refusal),
+                     qPrintable(h.fakes.messages.shown[0]));
+            QCOMPARE(e.box("Text1")->text(), word); // kept for mending
+            return;
+        }
+        e.add("b", "乙");
+        QCOMPARE(e.pairs(), (Pairs{{word, meaning}, {"b", "乙"}}));
+        const bool quoted = word.contains('"') || meaning.contains('"');
+        const QString lesson = QDir(h.module.lessonFolder()).filePath("said.txt");
+        const QString tsv = QDir(h.module.lessonFolder()).filePath("said.tsv");
+        h.fakes.files.answers = {lesson, tsv};
+        h.fakes.files.filters = {0, 1};
+        e.button("Command2")->click();
+        QCOMPARE(h.fakes.messages.shown.filter("全角的＂").size(), quoted ? 1 : 0);
+        e.button("Command2")->click();
+        // Both open as lessons the drill takes: the lesson with ＂, the TSV as it was typed.
+        const auto opened = [&](const QString& path) {
+            WordList list;
+            const FileResult read =
+                readWordList(fileBytes(path), listFormatOf(path, fileBytes(path)), path, list);
+            return read.ok() ? list.pairs : QList<WordPair>();
+        };
+        QList<WordPair> asLesson;
+        qint32 lines = 0;
+        QVERIFY(countlines(lesson, lines).ok());
+        QVERIFY(readpairs(lesson, lines, [&](QStringView w, QStringView m) {
+                    asLesson.append({w.toString(), m.toString()});
+                    return true;
+                }).ok());
+        QCOMPARE(asLesson.first(), (WordPair{QString(word).replace('"', u'＂'),
+                                             QString(meaning).replace('"', u'＂')}));
+        QCOMPARE(opened(tsv).first(), (WordPair{word, meaning}));
     }
 
     void deleteAndMirroredSelection() {

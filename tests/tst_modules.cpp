@@ -29,7 +29,7 @@ private slots:
         const FileResult read = readWordList(bytes, ListFormat::Package, "fruit.colpkg", list);
         setPackageReader({});
         QVERIFY2(read.ok(), qPrintable(read.description));
-        QCOMPARE(list.pairs.size(), 3);
+        QCOMPARE(list.pairs.size(), 4);
         QCOMPARE(list.pairs.first(), (WordPair{"apple", "苹果"}));
     }
 };

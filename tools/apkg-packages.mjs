@@ -18,7 +18,7 @@ const cards = [
     ['apple', '苹果<br>[sound:apple.mp3]'],
     ['<b>pear</b>', '梨'],
     ['salt &amp; pepper', '椒盐'],
-    ['say "hi"', '问好'], // a quote: no lesson can hold it
+    ['say "hi"', '问好'], // a quote: the drill shows it, the lesson format writes it as ＂
 ];
 
 async function legacyPackage() {

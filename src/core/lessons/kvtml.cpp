@@ -862,7 +862,7 @@ FileResult readVocabulary(Xml& xml, const QString& path, const ListRequest& requ
                 if (reading.firstRows.size() < PreviewRows)
                     reading.firstRows << texts;
                 if (longText) {
-                    out.leaveOut(xml.lineOf(mark));
+                    out.leaveOut(xml.lineOf(mark), SideFault::TooLong);
                     continue;
                 }
                 const auto line = [&xml, mark] { return xml.lineOf(mark); };

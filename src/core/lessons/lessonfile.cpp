@@ -463,14 +463,28 @@ FileResult decodeText(const QByteArray& bytes, const QString& path, QString& tex
     return FileResult::success();
 }
 
+SideFault sideFault(QStringView side) {
+    if (side.size() > LongestField)
+        return SideFault::TooLong;
+    for (const QChar c : side)
+        if (c.unicode() < 0x20 && c != u'\t')
+            return SideFault::ControlCharacter;
+    return SideFault::None;
+}
+
 QByteArray lessonBytes(const QList<WordPair>& pairs) {
     QStringEncoder gbk(LessonCodec, QStringConverter::Flag::Stateless);
+    // A straight quote would end its field early and lose the rest of it.
+    const auto field = [&gbk](const QString& text) {
+        return gbk.encode(text.contains(u'"') ? QString(text).replace(u'"', QChar(LessonQuote))
+                                              : text);
+    };
     QByteArray bytes;
     for (const WordPair& pair : pairs) {
         bytes += '"';
-        bytes += gbk.encode(pair.word);
+        bytes += field(pair.word);
         bytes += "\",\"";
-        bytes += gbk.encode(pair.meaning);
+        bytes += field(pair.meaning);
         bytes += "\"\r\n";
     }
     return bytes;

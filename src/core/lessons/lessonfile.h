@@ -17,6 +17,14 @@ struct WordPair final {
 // No word or meaning is this long; a field that is longer refuses its file.
 inline constexpr qsizetype LongestField = 1000;
 
+// Why one side of a pair cannot be a word or a meaning: longer than any word, or a control
+// character in it (a tab aside; a line break is one). The one rule for the drill, every list's
+// reader and the word-file editor alike. A double quote is fine everywhere but in the lesson
+// format, which writes it as the full-width ＂ (it has no way to hold a straight one).
+enum class SideFault { None, TooLong, ControlCharacter };
+SideFault sideFault(QStringView side);
+inline constexpr char16_t LessonQuote = u'＂';
+
 // Receives each pair as soon as it is read, as views into the decoded text that last until
 // the receiver returns; returning false stops the read.
 using PairReceiver = std::function<bool(QStringView word, QStringView meaning)>;

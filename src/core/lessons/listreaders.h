@@ -16,10 +16,6 @@ inline constexpr qsizetype LinesNamed = 20;
 // "“path”what，没有读入任何单词"
 FileResult refused(FileError kind, const QString& path, const QString& what);
 
-// A pair the lesson format can hold: no double quote, line end or other control character but
-// the tab, no field longer than a word.
-bool lessonCanHold(QStringView field);
-
 // Where read pairs go, and what is told of the rest.
 struct ListOutput final {
     const PairSink& sink;
@@ -27,8 +23,10 @@ struct ListOutput final {
     qint64 pairs = 0;
     qint64 passOver = 0; // pairs an earlier reading of the same file handed on already
 
-    void leaveOut(qint32 line) {
+    void leaveOut(qint32 line, SideFault why = SideFault::None) {
         ++reading.unreadable;
+        reading.tooLong += why == SideFault::TooLong;
+        reading.controlCharacters += why == SideFault::ControlCharacter;
         if (reading.unreadableLines.size() < LinesNamed)
             reading.unreadableLines << line;
     }
@@ -46,8 +44,9 @@ struct ListOutput final {
             ++reading.incomplete;
             return FileResult::success();
         }
-        if (!lessonCanHold(word) || !lessonCanHold(meaning)) {
-            leaveOut(line());
+        if (const SideFault why = std::max(sideFault(word), sideFault(meaning));
+            why != SideFault::None) {
+            leaveOut(line(), why);
             return FileResult::success();
         }
         if (++pairs > MostListPairs)

@@ -68,16 +68,6 @@ FileResult refused(FileError kind, const QString& path, const QString& what) {
     return {kind, QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), what)};
 }
 
-bool lessonCanHold(QStringView field) {
-    if (field.size() > LongestField)
-        return false;
-    // Nor control characters (a tab aside): a lesson file holding one is not taken for text.
-    for (const QChar c : field)
-        if (c == u'"' || (c.unicode() < 0x20 && c != u'\t'))
-            return false;
-    return true;
-}
-
 FileResult tooManyPairs(const QString& path) {
     return refused(FileError::TooLarge, path,
                    QStringLiteral("有超过 %1 对单词，太多了，不像是单词表").arg(MostListPairs));
@@ -127,11 +117,22 @@ QString leftOutText(const ListReading& reading) {
         for (const qint32 line :
              reading.unreadableLines.first(qMin<qsizetype>(reading.unreadableLines.size(), 5)))
             lines << QStringLiteral("第 %1 %2").arg(line).arg(unit);
-        parts << QStringLiteral("另有 %1 %2没有读入：%3%4")
+        // Why, where it is known.
+        QStringList why;
+        if (reading.tooLong > 0)
+            why << QStringLiteral("%1 %2有一边超过 %3 个字，不像单词")
+                       .arg(reading.tooLong)
+                       .arg(unit)
+                       .arg(LongestField);
+        if (reading.controlCharacters > 0)
+            why << QStringLiteral("%1 %2含换行等控制字符").arg(reading.controlCharacters).arg(unit);
+        parts << QStringLiteral("另有 %1 %2没有读入%5：%3%4")
                      .arg(reading.unreadable)
                      .arg(unit)
                      .arg(lines.join(u'、'))
-                     .arg(reading.unreadable > lines.size() ? QStringLiteral("…") : QString());
+                     .arg(reading.unreadable > lines.size() ? QStringLiteral("…") : QString())
+                     .arg(why.isEmpty() ? QString()
+                                        : QStringLiteral("（%1）").arg(why.join(u'，')));
     }
     if (reading.incomplete > 0)
         parts << QStringLiteral("另有 %1 条缺单词或汉语，没有读入").arg(reading.incomplete);

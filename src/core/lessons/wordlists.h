@@ -42,6 +42,8 @@ struct ListReading final {
     QList<QStringList> firstRows;  // the first rows as split, the header among them
     qint32 incomplete = 0;         // rows without a word or a meaning, left out
     qint32 unreadable = 0;         // rows that could not be read, left out
+    qint32 tooLong = 0;            // of them, rows with a side longer than any word
+    qint32 controlCharacters = 0;  // and rows with a control character in a side
     QList<qint32> unreadableLines; // the first of them, by line (for KVTML, the entry's line)
 };
 

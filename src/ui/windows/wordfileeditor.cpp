@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 namespace {
 
@@ -50,9 +51,18 @@ T* place(T* widget, const QString& name, int left, int top, int width, int heigh
     return widget;
 }
 
-// The lesson format has no way to write these inside a field.
-bool fitsLessonFormat(const QString& text) {
-    return !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n');
+// What the editor says of a side the drill would refuse; empty when it is fine.
+QString faultOf(const QString& side) {
+    switch (sideFault(side)) {
+    case SideFault::TooLong:
+        return QStringLiteral("单词和汉语都不能超过 %1 个字，请改一下再确定").arg(LongestField);
+    case SideFault::ControlCharacter:
+        return QStringLiteral(
+            "单词和汉语里不能有换行等控制字符（也许是粘贴进来的），请改一下再确定");
+    case SideFault::None:
+        break;
+    }
+    return {};
 }
 
 } // namespace
@@ -155,8 +165,9 @@ void Form1::Command1_Click() {
     const QString meaning = Text2->text();
     if (word.isEmpty() || meaning.isEmpty()) {
         platform_.messages.ok(NothingTyped);
-    } else if (!fitsLessonFormat(word) || !fitsLessonFormat(meaning)) {
-        platform_.messages.ok(QStringLiteral("单词和汉语里不能有英文双引号(\")，请改一下再确定"));
+    } else if (const QString fault = faultOf(word).isEmpty() ? faultOf(meaning) : faultOf(word);
+               !fault.isEmpty()) {
+        platform_.messages.ok(fault);
     } else if (List1[0]->count() >= MostPairs) {
         platform_.messages.ok(QStringLiteral("单词太多了，请先保存这些单词"));
     } else {
@@ -311,6 +322,12 @@ void Form1::Command2_Click() {
         pairs.append({List1[0]->item(i)->text(), List1[1]->item(i)->text()});
     if (const FileResult written = writeWordList(path, pairs, saving.format); !written.ok())
         return platform_.messages.ok(QStringLiteral("单词没有保存：") + written.description);
+    const auto quoted = [](const WordPair& pair) {
+        return pair.word.contains(u'"') || pair.meaning.contains(u'"');
+    };
+    if (saving.format == ListFormat::Lesson && std::any_of(pairs.cbegin(), pairs.cend(), quoted))
+        platform_.messages.ok(QStringLiteral("课文格式放不下英文双引号(\")，保存时写成了全角的＂。"
+                                             "想原样保留，请在保存时选 TSV 表格或 KVTML 词库。"));
     if (!pairs.isEmpty())
         List1[0]->setCurrentRow(int(pairs.size()) - 1);
 }
