@@ -388,6 +388,9 @@ private slots:
                           "#notetype column:2\r\n# a comment\r\nq1,Basic,apple,苹果\r\n"
                           "q2,Basic,<i>pear</i>,梨\r\n")
             << flash << "apple=苹果|<i>pear</i>=梨" << none << none;
+        QTest::newRow("flash-card, comments among the notes")
+            << "deck.txt" << QByteArray("#separator:tab\napple\t苹果\n# Unit 2\npear\t梨\n#\n")
+            << flash << "apple=苹果|pear=梨" << none << none;
         QTest::newRow("flash-card in GBK, quoted tab")
             << "deck.txt" << gbk("#separator:tab\n\"a\tb\"\t甲乙\nc\t丙\n") << flash
             << "a\tb=甲乙|c=丙" << none << none;

@@ -142,8 +142,17 @@ FileResult readFlashCards(QByteArray& bytes, const QString& path, const ListRequ
         names = cells(columnNames.split(separator));
     // Plain text in every column is taken as it is split.
     const bool asSplit = !html && skipped.isEmpty();
-    return readRecords(text.sliced(at), separator, line, false, names, asSplit ? CellsOf() : cells,
-                       path, request, out);
+    // A line that begins with "#" among the notes is a comment, as the program's own reader
+    // has it: passed over, not a row left out.
+    RecordSplitter splitter(text.sliced(at), separator, line);
+    const auto notes = [&splitter](Record& record) {
+        while (splitter.next(record))
+            if (!record.hash)
+                return true;
+        return false;
+    };
+    return readRows(notes, separator, false, names, asSplit ? CellsOf() : cells, path, request,
+                    out);
 }
 
 // Without a byte-order mark or a header row, with the header lines its programs read.

@@ -103,8 +103,9 @@ using Fields = std::vector<QStringView>;
 struct Record final {
     Fields fields;
     QStringList held;
-    qint32 line = 0;  // where the record starts, counted from 1
-    bool bad = false; // a stray quote: the row cannot be read as it was meant
+    qint32 line = 0;   // where the record starts, counted from 1
+    bool bad = false;  // a stray quote: the row cannot be read as it was meant
+    bool hash = false; // its line begins with "#" (a quoted "#…" does not)
 
     QStringList strings() const {
         QStringList all;
@@ -143,6 +144,7 @@ public:
         record.fields.clear();
         if (at_ >= text_.size())
             return false;
+        record.hash = text_[at_] == u'#';
         for (qsizetype count = 0;; ++count) {
             skipBlanks();
             if (at_ < text_.size() && text_[at_] == u'"') {
