@@ -246,6 +246,11 @@ private slots:
         QTest::addColumn<QString>("message"); // %1 stands for the path
         QTest::newRow("one word") << QByteArray("\"a\",\"b\"\r\n") << "%1单词少于2个,无法学习";
         QTest::newRow("empty file") << QByteArray() << "%1单词少于2个,无法学习";
+        QTest::newRow("a list whose rows were all left out, saying why")
+            << QByteArray("#separator:tab\napple\t\npear\t\nplum\t" + QByteArray(1001, 'x') + "\n")
+            << "%1单词少于2个,无法学习（另有 1 行没有读入（1 行有一边超过 1000 "
+               "个字，不像单词）：第 4 "
+               "行；另有 2 条缺单词或汉语，没有读入）";
         QTest::newRow("empty word in record 3")
             << QByteArray("a,b\r\nc,d\r\n,e\r\nf,g\r\n") << "%1中第 3行有空词！";
         QTest::newRow("blank line in record 2")

@@ -387,9 +387,13 @@ void DrillEngine::打开() {
     loading_ = false;
     if (!loaded.result.ok())
         return fail(loaded.result.description);
+    // Another program's list says why it gave so few: the rows it left out.
     if (loaded.lines < 2)
         return fail(reviewing ? QString()
-                              : shownPath(path) + QStringLiteral("单词少于2个,无法学习"));
+                              : shownPath(path) + QStringLiteral("单词少于2个,无法学习") +
+                                    (loaded.leftOut.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral("（%1）").arg(loaded.leftOut)));
     if (loaded.emptyRecord > 0) {
         ReviewingNotebook = false;
         return fail(shownPath(path) + QStringLiteral("中第 %1行有空词！").arg(loaded.emptyRecord));
