@@ -401,6 +401,26 @@ private slots:
             << "deck.txt" << QByteArray("#separator:tab\n#html:true\n甲\ta\n\"乙\tb\n丙\tc\n")
             << flash << "a=甲|c=丙"
             << "另有 1 行没有读入：第 4 行" << none;
+        // The typing trainers' JSON word books: meanings joined, pronunciations passed over.
+        const auto book = ListFormat::WordBook;
+        QTest::newRow("word book")
+            << "CET4.json"
+            << QByteArray(
+                   "[{\"name\": \"abandon\", \"trans\": [\"v. 放弃\", \"n. 放任\"], \"usphone\": "
+                   "\"əˈbændən\","
+                   " \"ukphone\": \"əˈbændən\"}, {\"name\": \"ability\", \"trans\": [\"n. 能力\"]},"
+                   " {\"name\": \"\", \"trans\": [\"空\"]}, {\"trans\": [\"无词\"]}, {\"name\": "
+                   "\"x\", \"trans\": 7}]")
+            << book << "abandon=v. 放弃；n. 放任|ability=n. 能力"
+            << "另有 3 条缺单词或汉语，没有读入" << none;
+        QTest::newRow("word book by its content")
+            << "list"
+            << QByteArray("\xEF\xBB\xBF  "
+                          "[{\"name\":\"a\",\"trans\":\"甲\"},{\"name\":\"b\",\"trans\":[\"乙\"]}]")
+            << book << "a=甲|b=乙" << none << none;
+        QTest::newRow("word book cut short")
+            << "CET4.json" << QByteArray("[{\"name\": \"a\", \"trans\": [\"甲\"]}, {\"name") << book
+            << none << none << "不是单词本";
         // KVTML 2.
         QTest::newRow("kvtml") << "a.kvtml"
                                << kvtml(EnZh, entry(0, "apple", "苹果") +

@@ -292,6 +292,11 @@ QByteArray flashCardBytes(const QList<WordPair>& pairs, const QString& title);
 // The text of an HTML field.
 QString plainText(const QString& html);
 
+// The typing trainers' JSON word books (wordbook.cpp): read only.
+bool looksLikeWordBook(QStringView head, QStringView suffix);
+FileResult readWordBook(QByteArray& bytes, const QString& path, const ListRequest& request,
+                        ListOutput& out);
+
 // The flash-card programs' packages (flashcardpackage.cpp): read only.
 FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest& request,
                        ListOutput& out);

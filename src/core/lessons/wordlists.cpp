@@ -39,6 +39,10 @@ bool isFlashCardText(const QByteArray&, QStringView head, QStringView) {
     return startsWithFlashCardHeader(head);
 }
 
+bool isWordBook(const QByteArray&, QStringView head, QStringView suffix) {
+    return looksLikeWordBook(head, suffix);
+}
+
 bool isDelimited(const QByteArray&, QStringView head, QStringView suffix) {
     return suffix == u"csv" || suffix == u"tsv" || suffix == u"tab" || looksDelimited(head);
 }
@@ -59,6 +63,7 @@ const Format Formats[] = {
     {ListFormat::Package, isPackage, readPackage, nullptr},
     {ListFormat::Kvtml, isKvtml, readKvtml, kvtmlBytes},
     {ListFormat::FlashCard, isFlashCardText, readFlashCards, flashCardBytes},
+    {ListFormat::WordBook, isWordBook, readWordBook, nullptr},
     {ListFormat::Delimited, isDelimited, readDelimited, delimitedBytes},
 };
 
@@ -109,9 +114,11 @@ FileResult readWordList(const QByteArray& bytes, ListFormat format, const QStrin
 
 QString leftOutText(const ListReading& reading) {
     QStringList parts;
-    // A package's rows are its cards, counted from 1; every other list's are its lines.
-    const QString unit =
-        reading.format == ListFormat::Package ? QStringLiteral("张卡片") : QStringLiteral("行");
+    // A package's rows are its cards, counted from 1, a word book's its entries; every other
+    // list's are its lines.
+    const QString unit = reading.format == ListFormat::Package    ? QStringLiteral("张卡片")
+                         : reading.format == ListFormat::WordBook ? QStringLiteral("个词条")
+                                                                  : QStringLiteral("行");
     if (reading.unreadable > 0) {
         QStringList lines;
         for (const qint32 line :

@@ -14,6 +14,7 @@ enum class ListFormat {
     FlashCard, // the plain-text export of the big flash-card programs: #separator:, #html: ...
     Kvtml,     // KVTML 2, the XML vocabulary files of the KDE trainers
     Package,   // the big flash-card program's packages (.apkg, .colpkg), read only
+    WordBook, // the web typing trainers' JSON word books: [{"name": …, "trans": […]}, …], read only
 };
 
 // What a file holds, from its bytes: XML is KVTML, flash-card header lines are flash-card text,

@@ -36,6 +36,8 @@ QString formatName(ListFormat format) {
         return QStringLiteral("闪卡程序导出的文字");
     case ListFormat::Kvtml:
         return QStringLiteral("KVTML");
+    case ListFormat::WordBook:
+        return QStringLiteral("打字练习的 JSON 单词本");
     case ListFormat::Package:
         return QStringLiteral("闪卡程序的卡片包");
     case ListFormat::Lesson:

@@ -26,11 +26,11 @@ const QString NothingTyped = QStringLiteral("您还没有输入");
 // Opening goes by what a file holds, whichever filter shows it; saving goes by the filter left
 // chosen, the lesson format first, as always.
 const QString OpenFilter =
-    QStringLiteral("所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg)|"
-                   "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg|"
+    QStringLiteral("所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg *.json)|"
+                   "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg;*.json|"
                    "text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
                    "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml|"
-                   "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg");
+                   "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg|JSON 单词本(*.json)|*.json");
 const QString SaveFilter = QStringLiteral("text_files(*.txt)|*.txt|TSV 表格(*.tsv)|*.tsv|"
                                           "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml");
 struct SaveFormat final {
