@@ -25,7 +25,7 @@ CommandLine readCommandLine(int argc, const char* const argv[]) {
                                  QStringLiteral("要练习的单词文件，可以有多个，按给出的顺序练习："
                                                 "课文文件（.txt），CSV/TSV 表格，"
                                                 "闪卡程序导出的纯文本和卡片包（.apkg、"
-                                                ".colpkg），KVTML 词库。"),
+                                                ".colpkg），KVTML 词库，打字练习的 JSON 单词本。"),
                                  QStringLiteral("[文件...]"));
 
     CommandLine line;
