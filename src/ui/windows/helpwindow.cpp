@@ -61,6 +61,7 @@ QString HelpWindow::text(const Module1& module) {
                    {u"Esc、Alt+C", u"取 消"},
                    {u"Alt+A", u"应 用"},
                    {u"Alt+J", u"输入答案时宽松判定"},
+                   {u"Alt+W", u"答错时显示正确答案"},
                    {u"Alt+D、Alt+G", u"数据文件夹：看、更改"},
                    {u"Alt+S", u"设置也放在数据文件夹里"}});
     html += QStringLiteral("<p>学习统计窗口：Esc 或 Ctrl+W 关闭。</p>");
