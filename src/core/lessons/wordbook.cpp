@@ -16,11 +16,12 @@ constexpr qsizetype MostWordBookBytes = 32 << 20;
 QString textOf(const QJsonValue& value) {
     if (value.isString())
         return value.toString().trimmed();
-    QStringList parts;
-    for (const QJsonValue& part : value.toArray())
+    QStringList meanings;
+    const QJsonArray parts = value.toArray();
+    for (const auto& part : parts)
         if (part.isString() && !part.toString().trimmed().isEmpty())
-            parts << part.toString().trimmed();
-    return parts.join(u'；');
+            meanings << part.toString().trimmed();
+    return meanings.join(u'；');
 }
 
 } // namespace
