@@ -475,9 +475,11 @@ SideFault sideFault(QStringView side) {
 QByteArray lessonBytes(const QList<WordPair>& pairs) {
     QStringEncoder gbk(LessonCodec, QStringConverter::Flag::Stateless);
     // A straight quote would end its field early and lose the rest of it.
-    const auto field = [&gbk](const QString& text) {
-        return gbk.encode(text.contains(u'"') ? QString(text).replace(u'"', QChar(LessonQuote))
-                                              : text);
+    const auto field = [&gbk](const QString& text) -> QByteArray {
+        if (!text.contains(u'"'))
+            return gbk.encode(text);
+        const QString held = QString(text).replace(u'"', QChar(LessonQuote));
+        return gbk.encode(held);
     };
     QByteArray bytes;
     for (const WordPair& pair : pairs) {
