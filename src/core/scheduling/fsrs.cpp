@@ -101,8 +101,8 @@ private:
     double n_ = 4022871197.0;
 };
 
-// The first number Alea draws for the seed.
-double aleaFirst(const std::string& seed) {
+// The generator's first number for this seed, between 0 and 1.
+double generatorFirst(const std::string& seed) {
     Mash mash;
     double s0 = mash(" "), s1 = mash(" "), s2 = mash(" ");
     for (double* s : {&s0, &s1, &s2}) {
@@ -123,8 +123,8 @@ std::string jsNumber(double x) {
 }
 
 double fuzzFactor(qint64 now, qint32 reps, double difficulty, double stability) {
-    return aleaFirst(std::to_string(now) + '_' + std::to_string(reps) + '_' +
-                     jsNumber(difficulty * stability));
+    return generatorFirst(std::to_string(now) + '_' + std::to_string(reps) + '_' +
+                          jsNumber(difficulty * stability));
 }
 
 double jsRound(double x) {
