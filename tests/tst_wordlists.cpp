@@ -421,6 +421,12 @@ private slots:
         QTest::newRow("word book cut short")
             << "CET4.json" << QByteArray("[{\"name\": \"a\", \"trans\": [\"甲\"]}, {\"name") << book
             << none << none << "不是单词本";
+        // Anyone's file: past the bound it is not parsed, and nesting without end is refused.
+        QTest::newRow("word book too large")
+            << "CET4.json" << QByteArray("[") + QByteArray(33 << 20, ' ') + "]" << book << none
+            << none << "太大了";
+        QTest::newRow("word book nested without end")
+            << "CET4.json" << QByteArray(100000, '[') << book << none << none << "不是单词本";
         // KVTML 2.
         QTest::newRow("kvtml") << "a.kvtml"
                                << kvtml(EnZh, entry(0, "apple", "苹果") +
