@@ -72,7 +72,7 @@ quint32 crc32Of(const QByteArray& bytes) {
 // A zip of stored entries (name, bytes), as small as the format allows, with an optional
 // archive comment.
 QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& entries,
-                 const QByteArray& comment = {}) {
+                 const QByteArray& comment = {}, bool deflate = false) {
     const auto le = [](QByteArray& into, quint32 value, int bytes) {
         for (int i = 0; i < bytes; ++i)
             into += char((value >> (8 * i)) & 0xFF);
@@ -80,15 +80,19 @@ QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& entries,
     QByteArray zip, directory;
     for (const auto& [name, bytes] : entries) {
         const QByteArray n = name.toUtf8();
+        // Deflated: zlib's stream without its header and checksum.
+        const QByteArray packed = deflate ? qCompress(bytes).sliced(6).chopped(4) : bytes;
         const auto offset = quint32(zip.size()), size = quint32(bytes.size());
+        const auto packedSize = quint32(packed.size()), method = quint32(deflate ? 8 : 0);
         const quint32 crc = crc32Of(bytes);
         zip += "PK\x03\x04";
-        le(zip, 20, 2), le(zip, 0, 2), le(zip, 0, 2), le(zip, 0, 4), le(zip, crc, 4);
-        le(zip, size, 4), le(zip, size, 4), le(zip, quint32(n.size()), 2), le(zip, 0, 2);
-        zip += n + bytes;
+        le(zip, 20, 2), le(zip, 0, 2), le(zip, method, 2), le(zip, 0, 4), le(zip, crc, 4);
+        le(zip, packedSize, 4), le(zip, size, 4), le(zip, quint32(n.size()), 2), le(zip, 0, 2);
+        zip += n + packed;
         directory += "PK\x01\x02";
-        le(directory, 20, 2), le(directory, 20, 2), le(directory, 0, 2), le(directory, 0, 2);
-        le(directory, 0, 4), le(directory, crc, 4), le(directory, size, 4), le(directory, size, 4);
+        le(directory, 20, 2), le(directory, 20, 2), le(directory, 0, 2), le(directory, method, 2);
+        le(directory, 0, 4), le(directory, crc, 4), le(directory, packedSize, 4);
+        le(directory, size, 4);
         le(directory, quint32(n.size()), 2), le(directory, 0, 2), le(directory, 0, 2);
         le(directory, 0, 2), le(directory, 0, 2), le(directory, 0, 4), le(directory, offset, 4);
         directory += n;
@@ -369,10 +373,13 @@ private slots:
             << "a.csv"
             << QByteArray("apple,苹果\n\"pear\"s,梨\n\"pe\nar\",梨\nfig," + QByteArray(1001, 'x') +
                           "\nplum,李子\n")
-            << csv << "apple=苹果|plum=李子"
-            << "另有 3 行没有读入（1 行有一边超过 1000 个字，不像单词，1 行含换行等控制字符）："
-               "第 2 行、第 3 行、第 5 行"
-            << none;
+            << csv << "apple=苹果|pe；ar=梨|plum=李子"
+            << "另有 2 行没有读入（1 行有一边超过 1000 个字，不像单词）：第 2 行、第 5 行" << none;
+        QTest::newRow("a dictionary's line breaks, written and real, as one line")
+            << "dict.csv"
+            << QByteArray("word,translation\nrun,v. 跑\\nn. 赛跑\\n\nset,\"v. 放\r\n\r\nn. 一套\"\n"
+                          "path,C:\\new\n")
+            << csv << "run=v. 跑；n. 赛跑|set=v. 放；n. 一套|path=C:；ew" << none << none;
         QTest::newRow("not text") << "a.csv" << QByteArray("apple,\x01\x02\n") << csv << none
                                   << none << "里面有文字以外的内容";
         // The flash-card programs' text export.
@@ -427,6 +434,41 @@ private slots:
             << none << "太大了";
         QTest::newRow("word book nested without end")
             << "CET4.json" << QByteArray(100000, '[') << book << none << none << "不是单词本";
+        // A dictionary's XML word book: pronunciation and tags passed over, meanings on one line.
+        const auto youdao = ListFormat::YoudaoBook;
+        QTest::newRow("xml word book")
+            << "book.xml"
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<wordbook>\n<item>"
+                          "<word>abandon</word>\n<trans><![CDATA[vt. 放弃\nn. 放任]]></trans>\n"
+                          "<phonetic><![CDATA[[ə'bændən]]]></phonetic><tags>CET4</tags>"
+                          "<progress>1</progress></item>\n<item><word>say \"hi\"</word>"
+                          "<trans>问好</trans></item>\n<item><word>lonely</word></item>\n"
+                          "</wordbook>")
+            << youdao << "abandon=vt. 放弃；n. 放任|say \"hi\"=问好"
+            << "另有 1 条缺单词或汉语，没有读入" << none;
+        QTest::newRow("xml word book cut short")
+            << "book.xml" << QByteArray("<wordbook><item><word>a</word><trans>甲</trans></item><it")
+            << youdao << none << none << "不是完好的单词本：第 1 行";
+        // Lists typed up as text, an entry a line.
+        const auto text = ListFormat::FreeForm;
+        QTest::newRow("entry a line, pronunciations, commas in the meanings")
+            << "toefl.txt"
+            << QByteArray("disseminate  [di'semineit]  vt. 散播,传播\n"
+                          "grit /ɡrɪt/ n. 砂砾，沙粒\n\n"
+                          "look after v. 照顾,照料\n"
+                          "a lot of 许多,大量\n"
+                          "o'clock ad. ……点钟\n"
+                          "（以下为第二单元）\n")
+            << text
+            << "disseminate=vt. 散播,传播|grit=n. 砂砾，沙粒|look after=v. 照顾,照料|"
+               "a lot of=许多,大量|o'clock=ad. ……点钟"
+            << "另有 1 行没有读入：第 7 行" << none;
+        QTest::newRow("entry a line in GBK, traditional characters, letter headings")
+            << "taiwan.txt"
+            << gbk("A\r\nabandon v. 遺棄；中止\r\nability n. 能力\r\n\r\n- B -\r\n"
+                   "bank　n. 銀行\r\nback-up adj. 備用的\r\n")
+            << text << "abandon=v. 遺棄；中止|ability=n. 能力|bank=n. 銀行|back-up=adj. 備用的"
+            << none << none;
         // KVTML 2.
         QTest::newRow("kvtml") << "a.kvtml"
                                << kvtml(EnZh, entry(0, "apple", "苹果") +
@@ -522,6 +564,90 @@ private slots:
         const FileResult r = readWordList(bytes, ListFormat::Package, "p.apkg", list);
         initTestCase(); // the reader back for the other tests
         QVERIFY2(!r.ok() && r.description.contains("vokarin-packages"), qPrintable(r.description));
+    }
+
+    // Spreadsheets: LibreOffice's own files (tools/make-test-sheets.sh), and workbooks made by
+    // hand in the shapes other programs write, bombs among them.
+    void spreadsheets_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("refusal");
+        const auto data = [](const char* name) {
+            QByteArray bytes;
+            readFileBytes(QStringLiteral(VOKARIN_TEST_DATA "/sheets/") + name, bytes);
+            return bytes;
+        };
+        const QString fruit = "apple=苹果|4' 9\" tall=四英尺九英寸高|pear=梨\"子|100=一百";
+        QTest::newRow("LibreOffice's xlsx") << data("fruit.xlsx") << fruit << "";
+        QTest::newRow("LibreOffice's ods") << data("fruit.ods") << fruit << "";
+        const QByteArray workbook =
+            "<workbook xmlns:r=\"urn:r\"><sheets><sheet name=\"a\" r:id=\"rId1\"/>"
+            "<sheet name=\"b\" r:id=\"rId2\"/></sheets></workbook>";
+        const QByteArray rels =
+            "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/one.xml\"/>"
+            "<Relationship Id=\"rId2\" Target=\"/xl/worksheets/two.xml\"/></Relationships>";
+        const QByteArray strings = "<sst><si><t>cat</t></si><si><r><t>猫</t></r><r><t>咪</t></r>"
+                                   "<rPh><t>ねこ</t></rPh></si></sst>";
+        const QByteArray one = "<worksheet><sheetData><row><c t=\"s\"><v>0</v></c><c t=\"s\">"
+                               "<v>1</v></c></row></sheetData></worksheet>";
+        const QByteArray two =
+            "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+            "<c r=\"C1\" t=\"s\"><v>1</v></c></row><row r=\"3\"><c r=\"A3\" "
+            "t=\"inlineStr\"><is><t>dog</t></is></c><c r=\"C3\" t=\"str\"><v>狗</v></c></row>"
+            "<row><c><v>7</v></c><c/><c t=\"inlineStr\"><is><t>七</t></is></c></row>"
+            "<row r=\"9\"><c r=\"B9\" t=\"s\"><v>99</v></c></row></sheetData></worksheet>";
+        QTest::newRow("the sheet with the most rows, inline strings, cells without place")
+            << zipOf({{"xl/workbook.xml", workbook},
+                      {"xl/_rels/workbook.xml.rels", rels},
+                      {"xl/sharedStrings.xml", strings},
+                      {"xl/worksheets/one.xml", one},
+                      {"xl/worksheets/two.xml", two}})
+            << "cat=猫咪|dog=狗|7=七"
+            << "";
+        QTest::newRow("a sheet unpacking to 200 times its size")
+            << zipOf({{"xl/workbook.xml", workbook},
+                      {"xl/_rels/workbook.xml.rels", rels},
+                      {"xl/worksheets/one.xml", QByteArray(4 << 20, ' ')}},
+                     {}, true)
+            << ""
+            << "工作表 xl/worksheets/one.xml 解不开";
+        const QByteArray content =
+            "<office:document-content xmlns:office=\"urn:o\" xmlns:table=\"urn:t\" "
+            "xmlns:text=\"urn:x\"><office:body><office:spreadsheet><table:table>"
+            "<table:table-row><table:table-cell><text:p>sea</text:p></table:table-cell>"
+            "<table:table-cell><text:p>海</text:p><text:p>海洋</text:p></table:table-cell>"
+            "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>"
+            "<table:table-row table:number-rows-repeated=\"1048000\">"
+            "<table:table-cell table:number-columns-repeated=\"1024\"/></table:table-row>"
+            "<table:table-row><table:table-cell><text:p>a<text:s text:c=\"2\"/>b</text:p>"
+            "</table:table-cell><table:table-cell><text:p><text:span>甲</text:span>乙</text:p>"
+            "</table:table-cell></table:table-row></table:table></office:spreadsheet>"
+            "</office:body></office:document-content>";
+        QTest::newRow("ods with a million empty rows repeated")
+            << zipOf({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                      {"content.xml", content}})
+            << "sea=海；海洋|a  b=甲乙"
+            << "";
+        QTest::newRow("xlsx cut short") << zipOf({{"xl/workbook.xml", workbook},
+                                                  {"xl/_rels/workbook.xml.rels", rels},
+                                                  {"xl/worksheets/one.xml", one.chopped(20)}})
+                                        << ""
+                                        << "不是完好的 XML";
+    }
+    void spreadsheets() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, pairs);
+        QFETCH(QString, refusal);
+        const QString path = "/lists/list.xlsx";
+        QCOMPARE(listFormatOf(path, bytes), ListFormat::Spreadsheet);
+        WordList list;
+        const FileResult r = readWordList(bytes, ListFormat::Spreadsheet, path, list);
+        if (!refusal.isEmpty()) {
+            QVERIFY2(!r.ok() && r.description.contains(refusal), qPrintable(r.description));
+            return;
+        }
+        QVERIFY2(r.ok(), qPrintable(r.description));
+        QCOMPARE(shown(list.pairs), pairs);
     }
 
     // The big flash-card program's packages, one of each collection version, made by the tool

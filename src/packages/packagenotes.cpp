@@ -1,5 +1,6 @@
 // Reading a package: the zip, zstd and the collection's SQLite.
 #include "packagenotes.h"
+#include "zipentries.h"
 
 #include "aside.h"
 #include "lessons/wordlists.h"
@@ -21,7 +22,6 @@
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
-#include <zip.h>
 #include <zstd.h>
 
 namespace {
@@ -32,45 +32,6 @@ constexpr qint64 LargestUnpacked = 256 * 1024 * 1024;
 FileResult refusedPackage(const QString& path, const QString& why) {
     return {FileError::BadList,
             QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), why)};
-}
-
-struct ZipCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using Zip = std::unique_ptr<zip_t, ZipCloser>;
-
-Zip openZip(const QByteArray& bytes) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source =
-        zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &error);
-    if (!source)
-        return nullptr;
-    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
-    if (!archive)
-        zip_source_free(source);
-    zip_error_fini(&error);
-    return Zip(archive);
-}
-
-// An entry's bytes, or nothing when it is missing, damaged or too large once unpacked.
-std::optional<QByteArray> entry(zip_t* archive, const char* name) {
-    const zip_int64_t index = zip_name_locate(archive, name, 0);
-    if (index < 0)
-        return std::nullopt;
-    zip_stat_t stat;
-    if (zip_stat_index(archive, zip_uint64_t(index), 0, &stat) != 0 ||
-        !(stat.valid & ZIP_STAT_SIZE) || stat.size > zip_uint64_t(LargestUnpacked))
-        return std::nullopt;
-    zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
-    if (!file)
-        return std::nullopt;
-    QByteArray bytes(qsizetype(stat.size), Qt::Uninitialized);
-    const zip_int64_t read = zip_fread(file, bytes.data(), stat.size);
-    zip_fclose(file);
-    if (read != zip_int64_t(stat.size))
-        return std::nullopt;
-    return bytes;
 }
 
 // A zstd frame unpacked a piece at a time, never past LargestUnpacked.
@@ -247,14 +208,15 @@ FileResult ZipPackageReader::readNotes(const QByteArray& bytes, const QString& p
     // The newest collection the package has; older programs' placeholders stand beside it.
     std::optional<QByteArray> database;
     bool newest = false;
-    if (std::optional<QByteArray> packed = entry(archive.get(), "collection.anki21b")) {
+    if (std::optional<QByteArray> packed =
+            zipEntry(archive.get(), "collection.anki21b", LargestUnpacked)) {
         database = unzstd(*packed);
         if (!database)
             return refusedPackage(path, QStringLiteral("里的 collection.anki21b 解不开（已损坏，"
                                                        "或解开后超过 256 MB）"));
         newest = true;
-    } else if (!(database = entry(archive.get(), "collection.anki21")) &&
-               !(database = entry(archive.get(), "collection.anki2"))) {
+    } else if (!(database = zipEntry(archive.get(), "collection.anki21", LargestUnpacked)) &&
+               !(database = zipEntry(archive.get(), "collection.anki2", LargestUnpacked))) {
         return refusedPackage(path, QStringLiteral("里没有闪卡的数据（collection.anki2）"));
     }
     withoutWal(*database);

@@ -1,5 +1,5 @@
-// The packages module: a Qt plugin that reads the big flash-card program's packages. zip, zstd
-// and SQLite come with it, loaded the first time a package is opened.
+// The packages module: a Qt plugin that reads the big flash-card program's packages and
+// spreadsheets. zip, zstd and SQLite come with it, loaded the first time one is opened.
 #include "packagenotes.h"
 
 #include <QObject>
@@ -13,6 +13,10 @@ public:
     FileResult readNotes(const QByteArray& bytes, const QString& path,
                          PackageNotes& notes) override {
         return reader_.readNotes(bytes, path, notes);
+    }
+    FileResult readSheet(const QByteArray& bytes, const QString& path,
+                         QList<QStringList>& rows) override {
+        return reader_.readSheet(bytes, path, rows);
     }
     void stop() override { reader_.stop(); }
 

@@ -29,7 +29,10 @@ quint16 le16(const char* p) {
 
 } // namespace
 
-bool isFlashCardPackage(const QByteArray& bytes) {
+namespace {
+
+// Whether the zip's own directory names an entry that wanted takes; false for what is no zip.
+template <class Wanted> bool zipDirectoryHas(const QByteArray& bytes, const Wanted& wanted) {
     if (!bytes.startsWith("PK\x03\x04"))
         return false;
     // The end of the central directory: 22 bytes and a comment of at most 65,535.
@@ -55,13 +58,29 @@ bool isFlashCardPackage(const QByteArray& bytes) {
         const qsizetype commentSize = le16(data + at + 32);
         if (at + 46 + nameSize > end)
             return false;
-        const QByteArrayView name(data + at + 46, nameSize);
-        if (name == "collection.anki21b" || name == "collection.anki21" ||
-            name == "collection.anki2")
+        if (wanted(QByteArrayView(data + at + 46, nameSize)))
             return true;
         at += 46 + nameSize + extraSize + commentSize;
     }
     return false;
+}
+
+} // namespace
+
+bool isFlashCardPackage(const QByteArray& bytes) {
+    return zipDirectoryHas(bytes, [](QByteArrayView name) {
+        return name == "collection.anki21b" || name == "collection.anki21" ||
+               name == "collection.anki2";
+    });
+}
+
+bool isSpreadsheetFile(const QByteArray& bytes) {
+    // An OpenDocument file's first entry is its type, stored as it is.
+    const bool ods = bytes.first(qMin<qsizetype>(bytes.size(), 128))
+                         .contains("application/vnd.oasis.opendocument.spreadsheet");
+    return zipDirectoryHas(bytes, [ods](QByteArrayView name) {
+        return name == "xl/workbook.xml" || (ods && name == "content.xml");
+    });
 }
 
 void setPackageReader(std::function<PackageReader*()> find) {
@@ -72,24 +91,40 @@ void setPackageReader(std::function<PackageReader*()> find) {
     f.asked = false;
 }
 
+namespace {
+
+// The module's reader, found the first time one is needed; none when it is not there.
+PackageReader* packageReader() {
+    Finder& f = finder();
+    const QMutexLocker lock(&f.mutex);
+    if (!f.asked && f.find) {
+        f.reader = f.find();
+        f.asked = true;
+    }
+    return f.reader;
+}
+
+FileResult withoutModule(const QString& path, const QString& what) {
+    return {FileError::BadList,
+            QStringLiteral("“%1”是%2，但读它的模块 vokarin-packages 不在，没有读入任何单词")
+                .arg(displayPath(path), what)};
+}
+
+} // namespace
+
 FileResult readPackageNotes(const QByteArray& bytes, const QString& path, PackageNotes& notes) {
     notes = {};
-    Finder& f = finder();
-    PackageReader* reader = nullptr;
-    {
-        const QMutexLocker lock(&f.mutex);
-        if (!f.asked && f.find) {
-            f.reader = f.find();
-            f.asked = true;
-        }
-        reader = f.reader;
-    }
-    if (!reader)
-        return {
-            FileError::BadList,
-            QStringLiteral("“%1”是卡片包，但读卡片包的模块 vokarin-packages 不在，没有读入任何单词")
-                .arg(displayPath(path))};
-    return reader->readNotes(bytes, path, notes);
+    PackageReader* const reader = packageReader();
+    return reader ? reader->readNotes(bytes, path, notes)
+                  : withoutModule(path, QStringLiteral("卡片包"));
+}
+
+FileResult readSpreadsheetRows(const QByteArray& bytes, const QString& path,
+                               QList<QStringList>& rows) {
+    rows.clear();
+    PackageReader* const reader = packageReader();
+    return reader ? reader->readSheet(bytes, path, rows)
+                  : withoutModule(path, QStringLiteral("电子表格"));
 }
 
 void stopPackageReads() {
@@ -117,11 +152,39 @@ FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest
         ++at;
         return true;
     };
-    const auto cells = [](const QStringList& fields) {
+    // A card whose side is a picture or a recording has no text there: it is told as such.
+    const auto cells = [&out](const QStringList& fields) {
         QStringList text;
-        for (const QString& field : fields)
+        out.mediaRow = false;
+        for (const QString& field : fields) {
             text << plainText(field);
+            out.mediaRow = out.mediaRow ||
+                           (text.back().isEmpty() && (field.contains(QLatin1String("<img")) ||
+                                                      field.contains(QLatin1String("[sound:"))));
+        }
         return text;
     };
     return readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);
+}
+
+// A spreadsheet's rows as a list's, as a CSV of it would be read.
+FileResult readSpreadsheet(QByteArray& bytes, const QString& path, const ListRequest& request,
+                           ListOutput& out) {
+    QList<QStringList> rows;
+    FileResult r = readSpreadsheetRows(bytes, path, rows);
+    bytes = {};
+    if (!r.ok())
+        return r;
+    out.reading.encoding = QStringLiteral("UTF-8");
+    qsizetype at = 0;
+    const auto next = [&](Record& record) {
+        if (at >= rows.size())
+            return false;
+        record.fields.assign(rows[at].cbegin(), rows[at].cend());
+        record.line = qint32(at + 1);
+        record.bad = false;
+        ++at;
+        return true;
+    };
+    return readRows(next, QChar(), true, {}, {}, path, request, out);
 }

@@ -19,22 +19,28 @@ struct PackageNotes final {
 // True when bytes are a zip whose directory names a flash-card collection. Read from the zip's
 // own directory: telling a package needs none of the libraries that read one.
 bool isFlashCardPackage(const QByteArray& bytes);
+// The same for a spreadsheet: an Excel workbook (.xlsx, also WPS's) or an OpenDocument one (.ods).
+bool isSpreadsheetFile(const QByteArray& bytes);
 
-// What reads the notes: the packages module (a Qt plugin), loaded the first time a package is
-// opened. A package whose only collection is the placeholder that asks for a newer program, or
-// that is damaged, is refused with the reason. Nothing in the package may grow past bounds: an
-// entry of more than 256 MB once unpacked refuses it.
+// What reads the notes, and the rows of spreadsheets: the packages module (a Qt plugin), loaded
+// the first time a package or a spreadsheet is opened. A package whose only collection is the
+// placeholder that asks for a newer program, or that is damaged, is refused with the reason.
+// Nothing in the package may grow past bounds: an entry of more than 256 MB once unpacked refuses
+// it.
 class PackageReader {
 public:
     virtual ~PackageReader() = default;
     virtual FileResult readNotes(const QByteArray& bytes, const QString& path,
                                  PackageNotes& notes) = 0;
+    // The rows of a spreadsheet's sheet with the most rows, each row's cells as text.
+    virtual FileResult readSheet(const QByteArray& bytes, const QString& path,
+                                 QList<QStringList>& rows) = 0;
     // Ends the reads under way as soon as they can stop (the program is closing); they are
     // refused.
     virtual void stop() = 0;
 };
 
-#define VokarinPackageReader_iid "Vokarin.PackageReader/2"
+#define VokarinPackageReader_iid "Vokarin.PackageReader/3"
 Q_DECLARE_INTERFACE(PackageReader, VokarinPackageReader_iid)
 
 // How readPackageNotes finds the reader, asked once, when the first package is read (on
@@ -43,6 +49,10 @@ void setPackageReader(std::function<PackageReader*()> find);
 
 // The notes, read by the reader found; without one the package is refused and says why.
 FileResult readPackageNotes(const QByteArray& bytes, const QString& path, PackageNotes& notes);
+
+// The rows of a spreadsheet, read by the same reader.
+FileResult readSpreadsheetRows(const QByteArray& bytes, const QString& path,
+                               QList<QStringList>& rows);
 
 // Ends the package reads under way (the program is closing), when the reader has been found.
 void stopPackageReads();

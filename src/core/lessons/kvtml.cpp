@@ -847,6 +847,11 @@ FileResult readVocabulary(Xml& xml, const QString& path, const ListRequest& requ
             const QList<Language> found = readIdentifiers(xml);
             if (found.size() >= 2)
                 languages = found;
+            else if (found.size() == 1)
+                reading.why =
+                    QStringLiteral("这个文件只有一种语言（%1），没有单词和意思两边")
+                        .arg(found[0].locale.isEmpty() ? QStringLiteral("语言 %1").arg(found[0].id)
+                                                       : found[0].locale);
             decide();
         } else if (xml.isNamed("entries"_L1)) {
             while (xml.child()) {

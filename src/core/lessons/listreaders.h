@@ -21,7 +21,8 @@ struct ListOutput final {
     const PairSink& sink;
     ListReading& reading;
     qint64 pairs = 0;
-    qint64 passOver = 0; // pairs an earlier reading of the same file handed on already
+    qint64 passOver = 0;   // pairs an earlier reading of the same file handed on already
+    bool mediaRow = false; // the row in hand had a picture or a sound where text is missing
 
     void leaveOut(qint32 line, SideFault why = SideFault::None) {
         ++reading.unreadable;
@@ -42,6 +43,7 @@ struct ListOutput final {
     FileResult putAt(QStringView word, QStringView meaning, const Line& line, const QString& path) {
         if (word.isEmpty() || meaning.isEmpty()) {
             ++reading.incomplete;
+            reading.mediaOnly += mediaRow;
             return FileResult::success();
         }
         if (const SideFault why = std::max(sideFault(word), sideFault(meaning));
@@ -255,6 +257,14 @@ private:
     qint32 line_;
 };
 
+// Whether text holds a Chinese character.
+bool hasHan(QStringView text);
+// "n.", "vt.", "adj./adv.": a part of speech and nothing else.
+bool isPartOfSpeech(QStringView cell);
+// A field's line breaks, real or written as "\n" (dictionaries export them so), each run as
+// one "；": a meaning is shown on one line. The field as it stands when it has none, else into.
+QStringView oneLine(QStringView field, QString& into);
+
 // Turns a record's fields into the columns that count (the flash-card text leaves some out and
 // strips HTML); none: the fields as split.
 using CellsOf = std::function<QStringList(const QStringList&)>;
@@ -300,3 +310,17 @@ FileResult readWordBook(QByteArray& bytes, const QString& path, const ListReques
 // The flash-card programs' packages (flashcardpackage.cpp): read only.
 FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest& request,
                        ListOutput& out);
+
+// A dictionary program's XML word book (youdaobook.cpp): read only.
+bool looksLikeYoudaoBook(QStringView head);
+FileResult readYoudaoBook(QByteArray& bytes, const QString& path, const ListRequest& request,
+                          ListOutput& out);
+
+// Plain-text lists, an entry a line (freeform.cpp): read only.
+bool looksFreeForm(QStringView head);
+FileResult readFreeForm(QByteArray& bytes, const QString& path, const ListRequest& request,
+                        ListOutput& out);
+
+// Spreadsheets, their rows read by the packages module (flashcardpackage.cpp): read only.
+FileResult readSpreadsheet(QByteArray& bytes, const QString& path, const ListRequest& request,
+                           ListOutput& out);

@@ -8,16 +8,6 @@
 
 namespace {
 
-bool hasHan(QStringView text) {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u >= 0x3400 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) ||
-            (u >= 0xD840 && u <= 0xD87F))
-            return true;
-    }
-    return false;
-}
-
 bool hasAsciiLetter(QStringView text) {
     return std::any_of(text.begin(), text.end(),
                        [](QChar c) { return c.unicode() < 0x80 && c.isLetter(); });
@@ -41,15 +31,6 @@ bool isColumnName(const QString& cell) {
         QStringLiteral("意思"), QStringLiteral("词义"), QStringLiteral("解释"),
         QStringLiteral("翻译"), QStringLiteral("含义")};
     return names.contains(cell.trimmed().toLower());
-}
-
-// "n.", "vt.", "adj./adv.": a part of speech and nothing else.
-bool isPartOfSpeech(const QString& cell) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(?:(?:n|v|vt|vi|adj|adv|a|ad|prep|conj|pron|num|art|int|interj|aux|"
-                       "abbr|pl|phr|det|modal|link-v)\\.?\\s*(?:[/&,;]\\s*|$))+$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return !cell.isEmpty() && cell.size() <= 24 && pattern.match(cell).hasMatch();
 }
 
 // A pronunciation: /ɡrɪt/, [ɡrɪt], IPA letters, or pinyin with its tone letters or numbers.
@@ -202,6 +183,61 @@ qsizetype usualWidth(const QList<Row>& rows, qsizetype from) {
 
 } // namespace
 
+bool hasHan(QStringView text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3400 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) ||
+            (u >= 0xD840 && u <= 0xD87F))
+            return true;
+    }
+    return false;
+}
+
+// "n.", "vt.", "adj./adv.": a part of speech and nothing else.
+bool isPartOfSpeech(QStringView cell) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:(?:n|v|vt|vi|adj|adv|a|ad|prep|conj|pron|num|art|int|interj|aux|"
+                       "abbr|pl|phr|det|modal|link-v)\\.?\\s*(?:[/&,;]\\s*|$))+$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !cell.isEmpty() && cell.size() <= 24 && pattern.match(cell).hasMatch();
+}
+
+QStringView oneLine(QStringView field, QString& into) {
+    const char16_t* const text = field.utf16();
+    const qsizetype size = field.size();
+    qsizetype at = 0;
+    while (at < size && text[at] != u'\n' && text[at] != u'\r' &&
+           !(text[at] == u'\\' && at + 1 < size && text[at + 1] == u'n'))
+        ++at;
+    if (at == size)
+        return field;
+    into.resize(0);
+    into.append(field.first(at));
+    bool broken = false;
+    while (at < size) {
+        const char16_t c = text[at];
+        const bool written = c == u'\\' && at + 1 < size && text[at + 1] == u'n';
+        if (c == u'\n' || c == u'\r' || written) {
+            at += written ? 2 : 1;
+            broken = true;
+            continue;
+        }
+        if (broken) {
+            while (!into.isEmpty() && (into.back() == u' ' || into.back() == u'\t'))
+                into.chop(1);
+            if (!into.isEmpty() && !into.endsWith(u'；'))
+                into += u'；';
+            broken = false;
+            while (at < size && (text[at] == u' ' || text[at] == u'\t'))
+                ++at;
+            continue;
+        }
+        into += c;
+        ++at;
+    }
+    return QStringView(into).trimmed();
+}
+
 FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, bool headerPossible,
                     const QStringList& names, const CellsOf& cells, const QString& path,
                     const ListRequest& request, ListOutput& out) {
@@ -214,7 +250,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
     const bool mergeExtra = separator == u',';
 
     // A string is made only where fields are joined, and then written over.
-    QString merged, joined;
+    QString merged, joined, wordLine, meaningLine;
     const auto take = [&](const Fields& fields, qint32 line, bool bad) -> FileResult {
         if (bad) {
             out.leaveOut(line);
@@ -238,6 +274,8 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             if (layout.wordColumn == width - 1)
                 word = merged;
         }
+        word = oneLine(word, wordLine);
+        meaning = oneLine(meaning, meaningLine);
         if (const QStringView pos = field(layout.partOfSpeechColumn);
             !pos.isEmpty() && !meaning.isEmpty()) {
             joined.resize(pos.size() + 1 + meaning.size());

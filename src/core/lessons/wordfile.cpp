@@ -7,13 +7,30 @@ namespace {
 // How many lines a text has: a bound on its rows. An XML file's or a package's lines say
 // nothing of their entries.
 qsizetype lineBound(const QByteArray& bytes, ListFormat format) {
-    if (format == ListFormat::Kvtml || format == ListFormat::Package)
+    if (format == ListFormat::Kvtml || format == ListFormat::Package ||
+        format == ListFormat::Spreadsheet || format == ListFormat::YoudaoBook)
         return 0;
     qsizetype lines = 1;
     for (const char *p = bytes.constData(), *end = p + bytes.size();
          (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))); ++p)
         ++lines;
     return lines;
+}
+
+// Why a file read as a lesson gave fewer than two lines, where its bytes show it: lines ended
+// the Unix way, or lines of no list Vokarin knows.
+QString lessonShapeWhy(const QByteArray& bytes) {
+    const QByteArrayView text = QByteArrayView(bytes).trimmed();
+    if (text.isEmpty())
+        return {};
+    const qsizetype lineEnd = text.indexOf('\n');
+    if (lineEnd > 0 && !text.contains('\r') && text.first(lineEnd).contains(','))
+        return QStringLiteral("它的行尾只有 LF（换行），课文文件的每行以 CR LF（回车换行）结尾");
+    const QByteArrayView first = lineEnd > 0 ? text.first(lineEnd) : text;
+    if (!first.contains(','))
+        return QStringLiteral("看不出是哪种单词表：课文文件每行是 \"单词\",\"汉语\"，"
+                              "其他程序的单词表也认不出来");
+    return {};
 }
 
 WordFileReading readLesson(const QByteArray& bytes, const QString& path, const PairSink& sink,
@@ -30,8 +47,10 @@ WordFileReading readLesson(const QByteArray& bytes, const QString& path, const P
         read.lines = 0;
         return read;
     }
-    if (read.lines < 2)
+    if (read.lines < 2) {
+        read.list.why = lessonShapeWhy(bytes);
         return read;
+    }
     const qint32 records = qint32(qMin<qint64>(read.lines, rules.mostPairs));
     if (bound)
         bound(qMin(records, 1 << 20), lesson.characterBound());

@@ -29,6 +29,14 @@ bool isPackage(const QByteArray& bytes, QStringView, QStringView) {
     return isFlashCardPackage(bytes);
 }
 
+bool isSpreadsheet(const QByteArray& bytes, QStringView, QStringView) {
+    return isSpreadsheetFile(bytes);
+}
+
+bool isYoudaoBook(const QByteArray&, QStringView head, QStringView) {
+    return looksLikeYoudaoBook(head);
+}
+
 bool isKvtml(const QByteArray&, QStringView head, QStringView suffix) {
     const QStringView start = head.trimmed();
     return start.startsWith(u"<?xml") || start.startsWith(u"<kvtml") ||
@@ -41,6 +49,21 @@ bool isFlashCardText(const QByteArray&, QStringView head, QStringView) {
 
 bool isWordBook(const QByteArray&, QStringView head, QStringView suffix) {
     return looksLikeWordBook(head, suffix);
+}
+
+// Not for a name that says it is a spreadsheet's text. The start is decoded again as the whole
+// will be (GBK among others): the test looks at the Chinese.
+bool isFreeForm(const QByteArray& bytes, QStringView head, QStringView suffix) {
+    if (suffix == u"csv" || suffix == u"tsv" || suffix == u"tab")
+        return false;
+    if (looksFreeForm(head))
+        return true;
+    QByteArray start = bytes.first(qMin<qsizetype>(bytes.size(), 4096));
+    if (start.size() < bytes.size())
+        start.truncate(start.lastIndexOf('\n') + 1);
+    QString text;
+    return !start.contains('\0') && decodeText(start, {}, text, TextGuess::List).ok() &&
+           looksFreeForm(text);
 }
 
 bool isDelimited(const QByteArray&, QStringView head, QStringView suffix) {
@@ -61,9 +84,12 @@ struct Format final {
 
 const Format Formats[] = {
     {ListFormat::Package, isPackage, readPackage, nullptr},
+    {ListFormat::Spreadsheet, isSpreadsheet, readSpreadsheet, nullptr},
+    {ListFormat::YoudaoBook, isYoudaoBook, readYoudaoBook, nullptr},
     {ListFormat::Kvtml, isKvtml, readKvtml, kvtmlBytes},
     {ListFormat::FlashCard, isFlashCardText, readFlashCards, flashCardBytes},
     {ListFormat::WordBook, isWordBook, readWordBook, nullptr},
+    {ListFormat::FreeForm, isFreeForm, readFreeForm, nullptr},
     {ListFormat::Delimited, isDelimited, readDelimited, delimitedBytes},
 };
 
@@ -142,7 +168,13 @@ QString leftOutText(const ListReading& reading) {
                                         : QStringLiteral("（%1）").arg(why.join(u'，')));
     }
     if (reading.incomplete > 0)
-        parts << QStringLiteral("另有 %1 条缺单词或汉语，没有读入").arg(reading.incomplete);
+        parts << QStringLiteral("另有 %1 条缺单词或汉语，没有读入%2")
+                     .arg(reading.incomplete)
+                     .arg(reading.mediaOnly > 0 ? QStringLiteral("（其中 %1 张卡片只有图片或声音）")
+                                                      .arg(reading.mediaOnly)
+                                                : QString());
+    if (!reading.why.isEmpty())
+        parts.prepend(reading.why);
     return parts.join(u'；');
 }
 

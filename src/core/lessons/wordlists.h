@@ -15,12 +15,17 @@ enum class ListFormat {
     Kvtml,     // KVTML 2, the XML vocabulary files of the KDE trainers
     Package,   // the big flash-card program's packages (.apkg, .colpkg), read only
     WordBook, // the web typing trainers' JSON word books: [{"name": …, "trans": […]}, …], read only
+    YoudaoBook,  // a dictionary program's XML word book: <wordbook><item><word>…, read only
+    FreeForm,    // plain text, an entry a line: "abandon [ə'bændən] vt. 放弃", read only
+    Spreadsheet, // Excel's .xlsx and LibreOffice's .ods, read only
 };
 
-// What a file holds, from its bytes: XML is KVTML, flash-card header lines are flash-card text,
-// text in UTF-16, with tabs, or with three or more fields a row is a spreadsheet's list. The
-// name's ending (.kvtml, .csv, .tsv) decides only what the content leaves open; everything
-// else is a lesson file, read as it always was.
+// What a file holds, from its bytes: a zip is a package or a spreadsheet by the entries it
+// names, XML is a word book or KVTML by its outermost element, flash-card header lines are
+// flash-card text, "[{"name"…" a JSON word book, lines of a word and Chinese after it an
+// entry-a-line list, text in UTF-16, with tabs, or with three or more fields a row is a
+// spreadsheet's list. The name's ending (.kvtml, .csv, .tsv, .json) decides only what the
+// content leaves open; everything else is a lesson file, read as it always was.
 ListFormat listFormatOf(const QString& path, const QByteArray& bytes);
 
 // Where the word and the meaning are in a list's rows (columns counted from 0; for KVTML the
@@ -46,6 +51,8 @@ struct ListReading final {
     qint32 tooLong = 0;            // of them, rows with a side longer than any word
     qint32 controlCharacters = 0;  // and rows with a control character in a side
     QList<qint32> unreadableLines; // the first of them, by line (for KVTML, the entry's line)
+    qint32 mediaOnly = 0;          // of the incomplete, cards with only a picture or a sound
+    QString why; // what the whole file lacks, when it gives nothing or less than it seems to hold
 };
 
 // What the learner asks for instead of the reader's guesses.
@@ -54,7 +61,8 @@ struct ListRequest final {
     TextGuess encoding = TextGuess::List;
 };
 
-// "另有 M 行没有读入：第 62 行、第 70 行…" for the rows left out, or nothing when none were.
+// Why a file gave no pairs or fewer than it holds ("这个文件只有一种语言（en）…"), then "另有 M
+// 行没有 读入：第 62 行、第 70 行…" for the rows left out; nothing when all was read.
 QString leftOutText(const ListReading& reading);
 
 struct WordList final {

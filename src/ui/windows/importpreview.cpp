@@ -40,6 +40,12 @@ QString formatName(ListFormat format) {
         return QStringLiteral("打字练习的 JSON 单词本");
     case ListFormat::Package:
         return QStringLiteral("闪卡程序的卡片包");
+    case ListFormat::YoudaoBook:
+        return QStringLiteral("词典的 XML 单词本");
+    case ListFormat::FreeForm:
+        return QStringLiteral("一行一个词条的文字");
+    case ListFormat::Spreadsheet:
+        return QStringLiteral("电子表格（xlsx/ods）");
     case ListFormat::Lesson:
         break;
     }
@@ -215,7 +221,10 @@ void ImportPreview::display(const FileResult& result) {
     Header->setChecked(reading.layout.header);
     Header->setEnabled(reading.format == ListFormat::Delimited);
     Encoding->setEnabled(reading.format != ListFormat::Kvtml &&
-                         reading.format != ListFormat::Package);
+                         reading.format != ListFormat::Package &&
+                         reading.format != ListFormat::Spreadsheet &&
+                         reading.format != ListFormat::YoudaoBook &&
+                         reading.format != ListFormat::WordBook);
     PartOfSpeechColumn->setEnabled(reading.format != ListFormat::Kvtml);
     Reversed->setChecked(reading.layout.wordColumn > reading.layout.meaningColumn);
 

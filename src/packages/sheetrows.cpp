@@ -1,0 +1,295 @@
+// Spreadsheets read from their XML: the workbook, its shared strings and its sheets (.xlsx), or
+// the one content file with every table (.ods).
+#include "sheetrows.h"
+#include "zipentries.h"
+
+#include "lessons/wordlists.h"
+
+#include <QHash>
+#include <QXmlStreamReader>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A sheet of a word list is a few megabytes; nothing but a bomb unpacks a hundred times over.
+constexpr qint64 LargestPart = 128 * 1024 * 1024;
+constexpr qint64 MostRatio = 100;
+constexpr qsizetype MostSheets = 64;
+
+FileResult refusedSheet(const QString& path, const QString& why) {
+    return {FileError::BadList,
+            QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), why)};
+}
+
+// One sheet's rows as they are read: cells put in their columns, empty rows dropped.
+struct Sheet final {
+    QList<QStringList> rows;
+    QStringList row;
+
+    void put(qsizetype column, const QString& text) {
+        if (column < 0 || column >= MostSheetColumns || text.isEmpty())
+            return;
+        if (row.size() <= column)
+            row.resize(column + 1);
+        row[column] = text;
+    }
+    // False past the most rows a list may have.
+    bool endRow(qint64 times = 1) {
+        if (!row.isEmpty())
+            for (qint64 i = 0; i < times && rows.size() <= MostListPairs; ++i)
+                rows << row;
+        row.clear();
+        return rows.size() <= MostListPairs;
+    }
+};
+
+// "B7" → 1; -1 without letters.
+qsizetype columnOf(QStringView reference) {
+    qsizetype column = 0;
+    int letters = 0;
+    for (const QChar c : reference) {
+        const char16_t u = c.toUpper().unicode();
+        if (u < u'A' || u > u'Z')
+            break;
+        if (++letters > 3)
+            return -1;
+        column = column * 26 + (u - u'A' + 1);
+    }
+    return letters > 0 ? column - 1 : -1;
+}
+
+// The text of the <t> elements inside the current element (a shared string, an inline
+// string), pronunciation guides (<rPh>) left out.
+QString textRuns(QXmlStreamReader& xml) {
+    QString text;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (xml.name() == "rPh"_L1)
+                xml.skipCurrentElement();
+            else if (xml.name() == "t"_L1)
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            else
+                ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+QStringList sharedStrings(const QByteArray& bytes) {
+    QStringList strings;
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd() && strings.size() <= MostListPairs * MostSheetColumns)
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == "si"_L1)
+            strings << textRuns(xml);
+    return strings;
+}
+
+bool readXlsxSheet(const QByteArray& bytes, const QStringList& strings, Sheet& sheet,
+                   const std::atomic<bool>& stopped) {
+    QXmlStreamReader xml(bytes);
+    qsizetype next = 0; // the column of a cell that does not say
+    while (!xml.atEnd() && !stopped) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == "row"_L1) {
+            if (!sheet.endRow())
+                return false;
+            next = 0;
+        }
+        if (token != QXmlStreamReader::StartElement || xml.name() != "c"_L1)
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        const qsizetype stated = columnOf(attributes.value("r"_L1));
+        const qsizetype column = stated >= 0 ? stated : next;
+        next = column + 1;
+        const QStringView type = attributes.value("t"_L1);
+        QString text;
+        while (xml.readNextStartElement()) {
+            if (xml.name() == "v"_L1) {
+                const QString value = xml.readElementText();
+                if (type == u"s") {
+                    bool number = false;
+                    const qsizetype index = value.toLongLong(&number);
+                    if (number && index >= 0 && index < strings.size())
+                        text = strings[index];
+                } else if (type == u"b") {
+                    text = value == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+                } else {
+                    text = value;
+                }
+            } else if (xml.name() == "is"_L1) {
+                text = textRuns(xml);
+            } else {
+                xml.skipCurrentElement();
+            }
+        }
+        sheet.put(column, text.trimmed());
+    }
+    sheet.endRow();
+    return !xml.hasError();
+}
+
+// The paths of the workbook's sheets in its order, from the workbook and its relationships.
+QStringList xlsxSheetPaths(zip_t* archive) {
+    QStringList ids;
+    if (const auto workbook = zipEntry(archive, "xl/workbook.xml", LargestPart, MostRatio)) {
+        QXmlStreamReader xml(*workbook);
+        while (!xml.atEnd() && ids.size() < MostSheets)
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == "sheet"_L1)
+                for (const QXmlStreamAttribute& attribute : xml.attributes())
+                    if (attribute.name() == "id"_L1 && !attribute.prefix().isEmpty())
+                        ids << attribute.value().toString();
+    }
+    QHash<QString, QString> targets;
+    if (const auto rels = zipEntry(archive, "xl/_rels/workbook.xml.rels", LargestPart, MostRatio)) {
+        QXmlStreamReader xml(*rels);
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement &&
+                xml.name() == "Relationship"_L1) {
+                const QString target = xml.attributes().value("Target"_L1).toString();
+                targets.insert(xml.attributes().value("Id"_L1).toString(),
+                               target.startsWith(u'/') ? target.mid(1) : "xl/"_L1 + target);
+            }
+    }
+    QStringList paths;
+    for (const QString& id : std::as_const(ids))
+        if (targets.contains(id))
+            paths << targets.value(id);
+    return paths;
+}
+
+FileResult readXlsx(zip_t* archive, const QString& path, QList<QStringList>& rows,
+                    const std::atomic<bool>& stopped) {
+    QStringList strings;
+    if (const auto shared = zipEntry(archive, "xl/sharedStrings.xml", LargestPart, MostRatio))
+        strings = sharedStrings(*shared);
+    const QStringList sheets = xlsxSheetPaths(archive);
+    if (sheets.isEmpty())
+        return refusedSheet(path, QStringLiteral("是 Excel 表格，但找不到其中的工作表"));
+    for (const QString& name : sheets) {
+        const auto bytes = zipEntry(archive, name.toUtf8().constData(), LargestPart, MostRatio);
+        if (!bytes)
+            return refusedSheet(
+                path, QStringLiteral("里的工作表 %1 解不开（已损坏，或大得不像单词表）").arg(name));
+        Sheet sheet;
+        if (!readXlsxSheet(*bytes, strings, sheet, stopped))
+            return refusedSheet(
+                path, sheet.rows.size() > MostListPairs
+                          ? QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs)
+                          : QStringLiteral("里的工作表 %1 不是完好的 XML").arg(name));
+        if (sheet.rows.size() > rows.size())
+            rows = std::move(sheet.rows);
+    }
+    return FileResult::success();
+}
+
+// An attribute by its name without its prefix ("table:number-rows-repeated").
+QStringView attribute(const QXmlStreamAttributes& attributes, QLatin1StringView name) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == name)
+            return a.value();
+    return {};
+}
+
+// The text of an ODF cell: its paragraphs, line breaks and runs of spaces as written.
+QString odfText(QXmlStreamReader& xml) {
+    QString text;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (xml.name() == "s"_L1) {
+                text += QString(qBound(1, attribute(xml.attributes(), "c"_L1).toInt(), 64), u' ');
+            } else if (xml.name() == "tab"_L1) {
+                text += u' ';
+            } else if (xml.name() == "line-break"_L1 || (xml.name() == "p"_L1 && !text.isEmpty())) {
+                text += u'\n';
+            } else if (xml.name() == "annotation"_L1) {
+                xml.skipCurrentElement();
+                break;
+            }
+            if (xml.isStartElement())
+                ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            text += xml.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+FileResult readOds(zip_t* archive, const QString& path, QList<QStringList>& rows,
+                   const std::atomic<bool>& stopped) {
+    const auto content = zipEntry(archive, "content.xml", LargestPart, MostRatio);
+    if (!content)
+        return refusedSheet(path,
+                            QStringLiteral("里的 content.xml 解不开（已损坏，或大得不像单词表）"));
+    QXmlStreamReader xml(*content);
+    Sheet sheet;
+    qsizetype column = 0;
+    qint64 rowRepeat = 1;
+    while (!xml.atEnd() && !stopped) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (xml.name() == "table-row"_L1 && !sheet.endRow(rowRepeat))
+                return refusedSheet(
+                    path, QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs));
+            if (xml.name() == "table"_L1) {
+                if (sheet.rows.size() > rows.size())
+                    rows = std::move(sheet.rows);
+                sheet = {};
+            }
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        if (xml.name() == "table-row"_L1) {
+            column = 0;
+            rowRepeat = qMax(1, attribute(attributes, "number-rows-repeated"_L1).toInt());
+        } else if (xml.name() == "table-cell"_L1 || xml.name() == "covered-table-cell"_L1) {
+            const qsizetype repeat = qBound<qsizetype>(
+                1, attribute(attributes, "number-columns-repeated"_L1).toLongLong(),
+                MostSheetColumns);
+            const QString text = odfText(xml).trimmed();
+            for (qsizetype i = 0; i < repeat && !text.isEmpty(); ++i)
+                sheet.put(column + i, text);
+            column = qMin(column + repeat, MostSheetColumns);
+        }
+    }
+    if (xml.hasError())
+        return refusedSheet(path, QStringLiteral("里的 content.xml 不是完好的 XML"));
+    return FileResult::success();
+}
+
+} // namespace
+
+FileResult readSheetRows(const QByteArray& bytes, const QString& path, QList<QStringList>& rows,
+                         const std::atomic<bool>& stopped) {
+    rows.clear();
+    const Zip archive = openZip(bytes);
+    if (!archive)
+        return refusedSheet(path, QStringLiteral("不是完好的 zip 压缩包"));
+    FileResult result = zip_name_locate(archive.get(), "xl/workbook.xml", 0) >= 0
+                            ? readXlsx(archive.get(), path, rows, stopped)
+                            : readOds(archive.get(), path, rows, stopped);
+    if (result.ok() && stopped)
+        result = refusedSheet(path, QStringLiteral("的读取因程序关闭而中止"));
+    if (!result.ok())
+        rows.clear();
+    return result;
+}
