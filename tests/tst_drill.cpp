@@ -251,6 +251,21 @@ private slots:
             << "%1单词少于2个,无法学习（另有 1 行没有读入（1 行有一边超过 1000 "
                "个字，不像单词）：第 4 "
                "行；另有 2 条缺单词或汉语，没有读入）";
+        QTest::newRow("a text of no list known")
+            << QByteArray("Words of Unit 1\nsee the book\n")
+            << "%1单词少于2个,无法学习（看不出是哪种单词表：课文文件每行是 \"单词\",\"汉语\"，"
+               "其他程序的单词表也认不出来）";
+        QTest::newRow("a lesson with Unix line ends")
+            << QByteArray("\"a\",\"b\"\n\"c\",\"d\"\n")
+            << "%1单词少于2个,无法学习（它的行尾只有 LF（换行），课文文件的每行以 CR "
+               "LF（回车换行）结尾）";
+        QTest::newRow("a KVTML of one language")
+            << QByteArray("<?xml version=\"1.0\"?><kvtml version=\"2.0\"><identifiers><identifier "
+                          "id=\"0\"><locale>en</locale></identifier></identifiers><entries><entry "
+                          "id=\"0\"><translation id=\"0\"><text>a</text></translation></entry>"
+                          "</entries></kvtml>")
+            << "%1单词少于2个,无法学习（这个文件只有一种语言（en），没有单词和意思两边；"
+               "另有 1 条缺单词或汉语，没有读入）";
         QTest::newRow("empty word in record 3")
             << QByteArray("a,b\r\nc,d\r\n,e\r\nf,g\r\n") << "%1中第 3行有空词！";
         QTest::newRow("blank line in record 2")

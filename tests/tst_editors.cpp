@@ -276,8 +276,8 @@ private slots:
         const auto& requests = h.fakes.files.requests;
         // Every list it reads first, then the lesson format, then each other program's.
         QVERIFY(requests[0].filter.startsWith(
-            "所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg *.json)|"
-            "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg;*.json|"
+            "所有单词表(*.txt *.csv *.tsv *.xlsx *.ods *.kvtml *.xml *.apkg *.colpkg *.json)|"
+            "*.txt;*.csv;*.tsv;*.xlsx;*.ods;*.kvtml;*.xml;*.apkg;*.colpkg;*.json|"
             "text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|"));
         QCOMPARE(requests[0].folder, h.module.lessonFolder());
         QCOMPARE(requests[1].fileName, single); // the last name chosen is offered again

@@ -469,6 +469,22 @@ private slots:
                    "bank　n. 銀行\r\nback-up adj. 備用的\r\n")
             << text << "abandon=v. 遺棄；中止|ability=n. 能力|bank=n. 銀行|back-up=adj. 備用的"
             << none << none;
+        QTest::newRow("a package whose cards are pictures")
+            << "pictures.apkg"
+            << zipOf({{"collection.anki2",
+                       collectionOf(
+                           {"CREATE TABLE col (models TEXT)",
+                            "INSERT INTO col VALUES ('{\"1\":{\"flds\":[{\"name\":"
+                            "\"Front\"},{\"name\":\"Back\"}]}}')",
+                            "CREATE TABLE notes (id INTEGER PRIMARY KEY, mid INTEGER, "
+                            "flds TEXT)",
+                            "INSERT INTO notes VALUES (1, 1, 'apple' || char(31) || "
+                            "'<img src=\"a.png\">')",
+                            "INSERT INTO notes VALUES (2, 1, '[sound:p.mp3]' || char(31) "
+                            "|| '梨')",
+                            "INSERT INTO notes VALUES (3, 1, 'plum' || char(31) || '李子')"})}})
+            << ListFormat::Package << "plum=李子"
+            << "另有 2 条缺单词或汉语，没有读入（其中 2 张卡片只有图片或声音）" << none;
         // KVTML 2.
         QTest::newRow("kvtml") << "a.kvtml"
                                << kvtml(EnZh, entry(0, "apple", "苹果") +

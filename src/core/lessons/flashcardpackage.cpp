@@ -149,19 +149,18 @@ FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest
         record.fields.assign(note.cbegin(), note.cend());
         record.line = qint32(at + 1);
         record.bad = false;
+        // A side may be a picture or a recording, which has no text.
+        record.media = std::any_of(note.cbegin(), note.cend(), [](const QString& field) {
+            return field.contains(QLatin1String("<img")) ||
+                   field.contains(QLatin1String("[sound:"));
+        });
         ++at;
         return true;
     };
-    // A card whose side is a picture or a recording has no text there: it is told as such.
-    const auto cells = [&out](const QStringList& fields) {
+    const auto cells = [](const QStringList& fields) {
         QStringList text;
-        out.mediaRow = false;
-        for (const QString& field : fields) {
+        for (const QString& field : fields)
             text << plainText(field);
-            out.mediaRow = out.mediaRow ||
-                           (text.back().isEmpty() && (field.contains(QLatin1String("<img")) ||
-                                                      field.contains(QLatin1String("[sound:"))));
-        }
         return text;
     };
     return readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);

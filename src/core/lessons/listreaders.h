@@ -22,7 +22,7 @@ struct ListOutput final {
     ListReading& reading;
     qint64 pairs = 0;
     qint64 passOver = 0;   // pairs an earlier reading of the same file handed on already
-    bool mediaRow = false; // the row in hand had a picture or a sound where text is missing
+    bool mediaRow = false; // the row in hand has a picture or a sound, where text may be missing
 
     void leaveOut(qint32 line, SideFault why = SideFault::None) {
         ++reading.unreadable;
@@ -105,9 +105,10 @@ using Fields = std::vector<QStringView>;
 struct Record final {
     Fields fields;
     QStringList held;
-    qint32 line = 0;   // where the record starts, counted from 1
-    bool bad = false;  // a stray quote: the row cannot be read as it was meant
-    bool hash = false; // its line begins with "#" (a quoted "#…" does not)
+    qint32 line = 0;    // where the record starts, counted from 1
+    bool bad = false;   // a stray quote: the row cannot be read as it was meant
+    bool hash = false;  // its line begins with "#" (a quoted "#…" does not)
+    bool media = false; // a card with a picture or a recording, which may be all a side has
 
     QStringList strings() const {
         QStringList all;
@@ -123,6 +124,7 @@ struct Row final {
     QStringList fields;
     qint32 line = 0;
     bool bad = false;
+    bool media = false;
 };
 
 // Records of comma-, semicolon- or tab-separated text as RFC 4180 has them: a field in double

@@ -251,7 +251,8 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
 
     // A string is made only where fields are joined, and then written over.
     QString merged, joined, wordLine, meaningLine;
-    const auto take = [&](const Fields& fields, qint32 line, bool bad) -> FileResult {
+    const auto take = [&](const Fields& fields, qint32 line, bool bad, bool media) -> FileResult {
+        out.mediaRow = media;
         if (bad) {
             out.leaveOut(line);
             return FileResult::success();
@@ -315,7 +316,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
         }
         for (qsizetype r = layout.header ? 1 : 0; r < first.size(); ++r) {
             const Fields views(first[r].fields.cbegin(), first[r].fields.cend());
-            if (FileResult f = take(views, first[r].line, first[r].bad); !f.ok())
+            if (FileResult f = take(views, first[r].line, first[r].bad, first[r].media); !f.ok())
                 return f;
         }
         first.clear();
@@ -331,13 +332,13 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             record.fields.assign(record.held.cbegin(), record.held.cend());
         }
         if (!decided) {
-            first << Row{record.strings(), record.line, record.bad};
+            first << Row{record.strings(), record.line, record.bad, record.media};
             if (first.size() == LayoutSample)
                 if (FileResult r = decide(); !r.ok())
                     return r;
             continue;
         }
-        if (FileResult r = take(record.fields, record.line, record.bad); !r.ok())
+        if (FileResult r = take(record.fields, record.line, record.bad, record.media); !r.ok())
             return r;
     }
     if (!decided)

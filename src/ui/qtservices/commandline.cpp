@@ -23,9 +23,11 @@ CommandLine readCommandLine(int argc, const char* const argv[]) {
     parser.addOption(version);
     parser.addPositionalArgument(QStringLiteral("文件"),
                                  QStringLiteral("要练习的单词文件，可以有多个，按给出的顺序练习："
-                                                "课文文件（.txt），CSV/TSV 表格，"
+                                                "课文文件（.txt），一行一个词条的单词表，"
+                                                "CSV/TSV 表格，电子表格（.xlsx、.ods），"
                                                 "闪卡程序导出的纯文本和卡片包（.apkg、"
-                                                ".colpkg），KVTML 词库，打字练习的 JSON 单词本。"),
+                                                ".colpkg），KVTML 词库，打字练习的 JSON 单词本，"
+                                                "词典的 XML 单词本。"),
                                  QStringLiteral("[文件...]"));
 
     CommandLine line;

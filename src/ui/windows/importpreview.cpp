@@ -219,7 +219,8 @@ void ImportPreview::display(const FileResult& result) {
         box->setCurrentIndex(qBound(0, current, box->count() - 1));
     }
     Header->setChecked(reading.layout.header);
-    Header->setEnabled(reading.format == ListFormat::Delimited);
+    Header->setEnabled(reading.format == ListFormat::Delimited ||
+                       reading.format == ListFormat::Spreadsheet);
     Encoding->setEnabled(reading.format != ListFormat::Kvtml &&
                          reading.format != ListFormat::Package &&
                          reading.format != ListFormat::Spreadsheet &&

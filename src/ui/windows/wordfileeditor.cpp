@@ -22,15 +22,17 @@
 namespace {
 
 const QString NothingTyped = QStringLiteral("您还没有输入");
-// Every list the editor reads first, then the lesson format, then each other program's.
+// Every list the editor reads first, then the lesson format, then each other program's (the
+// kinds added later at the end: the one left chosen is kept by its place).
 // Opening goes by what a file holds, whichever filter shows it; saving goes by the filter left
 // chosen, the lesson format first, as always.
-const QString OpenFilter =
-    QStringLiteral("所有单词表(*.txt *.csv *.tsv *.kvtml *.apkg *.colpkg *.json)|"
-                   "*.txt;*.csv;*.tsv;*.kvtml;*.apkg;*.colpkg;*.json|"
-                   "text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
-                   "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml|"
-                   "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg|JSON 单词本(*.json)|*.json");
+const QString OpenFilter = QStringLiteral(
+    "所有单词表(*.txt *.csv *.tsv *.xlsx *.ods *.kvtml *.xml *.apkg *.colpkg *.json)|"
+    "*.txt;*.csv;*.tsv;*.xlsx;*.ods;*.kvtml;*.xml;*.apkg;*.colpkg;*.json|"
+    "text_files(*.txt)|*.txt|CSV 表格(*.csv)|*.csv|TSV 表格(*.tsv)|*.tsv|"
+    "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml|"
+    "闪卡卡片包(*.apkg *.colpkg)|*.apkg;*.colpkg|JSON 单词本(*.json)|*.json|"
+    "电子表格(*.xlsx *.ods)|*.xlsx;*.ods|词典 XML 单词本(*.xml)|*.xml");
 const QString SaveFilter = QStringLiteral("text_files(*.txt)|*.txt|TSV 表格(*.tsv)|*.tsv|"
                                           "闪卡纯文本(*.txt)|*.txt|KVTML 词库(*.kvtml)|*.kvtml");
 struct SaveFormat final {
