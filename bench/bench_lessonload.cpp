@@ -5,6 +5,8 @@
 #include "drill/lessonloader.h"
 #include "lessons/lessonfile.h"
 #include "lessons/wordlists.h"
+#include "packagenotes.h"
+#include "zipfiles.h"
 
 #include <QElapsedTimer>
 #include <QStringEncoder>
@@ -15,6 +17,11 @@ class bench_LessonLoad final : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        static ZipPackageReader reader;
+        setPackageReader([] { return &reader; });
+    }
+
     void countAndRead_data() {
         QTest::addColumn<int>("pairs");
         QTest::newRow("100000") << sized(100000);
@@ -63,6 +70,10 @@ private slots:
         QTest::newRow("csv, three columns") << -1 << "words.csv";
         QTest::newRow("flash-card") << int(ListFormat::FlashCard) << "words-deck.txt";
         QTest::newRow("kvtml") << int(ListFormat::Kvtml) << "words.kvtml";
+        QTest::newRow("entry a line") << -2 << "words-lines.txt";
+        QTest::newRow("json word book") << -3 << "words.json";
+        QTest::newRow("xml word book") << -4 << "words.xml";
+        QTest::newRow("xlsx") << -5 << "words.xlsx";
     }
     void everyFormat() {
         QFETCH(int, format);
@@ -75,13 +86,61 @@ private slots:
             for (int i = 0; i < Pairs; ++i)
                 words.append({QStringLiteral("word%1").arg(i), meanings[i % meanings.size()]});
             QVERIFY(writeWordList(path, words, ListFormat(format)).ok());
-        } else { // word, part of speech, meaning, as the exam lists have them
-            QByteArray csv = "Word,Part of Speech,Chinese Meaning\n";
-            for (int i = 0; i < Pairs; ++i)
-                csv += "word" + QByteArray::number(i) + ",n.," +
-                       meanings[i % meanings.size()].toUtf8().replace(',', ';') + '\n';
+        } else {
+            QByteArray bytes;
+            const auto meaning = [&](int i) {
+                return meanings[i % meanings.size()].toUtf8().replace(',', ';');
+            };
+            const auto word = [](int i) { return "word" + QByteArray::number(i); };
+            switch (format) {
+            case -1: // word, part of speech, meaning, as the exam lists have them
+                bytes = "Word,Part of Speech,Chinese Meaning\n";
+                for (int i = 0; i < Pairs; ++i)
+                    bytes += word(i) + ",n.," + meaning(i) + '\n';
+                break;
+            case -2:
+                for (int i = 0; i < Pairs; ++i)
+                    bytes += word(i) + "  [w\xc9\x9c\xcb\x90" "d]  n. " + meaning(i) + '\n';
+                break;
+            case -3:
+                bytes = "[";
+                for (int i = 0; i < Pairs; ++i)
+                    bytes += QByteArray(i ? ",\n" : "") + "{\"name\": \"" + word(i) +
+                             "\", \"trans\": [\"n. " + meaning(i) +
+                             "\"], \"usphone\": \"w\xc9\x9c\xcb\x90" "d\"}";
+                bytes += "]";
+                break;
+            case -4:
+                bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<wordbook>";
+                for (int i = 0; i < Pairs; ++i)
+                    bytes += "<item><word>" + word(i) + "</word>\n<trans><![CDATA[n. " +
+                             meaning(i) +
+                             "]]></trans>\n<phonetic><![CDATA[[w\xc9\x9c\xcb\x90" "d]]]></phonetic>"
+                             "<tags>CET4</tags><progress>1</progress></item>\n";
+                bytes += "</wordbook>";
+                break;
+            default: { // as Excel writes it: every text a shared string, the rows numbered
+                QByteArray strings = "<sst count=\"" + QByteArray::number(Pairs * 2) + "\">";
+                QByteArray sheet = "<worksheet><sheetData>";
+                for (int i = 0; i < Pairs; ++i) {
+                    strings += "<si><t>" + word(i) + "</t></si><si><t>" + meaning(i) + "</t></si>";
+                    const QByteArray row = QByteArray::number(i + 1);
+                    sheet += "<row r=\"" + row + "\"><c r=\"A" + row + "\" t=\"s\"><v>" +
+                             QByteArray::number(2 * i) + "</v></c><c r=\"B" + row +
+                             "\" t=\"s\"><v>" + QByteArray::number(2 * i + 1) + "</v></c></row>";
+                }
+                bytes = zipOf({{"xl/workbook.xml", "<workbook xmlns:r=\"urn:r\"><sheets><sheet "
+                                                   "r:id=\"rId1\"/></sheets></workbook>"},
+                               {"xl/_rels/workbook.xml.rels",
+                                "<Relationships><Relationship Id=\"rId1\" "
+                                "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+                               {"xl/sharedStrings.xml", strings + "</sst>"},
+                               {"xl/worksheets/sheet1.xml", sheet + "</sheetData></worksheet>"}},
+                              {}, true);
+            }
+            }
             QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         }
         qint64 best = std::numeric_limits<qint64>::max();
         for (int round = 0; round < rounds(5); ++round) {

@@ -1,6 +1,6 @@
 // Other programs' word lists as they come: whatever the bytes, a list holds only pairs a lesson
 // can hold (what else there was is left out or refuses the file), and reads back the same from
-// every format it can be saved in.
+// every format it can be saved in; an entry-a-line list's word is never Chinese.
 #include "lessons/listreaders.h"
 #include "lessons/wordlists.h"
 #include "packagenotes.h"
@@ -51,8 +51,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    for (const ListFormat format : {ListFormat::Delimited, ListFormat::FlashCard, ListFormat::Kvtml,
-                                    ListFormat::Package, ListFormat::WordBook}) {
+    for (const ListFormat format :
+         {ListFormat::Delimited, ListFormat::FlashCard, ListFormat::Kvtml, ListFormat::Package,
+          ListFormat::WordBook, ListFormat::YoudaoBook, ListFormat::FreeForm,
+          ListFormat::Spreadsheet}) {
         WordList list;
         const FileResult result = readWordList(bytes, format, QStringLiteral("x"), list);
         if (format == ListFormat::Kvtml)
@@ -65,6 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const WordPair& pair : std::as_const(list.pairs))
             for (const QString* field : {&pair.word, &pair.meaning})
                 if (field->isEmpty() || sideFault(*field) != SideFault::None)
+                    std::abort();
+        // An entry-a-line list never asks a question that holds its answer.
+        if (format == ListFormat::FreeForm)
+            for (const WordPair& pair : std::as_const(list.pairs))
+                if (hasHan(pair.word))
                     std::abort();
         // Not the lesson format: it carries no mark of its encoding, and GBK text that happens
         // to be valid UTF-8 Chinese as well (never a real word) reads back as UTF-8.

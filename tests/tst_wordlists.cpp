@@ -6,6 +6,7 @@
 #include "lessons/wordlists.h"
 #include "packagenotes.h"
 #include "testfiles.h"
+#include "zipfiles.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -34,6 +35,11 @@ QByteArray gbk(const QString& text) {
     return encoder.encode(text);
 }
 
+QByteArray big5(const QString& text) {
+    QStringEncoder encoder("Big5");
+    return encoder.encode(text);
+}
+
 QByteArray utf16le(const QString& text) {
     QStringEncoder encoder(QStringConverter::Utf16LE);
     return "\xFF\xFE" + QByteArray(encoder.encode(text));
@@ -57,53 +63,6 @@ QByteArray entry(int id, const QByteArray& first, const QByteArray& second) {
         e += "<translation id=\"1\"><grade fromid=\"0\"><count>3</count></grade><text>" + second +
              "</text></translation>";
     return e + "</entry>\n";
-}
-
-quint32 crc32Of(const QByteArray& bytes) {
-    quint32 c = 0xFFFFFFFFu;
-    for (const char byte : bytes) {
-        c ^= quint8(byte);
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    return c ^ 0xFFFFFFFFu;
-}
-
-// A zip of stored entries (name, bytes), as small as the format allows, with an optional
-// archive comment.
-QByteArray zipOf(const QList<std::pair<QString, QByteArray>>& entries,
-                 const QByteArray& comment = {}, bool deflate = false) {
-    const auto le = [](QByteArray& into, quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            into += char((value >> (8 * i)) & 0xFF);
-    };
-    QByteArray zip, directory;
-    for (const auto& [name, bytes] : entries) {
-        const QByteArray n = name.toUtf8();
-        // Deflated: zlib's stream without its header and checksum.
-        const QByteArray packed = deflate ? qCompress(bytes).sliced(6).chopped(4) : bytes;
-        const auto offset = quint32(zip.size()), size = quint32(bytes.size());
-        const auto packedSize = quint32(packed.size()), method = quint32(deflate ? 8 : 0);
-        const quint32 crc = crc32Of(bytes);
-        zip += "PK\x03\x04";
-        le(zip, 20, 2), le(zip, 0, 2), le(zip, method, 2), le(zip, 0, 4), le(zip, crc, 4);
-        le(zip, packedSize, 4), le(zip, size, 4), le(zip, quint32(n.size()), 2), le(zip, 0, 2);
-        zip += n + packed;
-        directory += "PK\x01\x02";
-        le(directory, 20, 2), le(directory, 20, 2), le(directory, 0, 2), le(directory, method, 2);
-        le(directory, 0, 4), le(directory, crc, 4), le(directory, packedSize, 4);
-        le(directory, size, 4);
-        le(directory, quint32(n.size()), 2), le(directory, 0, 2), le(directory, 0, 2);
-        le(directory, 0, 2), le(directory, 0, 2), le(directory, 0, 4), le(directory, offset, 4);
-        directory += n;
-    }
-    const auto start = quint32(zip.size());
-    zip += directory;
-    zip += "PK\x05\x06";
-    le(zip, 0, 2), le(zip, 0, 2), le(zip, quint32(entries.size()), 2);
-    le(zip, quint32(entries.size()), 2), le(zip, quint32(directory.size()), 4), le(zip, start, 4);
-    le(zip, quint32(comment.size()), 2);
-    return zip + comment;
 }
 
 QByteArray storedZip(const QStringList& names, const QByteArray& comment = {}) {
@@ -469,6 +428,9 @@ private slots:
                    "bank　n. 銀行\r\nback-up adj. 備用的\r\n")
             << text << "abandon=v. 遺棄；中止|ability=n. 能力|bank=n. 銀行|back-up=adj. 備用的"
             << none << none;
+        QTest::newRow("entry a line in Big5")
+            << "big5.txt" << big5("abandon v. 遺棄；中止\nability n. 能力，才能\nbank n. 銀行\n")
+            << text << "abandon=v. 遺棄；中止|ability=n. 能力，才能|bank=n. 銀行" << none << none;
         QTest::newRow("a package whose cards are pictures")
             << "pictures.apkg"
             << zipOf({{"collection.anki2",
@@ -865,6 +827,7 @@ private slots:
                              {"a & <b>", "和 &amp;"},
                              {" spaced ", "\u3000空格\u3000"},
                              {"tab\there", "制表"},
+                             {"C:\\new", "路径\\n"},
                              {"English", "Chinese"},
                              {"𠀀 😀", "生僻字𪚥"},
                              {QString(1000, u'x'), "长"}};

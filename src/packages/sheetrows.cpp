@@ -16,6 +16,7 @@ namespace {
 constexpr qint64 LargestPart = 128 * 1024 * 1024;
 constexpr qint64 MostRatio = 100;
 constexpr qsizetype MostSheets = 64;
+constexpr int MostRowRepeats = 1000;
 
 FileResult refusedSheet(const QString& path, const QString& why) {
     return {FileError::BadList,
@@ -260,7 +261,10 @@ FileResult readOds(zip_t* archive, const QString& path, QList<QStringList>& rows
         const QXmlStreamAttributes attributes = xml.attributes();
         if (xml.name() == "table-row"_L1) {
             column = 0;
-            rowRepeat = qMax(1, attribute(attributes, "number-rows-repeated"_L1).toInt());
+            // Repeats are for runs of empty rows; a row of words written once stands for a
+            // few of its like at most, not for a million from a few bytes.
+            rowRepeat =
+                qBound(1, attribute(attributes, "number-rows-repeated"_L1).toInt(), MostRowRepeats);
         } else if (xml.name() == "table-cell"_L1 || xml.name() == "covered-table-cell"_L1) {
             const qsizetype repeat = qBound<qsizetype>(
                 1, attribute(attributes, "number-columns-repeated"_L1).toLongLong(),

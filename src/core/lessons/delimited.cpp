@@ -69,10 +69,11 @@ FileResult readDelimited(QByteArray& bytes, const QString& path, const ListReque
 }
 
 // A field of separated text, quoted when it holds what would split it or lose its blanks (any
-// the reader trims, the ideographic space among them).
+// the reader trims, the ideographic space among them), or a backslash ("\n" unquoted is a line
+// break).
 QString cell(const QString& text, QChar separator) {
     const bool quote = text.contains(separator) || text.contains(u'"') || text.contains(u'\r') ||
-                       text.contains(u'\n') || text.startsWith(u'#') ||
+                       text.contains(u'\\') || text.contains(u'\n') || text.startsWith(u'#') ||
                        (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
     if (!quote)
         return text;

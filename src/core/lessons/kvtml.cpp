@@ -494,7 +494,9 @@ private:
     // The XML declaration: version 1.0, UTF-8 if an encoding is named.
     bool declaration() {
         p_ += 5;
-        const auto pseudo = [this](const char* name, QByteArrayView& value) {
+        // A name begun but not followed by its value ("standalonex") spoils the declaration.
+        bool spoilt = false;
+        const auto pseudo = [this, &spoilt](const char* name, QByteArrayView& value) {
             const char* from = p_;
             skipBlanks();
             if (p_ == from || !startsWith(name)) {
@@ -502,6 +504,7 @@ private:
                 return false;
             }
             p_ += std::strlen(name);
+            spoilt = true;
             skipBlanks();
             if (p_ == end_ || *p_++ != '=')
                 return false;
@@ -512,6 +515,7 @@ private:
                 static_cast<const char*>(std::memchr(p_ + 1, *p_, size_t(end_ - p_ - 1)));
             if (!close)
                 return false;
+            spoilt = false;
             value = QByteArrayView(p_ + 1, close - p_ - 1);
             p_ = close + 1;
             return true;
@@ -525,6 +529,8 @@ private:
             encoding_ = QStringLiteral("UTF-8"); // as Qt's reader names it, however written
         }
         if (pseudo("standalone", standalone) && standalone != "yes" && standalone != "no")
+            return fail();
+        if (spoilt)
             return fail();
         skipBlanks();
         if (!startsWith("?>"))

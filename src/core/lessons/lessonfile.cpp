@@ -209,6 +209,31 @@ std::optional<QStringConverter::Encoding> bareUtf16(QByteArrayView raw) {
 
 // Brings a file's bytes to a form in which quote, comma, CR and LF are always structure:
 // GBK as it is, UTF-8 without its mark, UTF-16 converted to UTF-8.
+// Big5, the encoding of lists from Taiwan and Hong Kong, read as GBK falls into GBK's
+// user-defined areas: Big5's punctuation (A1 40 to A1 7E) and its commonest characters (A4 40
+// onwards) are there, where GBK text, traditional characters and all, has nothing. The text
+// as Big5, when its start reads so and decodes as Big5 without a fault.
+std::optional<QString> asBig5(const QByteArray& raw) {
+    QByteArrayView sample = QByteArrayView(raw).first(qMin<qsizetype>(raw.size(), 64 * 1024));
+    if (sample.size() < raw.size())
+        sample = sample.first(sample.lastIndexOf('\n') + 1);
+    QString gbk;
+    decodeGb18030(sample, gbk);
+    qsizetype wide = 0, userDefined = 0;
+    for (const QChar c : std::as_const(gbk))
+        if (c.unicode() >= 0x80) {
+            ++wide;
+            userDefined += c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF;
+        }
+    if (wide < 8 || userDefined * 10 < wide)
+        return std::nullopt;
+    QStringDecoder big5("Big5");
+    QString text = big5(raw);
+    if (!big5.isValid() || big5.hasError() || text.contains(QChar::ReplacementCharacter))
+        return std::nullopt;
+    return text;
+}
+
 FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& lesson,
                    TextGuess guess = TextGuess::Lesson, QString* decided = nullptr) {
     const bool utf16le = raw.startsWith("\xFF\xFE");
@@ -240,8 +265,14 @@ FileResult prepare(const QByteArray& raw, const QString& path, LessonBytes& less
             utf8 = hasNonAscii(raw) && isValidUtf8(raw) &&
                    (guess == TextGuess::Utf8WhenValid || utf8IsLikelier(raw) ||
                     (guess == TextGuess::List && latinUtf8IsLikelier(raw)));
-        lesson = {raw, utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
-        name(utf8 ? "UTF-8" : "GBK");
+        if (std::optional<QString> big5;
+            !utf8 && guess == TextGuess::List && hasNonAscii(raw) && (big5 = asBig5(raw))) {
+            lesson = {big5->toUtf8(), TextEncoding::Utf8};
+            name("Big5");
+        } else {
+            lesson = {raw, utf8 ? TextEncoding::Utf8 : TextEncoding::Gbk};
+            name(utf8 ? "UTF-8" : "GBK");
+        }
     }
     if (!looksLikeText(lesson.data))
         return {FileError::NotText,

@@ -76,7 +76,7 @@ enum class TextGuess {
     Lesson,        // as lesson files: UTF-8 when valid and most lines hold Chinese, else GBK
     Utf8WhenValid, // UTF-8 whenever valid (text from programs that write nothing else)
     List,          // as lessons, and also UTF-8 when valid and it reads as a Latin word list
-                   // (IPA, pinyin, accents); UTF-16 without a mark is recognised too
+                   // (IPA, pinyin, accents); UTF-16 without a mark and Big5 are recognised too
     Gbk,           // as the learner says
     Utf8,
     Utf16,
@@ -85,7 +85,7 @@ enum class TextGuess {
 // The whole of a text file's bytes decoded (GBK or GB18030, UTF-8 with or without a
 // byte-order mark, UTF-16 with one); fails as reading a lesson does on bytes no text file
 // holds. Word lists of other programs are read through this. decided, when given, is told the
-// encoding taken: "GBK", "UTF-8" or "UTF-16".
+// encoding taken: "GBK", "UTF-8", "UTF-16" or "Big5".
 FileResult decodeText(const QByteArray& bytes, const QString& path, QString& text,
                       TextGuess guess = TextGuess::Lesson, QString* decided = nullptr);
 

@@ -129,7 +129,8 @@ struct Row final {
 
 // Records of comma-, semicolon- or tab-separated text as RFC 4180 has them: a field in double
 // quotes may hold the separator, line ends and doubled quotes. Blanks around a field are not
-// part of it, and may stand before an opening or after a closing quote. CR LF, CR and LF all
+// part of it, and may stand before an opening or after a closing quote; "\n" in a field that is
+// not quoted is a line break, as dictionaries export one. CR LF, CR and LF all
 // end a record. A stray quote costs its own row only: a quote never closed is taken as a
 // character up to its line's end, text after a closing quote is kept; either marks the row
 // bad.
@@ -165,7 +166,19 @@ public:
                 }
                 record.fields.emplace_back(field);
             } else {
-                record.fields.push_back(unquoted());
+                const QStringView field = unquoted();
+                // A dictionary's export writes a line break in a field as "\n".
+                if (field.contains(u'\\') && field.contains(u"\\n")) {
+                    if (count >= record.held.size())
+                        record.held.resize(count + 1);
+                    record.held[count] =
+                        field.toString()
+                            .replace(QStringLiteral("\\r\\n"), QStringLiteral("\n"))
+                            .replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+                    record.fields.emplace_back(record.held[count]);
+                } else {
+                    record.fields.push_back(field);
+                }
             }
             if (at_ < text_.size() && text_[at_] == separator_) {
                 ++at_;
@@ -263,8 +276,8 @@ private:
 bool hasHan(QStringView text);
 // "n.", "vt.", "adj./adv.": a part of speech and nothing else.
 bool isPartOfSpeech(QStringView cell);
-// A field's line breaks, real or written as "\n" (dictionaries export them so), each run as
-// one "；": a meaning is shown on one line. The field as it stands when it has none, else into.
+// A field's line breaks, each run as one "；": a meaning is shown on one line. The field as it
+// stands when it has none, else into.
 QStringView oneLine(QStringView field, QString& into);
 
 // Turns a record's fields into the columns that count (the flash-card text leaves some out and

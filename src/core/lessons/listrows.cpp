@@ -206,34 +206,29 @@ QStringView oneLine(QStringView field, QString& into) {
     const char16_t* const text = field.utf16();
     const qsizetype size = field.size();
     qsizetype at = 0;
-    while (at < size && text[at] != u'\n' && text[at] != u'\r' &&
-           !(text[at] == u'\\' && at + 1 < size && text[at + 1] == u'n'))
+    while (at < size && text[at] != u'\n' && text[at] != u'\r')
         ++at;
     if (at == size)
         return field;
     into.resize(0);
     into.append(field.first(at));
     bool broken = false;
-    while (at < size) {
+    for (; at < size; ++at) {
         const char16_t c = text[at];
-        const bool written = c == u'\\' && at + 1 < size && text[at + 1] == u'n';
-        if (c == u'\n' || c == u'\r' || written) {
-            at += written ? 2 : 1;
+        if (c == u'\n' || c == u'\r') {
             broken = true;
             continue;
         }
+        if (broken && (c == u' ' || c == u'\t'))
+            continue;
         if (broken) {
             while (!into.isEmpty() && (into.back() == u' ' || into.back() == u'\t'))
                 into.chop(1);
             if (!into.isEmpty() && !into.endsWith(u'；'))
                 into += u'；';
             broken = false;
-            while (at < size && (text[at] == u' ' || text[at] == u'\t'))
-                ++at;
-            continue;
         }
         into += c;
-        ++at;
     }
     return QStringView(into).trimmed();
 }

@@ -42,7 +42,7 @@ struct ListLayout final {
 // What the reader decided about a list and what it found; the preview shows it.
 struct ListReading final {
     ListFormat format = ListFormat::Delimited;
-    QString encoding;              // "GBK", "UTF-8" or "UTF-16"
+    QString encoding;              // "GBK", "UTF-8", "UTF-16" or "Big5"
     ListLayout layout;             // as guessed, or as asked for
     QStringList columns;           // a name for each column, for the learner to choose from
     QList<QStringList> firstRows;  // the first rows as split, the header among them
