@@ -20,16 +20,19 @@ QList<WordPair> readBack(const QList<WordPair>& pairs, ListFormat format) {
     return list.pairs;
 }
 
-// KVTML read by the quick reader (with Qt's for what it is not sure of) as by Qt's alone: the
-// same verdict, the same pairs, the same account of the file.
-void sameAsQtsReader(const QByteArray& bytes, const WordList& list, const FileResult& result) {
+// An XML format read by the quick reader (with Qt's for what it is not sure of) as by Qt's
+// alone: the same verdict, the same pairs, the same account of the file.
+using XmlReader = FileResult (*)(const QByteArray&, const QString&, const ListRequest&,
+                                 ListOutput&);
+void sameAsQtsReader(const QByteArray& bytes, ListFormat format, XmlReader generally,
+                     const WordList& list, const FileResult& result) {
     WordList qt;
     const PairSink sink = [&qt](QStringView word, QStringView meaning) {
         qt.pairs.append({word.toString(), meaning.toString()});
     };
-    qt.reading.format = ListFormat::Kvtml;
+    qt.reading.format = format;
     ListOutput out{sink, qt.reading};
-    const FileResult qtResult = readKvtmlGenerally(bytes, QStringLiteral("x"), {}, out);
+    const FileResult qtResult = generally(bytes, QStringLiteral("x"), {}, out);
     if (!qtResult.ok())
         qt.pairs.clear();
     const ListReading &a = list.reading, &b = qt.reading;
@@ -58,7 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WordList list;
         const FileResult result = readWordList(bytes, format, QStringLiteral("x"), list);
         if (format == ListFormat::Kvtml)
-            sameAsQtsReader(bytes, list, result);
+            sameAsQtsReader(bytes, format, readKvtmlGenerally, list, result);
+        if (format == ListFormat::YoudaoBook)
+            sameAsQtsReader(bytes, format, readYoudaoBookGenerally, list, result);
         if (!result.ok()) {
             if (!list.pairs.isEmpty())
                 std::abort();

@@ -407,7 +407,7 @@ private slots:
             << "另有 1 条缺单词或汉语，没有读入" << none;
         QTest::newRow("xml word book cut short")
             << "book.xml" << QByteArray("<wordbook><item><word>a</word><trans>甲</trans></item><it")
-            << youdao << none << none << "不是完好的单词本：第 1 行";
+            << youdao << none << none << "不是完好的单词本：第 1 行第 56 列有错";
         // Lists typed up as text, an entry a line.
         const auto text = ListFormat::FreeForm;
         QTest::newRow("entry a line, pronunciations, commas in the meanings")

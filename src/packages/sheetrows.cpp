@@ -3,7 +3,7 @@
 #include "sheetrows.h"
 #include "zipentries.h"
 
-#include "lessons/wordlists.h"
+#include "lessons/xmlwalk.h"
 
 #include <QHash>
 #include <QXmlStreamReader>
@@ -60,82 +60,127 @@ qsizetype columnOf(QStringView reference) {
     return letters > 0 ? column - 1 : -1;
 }
 
-// The text of the <t> elements inside the current element (a shared string, an inline
-// string), pronunciation guides (<rPh>) left out.
-QString textRuns(QXmlStreamReader& xml) {
-    QString text;
-    int depth = 1;
-    while (depth > 0 && !xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (xml.name() == "rPh"_L1)
-                xml.skipCurrentElement();
-            else if (xml.name() == "t"_L1)
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-            else
-                ++depth;
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
+// A cell's text longer than any word: kept as one, so that its row is left out as such.
+QString tooLongText() {
+    return QString(LongestField + 1, u'x');
+}
+
+// The text of the current element's <t> runs (a shared string, an inline one), pronunciation
+// guides (<rPh>) left out.
+template <class Xml> QString runsOf(Xml& xml) {
+    QString text, piece;
+    bool fits = true;
+    const auto take = [&] {
+        fits = xml.text(&piece) && fits;
+        text += piece;
+    };
+    while (xml.child()) {
+        if (xml.isNamed("t"_L1)) {
+            take();
+        } else if (xml.isNamed("r"_L1)) {
+            while (xml.child())
+                if (xml.isNamed("t"_L1))
+                    take();
+                else
+                    xml.skip();
+        } else {
+            xml.skip();
         }
     }
-    return text;
+    return fits && text.size() <= LongestField ? text : tooLongText();
 }
 
-QStringList sharedStrings(const QByteArray& bytes) {
-    QStringList strings;
-    QXmlStreamReader xml(bytes);
-    while (!xml.atEnd() && strings.size() <= MostListPairs * MostSheetColumns)
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == "si"_L1)
-            strings << textRuns(xml);
-    return strings;
+template <class Xml> bool readSharedStrings(Xml& xml, QStringList& strings) {
+    if (!xml.root())
+        return false;
+    while (xml.child() && strings.size() <= MostListPairs * 2)
+        if (xml.isNamed("si"_L1))
+            strings << runsOf(xml);
+        else
+            xml.skip();
+    return !xml.failed();
 }
 
-bool readXlsxSheet(const QByteArray& bytes, const QStringList& strings, Sheet& sheet,
+enum class CellType { Number, Shared, Boolean, Other };
+
+CellType typeOf(QStringView t) {
+    return t == u"s"                  ? CellType::Shared
+           : t == u"b"                ? CellType::Boolean
+           : t.isEmpty() || t == u"n" ? CellType::Number
+                                      : CellType::Other;
+}
+
+template <class Xml>
+bool readXlsxSheet(Xml& xml, const QStringList& strings, Sheet& sheet,
                    const std::atomic<bool>& stopped) {
-    QXmlStreamReader xml(bytes);
-    qsizetype next = 0; // the column of a cell that does not say
-    while (!xml.atEnd() && !stopped) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::EndElement && xml.name() == "row"_L1) {
+    if (!xml.root())
+        return false;
+    QString value;
+    while (xml.child()) {
+        if (!xml.isNamed("sheetData"_L1)) {
+            xml.skip();
+            continue;
+        }
+        while (xml.child() && !stopped) {
+            if (!xml.isNamed("row"_L1)) {
+                xml.skip();
+                continue;
+            }
+            qsizetype next = 0; // the column of a cell that does not say
+            while (xml.child()) {
+                if (!xml.isNamed("c"_L1)) {
+                    xml.skip();
+                    continue;
+                }
+                const qsizetype stated = columnOf(xml.attribute("r"_L1));
+                const qsizetype column = stated >= 0 ? stated : next;
+                next = column + 1;
+                const CellType type = typeOf(xml.attribute("t"_L1));
+                QString text;
+                while (xml.child()) {
+                    if (xml.isNamed("v"_L1)) {
+                        if (!xml.text(&value)) {
+                            text = tooLongText();
+                        } else if (type == CellType::Shared) {
+                            bool number = false;
+                            const qsizetype index = value.toLongLong(&number);
+                            if (number && index >= 0 && index < strings.size())
+                                text = strings[index];
+                        } else if (type == CellType::Boolean) {
+                            text = value.trimmed() == u"1" ? QStringLiteral("TRUE")
+                                                           : QStringLiteral("FALSE");
+                        } else {
+                            text = value;
+                        }
+                    } else if (xml.isNamed("is"_L1)) {
+                        text = runsOf(xml);
+                    } else {
+                        xml.skip();
+                    }
+                }
+                sheet.put(column, text.trimmed());
+            }
             if (!sheet.endRow())
                 return false;
-            next = 0;
         }
-        if (token != QXmlStreamReader::StartElement || xml.name() != "c"_L1)
-            continue;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        const qsizetype stated = columnOf(attributes.value("r"_L1));
-        const qsizetype column = stated >= 0 ? stated : next;
-        next = column + 1;
-        const QStringView type = attributes.value("t"_L1);
-        QString text;
-        while (xml.readNextStartElement()) {
-            if (xml.name() == "v"_L1) {
-                const QString value = xml.readElementText();
-                if (type == u"s") {
-                    bool number = false;
-                    const qsizetype index = value.toLongLong(&number);
-                    if (number && index >= 0 && index < strings.size())
-                        text = strings[index];
-                } else if (type == u"b") {
-                    text = value == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-                } else {
-                    text = value;
-                }
-            } else if (xml.name() == "is"_L1) {
-                text = textRuns(xml);
-            } else {
-                xml.skipCurrentElement();
-            }
-        }
-        sheet.put(column, text.trimmed());
     }
-    sheet.endRow();
-    return !xml.hasError();
+    return !xml.failed();
+}
+
+// Read by the quick reader, or by Qt's where the quick one is not sure of the part: each read
+// from the start into what it fills.
+template <class Into, class Read>
+bool readPart(const QByteArray& bytes, Into& into, const Read& read) {
+    {
+        QuickXml quick(bytes, {});
+        quick.allowPrefixes();
+        const bool ok = read(quick, into);
+        if (!quick.unsure())
+            return ok;
+    }
+    into = {};
+    BoundedXml xml(bytes, QStringLiteral("电子表格"), QStringLiteral("不是完好的电子表格"));
+    return read(xml, into);
 }
 
 // The paths of the workbook's sheets in its order, from the workbook and its relationships.
@@ -171,7 +216,8 @@ FileResult readXlsx(zip_t* archive, const QString& path, QList<QStringList>& row
                     const std::atomic<bool>& stopped) {
     QStringList strings;
     if (const auto shared = zipEntry(archive, "xl/sharedStrings.xml", LargestPart, MostRatio))
-        strings = sharedStrings(*shared);
+        readPart(*shared, strings,
+                 [](auto& xml, QStringList& into) { return readSharedStrings(xml, into); });
     const QStringList sheets = xlsxSheetPaths(archive);
     if (sheets.isEmpty())
         return refusedSheet(path, QStringLiteral("是 Excel 表格，但找不到其中的工作表"));
@@ -181,7 +227,9 @@ FileResult readXlsx(zip_t* archive, const QString& path, QList<QStringList>& row
             return refusedSheet(
                 path, QStringLiteral("里的工作表 %1 解不开（已损坏，或大得不像单词表）").arg(name));
         Sheet sheet;
-        if (!readXlsxSheet(*bytes, strings, sheet, stopped))
+        if (!readPart(*bytes, sheet, [&](auto& xml, Sheet& into) {
+                return readXlsxSheet(xml, strings, into, stopped);
+            }))
             return refusedSheet(
                 path, sheet.rows.size() > MostListPairs
                           ? QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs)

@@ -330,6 +330,11 @@ FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest
 bool looksLikeYoudaoBook(QStringView head);
 FileResult readYoudaoBook(QByteArray& bytes, const QString& path, const ListRequest& request,
                           ListOutput& out);
+// Its two readers alone, as for KVTML: the quick one (nothing when unsure) and Qt's.
+std::optional<FileResult> readYoudaoBookQuickly(const QByteArray& bytes, const QString& path,
+                                                const ListRequest& request, ListOutput& out);
+FileResult readYoudaoBookGenerally(const QByteArray& bytes, const QString& path,
+                                   const ListRequest& request, ListOutput& out);
 
 // Plain-text lists, an entry a line (freeform.cpp): read only.
 bool looksFreeForm(QStringView head);
