@@ -821,16 +821,11 @@ private slots:
         QFETCH(ListFormat, format);
         QFETCH(QString, name);
         QFETCH(QByteArray, start);
-        const Pairs pairs = {{"apple", "苹果"},
-                             {"red, crimson", "红色；深红"},
-                             {"#hash", "井号"},
-                             {"a & <b>", "和 &amp;"},
-                             {" spaced ", "\u3000空格\u3000"},
-                             {"tab\there", "制表"},
-                             {"C:\\new", "路径\\n"},
-                             {"English", "Chinese"},
-                             {"𠀀 😀", "生僻字𪚥"},
-                             {QString(1000, u'x'), "长"}};
+        const Pairs pairs = {
+            {"apple", "苹果"},          {"red, crimson", "红色；深红"},   {"#hash", "井号"},
+            {"a & <b>", "和 &amp;"},    {" spaced ", "\u3000空格\u3000"}, {"tab\there", "制表"},
+            {"C:\\new", "路径\\n"},     {"English", "Chinese"},           {"𠀀 😀", "生僻字𪚥"},
+            {QString(1000, u'x'), "长"}};
         const QByteArray bytes = wordListBytes(pairs, format, "x");
         QVERIFY2(bytes.startsWith(start), bytes.left(40).constData());
         QCOMPARE(listFormatOf(name, bytes), format);
