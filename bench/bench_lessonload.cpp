@@ -100,14 +100,18 @@ private slots:
                 break;
             case -2:
                 for (int i = 0; i < Pairs; ++i)
-                    bytes += word(i) + "  [w\xc9\x9c\xcb\x90" "d]  n. " + meaning(i) + '\n';
+                    bytes += word(i) +
+                             "  [w\xc9\x9c\xcb\x90"
+                             "d]  n. " +
+                             meaning(i) + '\n';
                 break;
             case -3:
                 bytes = "[";
                 for (int i = 0; i < Pairs; ++i)
                     bytes += QByteArray(i ? ",\n" : "") + "{\"name\": \"" + word(i) +
                              "\", \"trans\": [\"n. " + meaning(i) +
-                             "\"], \"usphone\": \"w\xc9\x9c\xcb\x90" "d\"}";
+                             "\"], \"usphone\": \"w\xc9\x9c\xcb\x90"
+                             "d\"}";
                 bytes += "]";
                 break;
             case -4:
@@ -115,7 +119,8 @@ private slots:
                 for (int i = 0; i < Pairs; ++i)
                     bytes += "<item><word>" + word(i) + "</word>\n<trans><![CDATA[n. " +
                              meaning(i) +
-                             "]]></trans>\n<phonetic><![CDATA[[w\xc9\x9c\xcb\x90" "d]]]></phonetic>"
+                             "]]></trans>\n<phonetic><![CDATA[[w\xc9\x9c\xcb\x90"
+                             "d]]]></phonetic>"
                              "<tags>CET4</tags><progress>1</progress></item>\n";
                 bytes += "</wordbook>";
                 break;
