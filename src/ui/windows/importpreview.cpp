@@ -221,11 +221,10 @@ void ImportPreview::display(const FileResult& result) {
     Header->setChecked(reading.layout.header);
     Header->setEnabled(reading.format == ListFormat::Delimited ||
                        reading.format == ListFormat::Spreadsheet);
-    Encoding->setEnabled(reading.format != ListFormat::Kvtml &&
-                         reading.format != ListFormat::Package &&
-                         reading.format != ListFormat::Spreadsheet &&
-                         reading.format != ListFormat::YoudaoBook &&
-                         reading.format != ListFormat::WordBook);
+    Encoding->setEnabled(
+        reading.format != ListFormat::Kvtml && reading.format != ListFormat::Package &&
+        reading.format != ListFormat::Spreadsheet && reading.format != ListFormat::YoudaoBook &&
+        reading.format != ListFormat::WordBook);
     PartOfSpeechColumn->setEnabled(reading.format != ListFormat::Kvtml);
     Reversed->setChecked(reading.layout.wordColumn > reading.layout.meaningColumn);
 
