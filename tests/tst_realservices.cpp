@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QTextToSpeech>
 #include <QTimer>
+#include <QVoice>
 
 namespace {
 
@@ -249,6 +250,73 @@ private slots:
         QFETCH(int, wpm);
         QFETCH(double, rate);
         QCOMPARE(::engineRate(wpm), rate);
+    }
+
+    // The voice to imitate, from what the engines list (names as Qt 6.4's flite and
+    // speech-dispatcher plugins give them), for each accent.
+    void voiceChoice_data() {
+        QTest::addColumn<QStringList>("offers"); // engine/locale/name
+        QTest::addColumn<QString>("american");
+        QTest::addColumn<QString>("british");
+        QTest::addColumn<bool>("robotic");
+        QTest::addColumn<QString>("enough"); // good enough to look no further: a(merican) b(ritish)
+        const QStringList flite = {"flite/en_US/awb", "flite/en_US/kal", "flite/en_US/kal16",
+                                   "flite/en_US/rms", "flite/en_US/slt"};
+        const QStringList espeak = {
+            "speechd/en_GB/English (Scotland)", "speechd/en_GB/English (America)+croak",
+            "speechd/en_GB/English (America)", "speechd/en_GB/English (Received Pronunciation)",
+            "speechd/en_GB/English (Great Britain)"};
+        const QString rp = "English (Received Pronunciation)";
+        QTest::newRow("flite: slt, never awb (listed first)") << flite << "slt"
+                                                              << "slt" << true << "a";
+        QTest::newRow("flite and espeak-ng: RP only for British")
+            << espeak + flite << "slt" << rp << true << "ab";
+        QTest::newRow("espeak-ng alone") << espeak << "English (America)" << rp << true << "b";
+        QTest::newRow("festival's HTS voice first")
+            << flite + QStringList{"speechd/en_US/cmu_us_slt_arctic_hts"} + espeak
+            << "cmu_us_slt_arctic_hts"
+            << "cmu_us_slt_arctic_hts" << false << "ab";
+        QTest::newRow("only awb: still English") << QStringList{"flite/en_US/awb"} << "awb"
+                                                 << "awb" << true << "";
+        QTest::newRow("Chinese voices only: none")
+            << QStringList{"speechd/zh_CN/Chinese (Mandarin)", "speechd/zh_CN/Cantonese"} << ""
+            << "" << true << "";
+    }
+    void voiceChoice() {
+        QFETCH(QStringList, offers);
+        QFETCH(QString, american);
+        QFETCH(QString, british);
+        QFETCH(bool, robotic);
+        QList<VoiceOffer> voices;
+        for (const QString& offer : offers) {
+            const QStringList parts = offer.split(u'/');
+            voices.append({parts[0], parts[1], parts[2]});
+        }
+        for (const auto& [accent, name] :
+             {std::pair{Accent::American, american}, std::pair{Accent::British, british}}) {
+            const qsizetype best = bestVoice(voices, accent);
+            QCOMPARE(best < 0 ? QString() : voices[best].name, name);
+        }
+        QCOMPARE(onlyRoboticVoices(voices, Accent::American), robotic);
+        QFETCH(QString, enough);
+        QCOMPARE(goodEnoughVoice(voices, Accent::American), enough.contains(u'a'));
+        QCOMPARE(goodEnoughVoice(voices, Accent::British), enough.contains(u'b'));
+    }
+
+    // On this machine: the voice the real speech takes is set to an English locale, and is not
+    // flite's Scottish voice, which flite lists as its default.
+    void readsWithAnEnglishVoice() {
+        QtSpeech speech;
+        speech.open(QString(10, u' '), QString(10, u' '));
+        QTextToSpeech* engine = speech.engine();
+        if (!engine)
+            QSKIP("no speech engine on this machine");
+        QCOMPARE(engine->locale().language(), QLocale::English);
+        if (engine->engine() == QLatin1String("flite"))
+            QCOMPARE(engine->voice().name(), QStringLiteral("slt"));
+        else
+            QVERIFY2(engine->voice().name() != QLatin1String("awb"),
+                     qPrintable(engine->voice().name()));
     }
 
     void messageBoxReadsChinese() {

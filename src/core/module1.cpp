@@ -57,6 +57,7 @@ namespace {
 constexpr auto ForgivingKey = "typing/forgiving";
 constexpr auto OpenFilterKey = "editor/openFilter";
 constexpr auto ShowRightKey = "drill/showRightAnswer";
+constexpr auto AccentKey = "speech/accent"; // "American" or "British"
 constexpr auto DataFolderKey = "data/folder";
 constexpr auto ShareSettingsKey = "data/shareSettings";
 constexpr auto DeviceKey = "data/device";
@@ -94,6 +95,9 @@ void Module1::LoadPreferences() {
     ForgivingTyping = ini.value(QLatin1String(ForgivingKey), false).toBool();
     EditorOpenFilter = ini.value(QLatin1String(OpenFilterKey), 0).toInt();
     ShowRightAnswer = ini.value(QLatin1String(ShowRightKey), false).toBool();
+    SpeechAccent = ini.value(QLatin1String(AccentKey)).toString() == QLatin1String("British")
+                       ? Accent::British
+                       : Accent::American;
     DataFolder = ini.value(QLatin1String(DataFolderKey)).toString();
     ShareSettings = ini.value(QLatin1String(ShareSettingsKey), false).toBool();
     DeviceId = ini.value(QLatin1String(DeviceKey)).toString();
@@ -112,6 +116,9 @@ bool Module1::SavePreferences() const {
     ini.setValue(QLatin1String(ForgivingKey), ForgivingTyping);
     ini.setValue(QLatin1String(OpenFilterKey), EditorOpenFilter);
     ini.setValue(QLatin1String(ShowRightKey), ShowRightAnswer);
+    ini.setValue(QLatin1String(AccentKey), SpeechAccent == Accent::British
+                                               ? QLatin1String("British")
+                                               : QLatin1String("American"));
     ini.setValue(QLatin1String(DataFolderKey), DataFolder);
     ini.setValue(QLatin1String(ShareSettingsKey), ShareSettings);
     if (!DeviceId.isEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileio.h"
+#include "services/voicechoice.h"
 #include "settings/settingsrecord.h"
 
 #include <QString>
@@ -38,9 +39,10 @@ struct Module1 final {
     FileResult SaveSettings() const;
 
     // Options beyond csh2.dat's records, in vokarin.ini beside it. Off unless set there.
-    bool ForgivingTyping = false; // typed answers judged as a person would
-    bool ShowRightAnswer = false; // the right answer at the moment of a mistake
-    qint32 EditorOpenFilter = 0;  // the kind of list the editor's 打开 showed last
+    bool ForgivingTyping = false;           // typed answers judged as a person would
+    bool ShowRightAnswer = false;           // the right answer at the moment of a mistake
+    Accent SpeechAccent = Accent::American; // the pronunciation the voice is chosen for
+    qint32 EditorOpenFilter = 0;            // the kind of list the editor's 打开 showed last
     // The folder the learner keeps the lessons, the notebook and the answers' logs in (one a
     // sync program may carry to other computers); empty: the application folder. csh2.dat stays
     // in the application folder unless ShareSettings. vokarin.ini, the history's file and the

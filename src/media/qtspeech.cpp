@@ -2,6 +2,9 @@
 
 #include <QLoggingCategory>
 #include <QTextToSpeech>
+#include <QVoice>
+#include <memory>
+#include <vector>
 
 // QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engine reports.
 Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
@@ -21,28 +24,48 @@ QTextToSpeech* QtSpeech::engine() {
     return engine_;
 }
 
-// The first engine that works: the default one, then each other one, none of them twice.
+// The engines' English voices, listed under English locales only, engine after engine until
+// one is good enough, and the best of them.
 void QtSpeech::build() {
     tried_ = true;
-    QString failed;
-    auto usable = [&](QTextToSpeech* candidate) {
-        if (candidate->state() != QTextToSpeech::Error)
-            return true;
-        failed = candidate->engine();
-        delete candidate;
-        return false;
-    };
-    if (auto* candidate = new QTextToSpeech(this); usable(candidate)) {
-        engine_ = candidate;
-    } else {
-        for (const QString& name : QTextToSpeech::availableEngines()) {
-            if (name == failed)
+    QList<VoiceOffer> offers;
+    std::vector<std::unique_ptr<QTextToSpeech>> engines;
+    for (const QString& name : QTextToSpeech::availableEngines()) {
+        auto candidate = std::make_unique<QTextToSpeech>(name);
+        if (candidate->state() == QTextToSpeech::Error)
+            continue;
+        for (const QLocale& locale : candidate->availableLocales()) {
+            if (locale.language() != QLocale::English)
                 continue;
-            if (candidate = new QTextToSpeech(name, this); usable(candidate)) {
-                engine_ = candidate;
+            candidate->setLocale(locale);
+            const QList<QVoice> voices = candidate->availableVoices();
+            for (const QVoice& voice : voices)
+                offers.append({name, locale.name(), voice.name()});
+        }
+        engines.push_back(std::move(candidate));
+        if (goodEnoughVoice(offers, accent_))
+            break;
+    }
+    const qsizetype best = bestVoice(offers, accent_);
+    if (best < 0) {
+        qCWarning(lcSpeech) << "no English voice among" << QTextToSpeech::availableEngines();
+        useFirstWorkingEngine();
+    } else {
+        const VoiceOffer& chosen = offers[best];
+        for (auto& candidate : engines)
+            if (candidate->engine() == chosen.engine) {
+                engine_ = candidate.release();
+                engine_->setParent(this);
                 break;
             }
-        }
+        engine_->setLocale(QLocale(chosen.locale));
+        const QList<QVoice> voices = engine_->availableVoices();
+        for (const QVoice& voice : voices)
+            if (voice.name() == chosen.name)
+                engine_->setVoice(voice);
+        qCInfo(lcSpeech) << "reading with" << chosen.engine << chosen.locale << chosen.name
+                         << (onlyRoboticVoices(offers, accent_) ? "(no natural voice installed)"
+                                                                : "");
     }
     if (!engine_)
         return;
@@ -61,6 +84,48 @@ void QtSpeech::build() {
             sayNext();
         }
     });
+}
+
+// The first engine that works: the default one, then each other one, none of them twice.
+void QtSpeech::useFirstWorkingEngine() {
+    QString failed;
+    auto usable = [&](QTextToSpeech* candidate) {
+        if (candidate->state() != QTextToSpeech::Error)
+            return true;
+        failed = candidate->engine();
+        delete candidate;
+        return false;
+    };
+    if (auto* candidate = new QTextToSpeech(this); usable(candidate)) {
+        engine_ = candidate;
+        return;
+    }
+    for (const QString& name : QTextToSpeech::availableEngines()) {
+        if (name == failed)
+            continue;
+        if (auto* candidate = new QTextToSpeech(name, this); usable(candidate)) {
+            engine_ = candidate;
+            return;
+        }
+    }
+}
+
+void QtSpeech::setAccent(Accent accent) {
+    if (accent == accent_)
+        return;
+    accent_ = accent;
+    if (!tried_)
+        return;
+    // Chosen again when next needed; what is being read now is cut short.
+    queue_.clear();
+    if (engine_) {
+        engine_->disconnect(this);
+        engine_->stop();
+        engine_->deleteLater();
+        engine_ = nullptr;
+    }
+    finished_ = issued_;
+    tried_ = false;
 }
 
 void QtSpeech::setSpeed(qint32 wordsPerMinute) {

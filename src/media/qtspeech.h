@@ -13,12 +13,15 @@ class QtSpeech final : public QObject, public Speech {
 public:
     explicit QtSpeech(QObject* parent = nullptr);
 
-    // Picks the first engine that works, the default one, then the others, when it is first
-    // needed. With none the program is simply silent.
+    // Picks, when it is first needed, the English voice best to imitate in the accent asked
+    // for, among every engine's (the locale set to English, never the desktop's); with no
+    // English voice, the first engine that works. With none the program is simply silent.
     void open(const QString& siteName, const QString& appName) override;
     void setSpeed(qint32 wordsPerMinute) override;
     void setEnabled(bool enabled) override;
     void speak(const QString& text, qint32 flags) override;
+    // Chooses the voice again, the next time one is needed.
+    void setAccent(Accent accent) override;
 
     // The engine in use, built now if it was not yet; null when none works.
     QTextToSpeech* engine();
@@ -28,6 +31,7 @@ public:
 
 private:
     void build();
+    void useFirstWorkingEngine();
     void sayNext();
     void say(const QString& text);
 
@@ -35,6 +39,7 @@ private:
     bool opened_ = false;
     bool tried_ = false;
     double rate_ = 0;
+    Accent accent_ = Accent::American;
     bool enabled_ = true;
     // Utterances handed to the engine, and those whose end the engine has reported.
     quint64 issued_ = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/voicechoice.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -14,6 +16,8 @@ public:
     virtual void setEnabled(bool enabled) = 0;
     // Queued after whatever is still being spoken, so n calls are heard n times.
     virtual void speak(const QString& text, qint32 flags) = 0;
+    // The pronunciation the learner imitates: the voice is chosen for it.
+    virtual void setAccent(Accent) {}
 };
 
 // Maps words per minute onto an engine rate in [-1, 1]: 80 is the slowest, 160 the engine's

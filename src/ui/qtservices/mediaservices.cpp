@@ -19,6 +19,8 @@ bool MediaServices::load() {
     realSound_.reset(media->createSound());
     realSpeech_.reset(media->createSpeech());
     // What speech was told before it was there, in the order it matters.
+    if (speech_.accent_)
+        realSpeech_->setAccent(*speech_.accent_);
     if (speech_.opened_)
         realSpeech_->open(speech_.siteName_, speech_.appName_);
     if (speech_.speed_)
@@ -51,6 +53,12 @@ void MediaServices::DeferredSpeech::setEnabled(bool enabled) {
     enabled_ = enabled;
     if (media_.loaded())
         media_.realSpeech_->setEnabled(enabled);
+}
+
+void MediaServices::DeferredSpeech::setAccent(Accent accent) {
+    accent_ = accent;
+    if (media_.loaded())
+        media_.realSpeech_->setAccent(accent);
 }
 
 void MediaServices::DeferredSpeech::speak(const QString& text, qint32 flags) {

@@ -39,6 +39,7 @@ private:
         void setSpeed(qint32 wordsPerMinute) override;
         void setEnabled(bool enabled) override;
         void speak(const QString& text, qint32 flags) override;
+        void setAccent(Accent accent) override;
 
     private:
         friend class MediaServices;
@@ -47,6 +48,7 @@ private:
         QString siteName_, appName_;
         std::optional<qint32> speed_;
         std::optional<bool> enabled_;
+        std::optional<Accent> accent_;
     };
 
     // Loads the module once; true when sound and speech are there.

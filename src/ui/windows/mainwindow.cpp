@@ -321,6 +321,7 @@ void frmMain::Form_Load() {
     clscreen(area);
 
     if (Speech* speech = module_.SpeechObject) {
+        speech->setAccent(module_.SpeechAccent);
         speech->open(QString(10, u' '), QString(10, u' '));
         speech->setSpeed(module_.Settings.SpeechSpeed);
     }
