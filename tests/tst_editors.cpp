@@ -536,7 +536,7 @@ private slots:
         Settings d(h);
         QCOMPARE(d.form->windowTitle(), QStringLiteral("设置"));
         // 3135 twips and two rows for the options kept in vokarin.ini.
-        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 4 * 420)));
+        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 5 * 420)));
         QCOMPARE(d.value("Label1"), QStringLiteral("4"));
         QCOMPARE(d.value("Label3"), QStringLiteral("1"));
         QCOMPARE(d.value("Label4"), QStringLiteral("3"));

@@ -9,6 +9,7 @@
 #include "qtspeech.h"
 #include "services/mediafactory.h"
 #include "testfiles.h"
+#include "voicechoice.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fileio.h"
-#include "services/voicechoice.h"
+#include "services/speech.h"
 #include "settings/settingsrecord.h"
 
 #include <QString>

@@ -1,10 +1,10 @@
 #include "qtspeech.h"
+#include "voicechoice.h"
 
 #include <QLoggingCategory>
 #include <QTextToSpeech>
 #include <QVoice>
-#include <memory>
-#include <vector>
+#include <algorithm>
 
 // QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engine reports.
 Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
@@ -25,47 +25,57 @@ QTextToSpeech* QtSpeech::engine() {
 }
 
 // The engines' English voices, listed under English locales only, engine after engine until
-// one is good enough, and the best of them.
+// one is good enough, and the best of them. An engine once made is kept for the program's
+// life: Qt 6.4's flite engines share one synthesizer, which crashes when one of them goes while
+// another reads.
 void QtSpeech::build() {
     tried_ = true;
-    QList<VoiceOffer> offers;
-    std::vector<std::unique_ptr<QTextToSpeech>> engines;
-    for (const QString& name : QTextToSpeech::availableEngines()) {
-        auto candidate = std::make_unique<QTextToSpeech>(name);
-        if (candidate->state() == QTextToSpeech::Error)
+    // flite first: it starts at once, where speech-dispatcher takes seconds.
+    QStringList names = QTextToSpeech::availableEngines();
+    std::stable_partition(names.begin(), names.end(),
+                          [](const QString& name) { return name == QLatin1String("flite"); });
+    for (const QString& name : std::as_const(names)) {
+        if (goodEnoughVoice(offers_, accent_))
+            break;
+        if (asked_.contains(name))
             continue;
+        asked_ << name;
+        auto* candidate = new QTextToSpeech(name, this);
+        if (candidate->state() == QTextToSpeech::Error) {
+            qCWarning(lcSpeech) << "speech engine" << name << "does not work";
+            delete candidate;
+            continue;
+        }
+        engines_ << candidate;
         for (const QLocale& locale : candidate->availableLocales()) {
             if (locale.language() != QLocale::English)
                 continue;
             candidate->setLocale(locale);
             const QList<QVoice> voices = candidate->availableVoices();
             for (const QVoice& voice : voices)
-                offers.append({name, locale.name(), voice.name()});
+                offers_.append({name, locale.name(), voice.name()});
         }
-        engines.push_back(std::move(candidate));
-        if (goodEnoughVoice(offers, accent_))
-            break;
     }
-    const qsizetype best = bestVoice(offers, accent_);
+    const qsizetype best = bestVoice(offers_, accent_);
     if (best < 0) {
-        qCWarning(lcSpeech) << "no English voice among" << QTextToSpeech::availableEngines();
-        useFirstWorkingEngine();
+        // No English voice: the first engine that works, as it is.
+        qCWarning(lcSpeech) << "no English voice among" << asked_;
+        engine_ = engines_.value(0);
     } else {
-        const VoiceOffer& chosen = offers[best];
-        for (auto& candidate : engines)
-            if (candidate->engine() == chosen.engine) {
-                engine_ = candidate.release();
-                engine_->setParent(this);
-                break;
-            }
+        const VoiceOffer& chosen = offers_[best];
+        for (QTextToSpeech* candidate : std::as_const(engines_))
+            if (candidate->engine() == chosen.engine)
+                engine_ = candidate;
         engine_->setLocale(QLocale(chosen.locale));
         const QList<QVoice> voices = engine_->availableVoices();
         for (const QVoice& voice : voices)
-            if (voice.name() == chosen.name)
+            if (voice.name() == chosen.name) {
                 engine_->setVoice(voice);
+                break;
+            }
         qCInfo(lcSpeech) << "reading with" << chosen.engine << chosen.locale << chosen.name
-                         << (onlyRoboticVoices(offers, accent_) ? "(no natural voice installed)"
-                                                                : "");
+                         << (onlyRoboticVoices(offers_, accent_) ? "(no natural voice installed)"
+                                                                 : "");
     }
     if (!engine_)
         return;
@@ -86,30 +96,6 @@ void QtSpeech::build() {
     });
 }
 
-// The first engine that works: the default one, then each other one, none of them twice.
-void QtSpeech::useFirstWorkingEngine() {
-    QString failed;
-    auto usable = [&](QTextToSpeech* candidate) {
-        if (candidate->state() != QTextToSpeech::Error)
-            return true;
-        failed = candidate->engine();
-        delete candidate;
-        return false;
-    };
-    if (auto* candidate = new QTextToSpeech(this); usable(candidate)) {
-        engine_ = candidate;
-        return;
-    }
-    for (const QString& name : QTextToSpeech::availableEngines()) {
-        if (name == failed)
-            continue;
-        if (auto* candidate = new QTextToSpeech(name, this); usable(candidate)) {
-            engine_ = candidate;
-            return;
-        }
-    }
-}
-
 void QtSpeech::setAccent(Accent accent) {
     if (accent == accent_)
         return;
@@ -121,11 +107,15 @@ void QtSpeech::setAccent(Accent accent) {
     if (engine_) {
         engine_->disconnect(this);
         engine_->stop();
-        engine_->deleteLater();
         engine_ = nullptr;
     }
     finished_ = issued_;
     tried_ = false;
+}
+
+QString QtSpeech::voiceInUse() {
+    QTextToSpeech* const in = engine();
+    return in ? QStringLiteral("%1 · %2").arg(in->engine(), in->voice().name()) : QString();
 }
 
 void QtSpeech::setSpeed(qint32 wordsPerMinute) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/speech.h"
+#include "voicechoice.h"
 
 #include <QObject>
 #include <QStringList>
@@ -14,14 +15,15 @@ public:
     explicit QtSpeech(QObject* parent = nullptr);
 
     // Picks, when it is first needed, the English voice best to imitate in the accent asked
-    // for, among every engine's (the locale set to English, never the desktop's); with no
-    // English voice, the first engine that works. With none the program is simply silent.
+    // for, among the engines' (the locale set to English, never the desktop's); with no English
+    // voice, the first engine that works. With none the program is simply silent.
     void open(const QString& siteName, const QString& appName) override;
     void setSpeed(qint32 wordsPerMinute) override;
     void setEnabled(bool enabled) override;
     void speak(const QString& text, qint32 flags) override;
     // Chooses the voice again, the next time one is needed.
     void setAccent(Accent accent) override;
+    QString voiceInUse() override;
 
     // The engine in use, built now if it was not yet; null when none works.
     QTextToSpeech* engine();
@@ -31,11 +33,14 @@ public:
 
 private:
     void build();
-    void useFirstWorkingEngine();
     void sayNext();
     void say(const QString& text);
 
     QTextToSpeech* engine_ = nullptr;
+    // Every engine asked, those that work, and the English voices they offer.
+    QStringList asked_;
+    QList<QTextToSpeech*> engines_;
+    QList<VoiceOffer> offers_;
     bool opened_ = false;
     bool tried_ = false;
     double rate_ = 0;

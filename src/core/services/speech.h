@@ -1,9 +1,10 @@
 #pragma once
 
-#include "services/voicechoice.h"
-
 #include <QString>
 #include <QtGlobal>
+
+// The pronunciation a learner imitates.
+enum class Accent { American, British };
 
 // The text-to-speech object. Every call returns at once; speaking goes on in the background.
 class Speech {
@@ -18,6 +19,8 @@ public:
     virtual void speak(const QString& text, qint32 flags) = 0;
     // The pronunciation the learner imitates: the voice is chosen for it.
     virtual void setAccent(Accent) {}
+    // The voice that reads ("flite · slt"), chosen now if it was not yet; empty with none.
+    virtual QString voiceInUse() { return {}; }
 };
 
 // Maps words per minute onto an engine rate in [-1, 1]: 80 is the slowest, 160 the engine's

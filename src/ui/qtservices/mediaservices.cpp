@@ -61,6 +61,10 @@ void MediaServices::DeferredSpeech::setAccent(Accent accent) {
         media_.realSpeech_->setAccent(accent);
 }
 
+QString MediaServices::DeferredSpeech::voiceInUse() {
+    return media_.load() ? media_.realSpeech_->voiceInUse() : QString();
+}
+
 void MediaServices::DeferredSpeech::speak(const QString& text, qint32 flags) {
     if (media_.load())
         media_.realSpeech_->speak(text, flags);

@@ -40,6 +40,7 @@ private:
         void setEnabled(bool enabled) override;
         void speak(const QString& text, qint32 flags) override;
         void setAccent(Accent accent) override;
+        QString voiceInUse() override;
 
     private:
         friend class MediaServices;

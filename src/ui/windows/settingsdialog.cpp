@@ -6,11 +6,13 @@
 #include "services/history.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
+#include "services/speech.h"
 #include "settings/settingsfile.h"
 #include "sync/datafolder.h"
 #include "windows/colours.h"
 #include "windows/windowscaffold.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -84,9 +86,9 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , platform_(platform) {
-    // Four rows below the original 3135 twips hold the options kept in vokarin.ini.
+    // Five rows below the original 3135 twips hold the options kept in vokarin.ini.
     setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740,
-                         3135 + 4 * ExtraRowTwips);
+                         3135 + 5 * ExtraRowTwips);
 
     // The five steppers: "-" at 240, the value, "+" further right.
     struct Row {
@@ -220,6 +222,29 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     Label12->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     placeTwips(Label12, 240, 4290, 10260, 300);
     connect(Label12, &QLabel::linkActivated, this, [this] { emit helpWanted(); });
+    // The accent the voice is chosen for, with a word to hear it by.
+    auto* accent = named(new QLabel(QStringLiteral("朗读口音："), this), "Label13");
+    auto* accents = new QButtonGroup(this);
+    Option3[0] = named(new QRadioButton(QStringLiteral("美音(&U)"), this), "Option3_0");
+    Option3[1] = named(new QRadioButton(QStringLiteral("英音(&K)"), this), "Option3_1");
+    accents->addButton(Option3[0]);
+    accents->addButton(Option3[1]);
+    Command12 = named(new QPushButton(QStringLiteral("试听(&T)"), this), "Command12");
+    Command12->setToolTip(QStringLiteral("用选定的口音读一个单词"));
+    Label14 = named(new QLabel(this), "Label14");
+    Label14->setAccessibleName(QStringLiteral("朗读的声音"));
+    placeTwips(accent, 240, 4710, 1400, 300);
+    placeTwips(Option3[0], 1680, 4710, 1200, 300);
+    placeTwips(Option3[1], 2880, 4710, 1200, 300);
+    placeTwips(Command12, 4200, 4665, 1080, 360);
+    placeTwips(Label14, 5400, 4710, 5100, 300);
+    connect(Command12, &QPushButton::clicked, this, [this] {
+        if (Speech* speech = module_.SpeechObject) {
+            speech->setAccent(chosenAccent());
+            Label14->setText(speech->voiceInUse());
+            speech->speak(QStringLiteral("international"), 0);
+        }
+    });
     connect(Command11, &QPushButton::clicked, this, &Form2::Command11_Click);
     placeTwips(cmdOK, 6600, 2400, 975, 405);
     placeTwips(cmdCancel, 7920, 2400, 975, 405);
@@ -234,6 +259,11 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     giveAltKey(cmdApply, Qt::Key_A);
     connect(cmdOK, &QPushButton::clicked, this, &Form2::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject); // Escape as well
+    // An accent only heard with 试听 is not kept.
+    connect(this, &QDialog::rejected, this, [this] {
+        if (Speech* speech = module_.SpeechObject)
+            speech->setAccent(module_.SpeechAccent);
+    });
     connect(cmdApply, &QPushButton::clicked, this, &Form2::cmdApply_Click);
 
     Form_Load();
@@ -247,6 +277,8 @@ void Form2::Form_Load() {
     dataFolder_ = module_.dataFolder();
     Text1->setText(QDir::toNativeSeparators(dataFolder_));
     Check4->setChecked(module_.ShareSettings);
+    Option3[module_.SpeechAccent == Accent::British ? 1 : 0]->setChecked(true);
+    Label14->clear();
     const SettingsRecord& s = draft_;
     Label1->setText(number(s.SpeechSpeed / 40.0));
     Label3->setText(number(s.ReadCount));
@@ -332,18 +364,25 @@ void Form2::cmdApply_Click() {
     d.WrongColor = colourText(Label9);
     d.AnswerColor = colourText(Label10);
     if (module_.ForgivingTyping != Check3->isChecked() ||
-        module_.ShowRightAnswer != Check5->isChecked()) {
+        module_.ShowRightAnswer != Check5->isChecked() || module_.SpeechAccent != chosenAccent()) {
         module_.ForgivingTyping = Check3->isChecked();
         module_.ShowRightAnswer = Check5->isChecked();
+        module_.SpeechAccent = chosenAccent();
         if (!module_.SavePreferences())
-            platform_.messages.ok(
-                QStringLiteral("宽松判定和显示正确答案的设置没能存进 vokarin.ini，这次照样有效。"));
+            platform_.messages.ok(QStringLiteral(
+                "宽松判定、显示正确答案和朗读口音的设置没能存进 vokarin.ini，这次照样有效。"));
     }
+    if (Speech* speech = module_.SpeechObject)
+        speech->setAccent(module_.SpeechAccent);
     const QString lessonsBefore = module_.lessonFolder();
     const bool moved = applyDataFolder();
     emit applied(d, DirectionOnOpen);
     if (moved)
         emit dataFolderChanged(lessonsBefore);
+}
+
+Accent Form2::chosenAccent() const {
+    return Option3[1]->isChecked() ? Accent::British : Accent::American;
 }
 
 void Form2::Command11_Click() {

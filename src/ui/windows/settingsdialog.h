@@ -1,5 +1,6 @@
 #pragma once
 
+#include "services/speech.h"
 #include "settings/settingsrecord.h"
 
 #include <QDialog>
@@ -55,6 +56,8 @@ private:
     // Takes the data folder chosen into effect, moving the learner's files there; false when
     // it stays as it was.
     bool applyDataFolder();
+    // The accent the learner has chosen, not yet in effect.
+    Accent chosenAccent() const;
 
     Module1& module_;
     const Platform& platform_;
@@ -71,14 +74,17 @@ private:
     std::array<QRadioButton*, 2> Option2{};
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
-    QCheckBox* Check3 = nullptr;      // forgiving typing, kept in vokarin.ini
-    QCheckBox* Check5 = nullptr;      // the right answer at a mistake, kept in vokarin.ini
-    QLabel* Label12 = nullptr;        // what the data folder is for, with a link to the help
-    QLabel* Label11 = nullptr;        // "数据文件夹"
-    QLineEdit* Text1 = nullptr;       // the data folder chosen, shown
-    QPushButton* Command11 = nullptr; // "更改…"
-    QCheckBox* Check4 = nullptr;      // csh2.dat in the data folder too
-    QString dataFolder_;              // as chosen, not yet in effect
+    QCheckBox* Check3 = nullptr;            // forgiving typing, kept in vokarin.ini
+    QCheckBox* Check5 = nullptr;            // the right answer at a mistake, kept in vokarin.ini
+    QLabel* Label12 = nullptr;              // what the data folder is for, with a link to the help
+    QLabel* Label11 = nullptr;              // "数据文件夹"
+    QLineEdit* Text1 = nullptr;             // the data folder chosen, shown
+    QPushButton* Command11 = nullptr;       // "更改…"
+    QCheckBox* Check4 = nullptr;            // csh2.dat in the data folder too
+    std::array<QRadioButton*, 2> Option3{}; // 美音, 英音: the accent, kept in vokarin.ini
+    QPushButton* Command12 = nullptr;       // "试听": a word read in the accent chosen
+    QLabel* Label14 = nullptr;              // the voice that reads
+    QString dataFolder_;                    // as chosen, not yet in effect
     QComboBox* Combo1 = nullptr;
     QLabel* Label6 = nullptr;
     std::array<QLabel*, 4> Label7{};

@@ -1,10 +1,10 @@
 #pragma once
 // Which of the voices the speech engines offer reads English best for a learner who wants
 // American or British pronunciation: a voice to imitate, never one that merely speaks.
+#include "services/speech.h"
+
 #include <QList>
 #include <QString>
-
-enum class Accent { American, British };
 
 // A voice as an engine offers it: the engine's name ("flite", "speechd"), the locale it was
 // listed under ("en_US") and the voice's own name ("slt", "English (America)").

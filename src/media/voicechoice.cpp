@@ -1,4 +1,4 @@
-#include "services/voicechoice.h"
+#include "voicechoice.h"
 
 using namespace Qt::StringLiterals;
 
