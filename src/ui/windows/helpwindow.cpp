@@ -63,7 +63,9 @@ QString HelpWindow::text(const Module1& module) {
                    {u"Alt+J", u"输入答案时宽松判定"},
                    {u"Alt+W", u"答错时显示正确答案"},
                    {u"Alt+D、Alt+G", u"数据文件夹：看、更改"},
-                   {u"Alt+S", u"设置也放在数据文件夹里"}});
+                   {u"Alt+S", u"设置也放在数据文件夹里"},
+                   {u"Alt+U、Alt+K", u"朗读口音：美音、英音"},
+                   {u"Alt+T", u"试听：用选定的口音读一个单词"}});
     html += QStringLiteral("<p>学习统计窗口：Esc 或 Ctrl+W 关闭。</p>");
     html += QStringLiteral("<h3>文件在哪里</h3><table cellspacing=\"2\" cellpadding=\"2\">") +
             row(QStringLiteral("课文"), path(module.lessonFolder())) +
