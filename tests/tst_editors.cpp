@@ -657,19 +657,35 @@ private slots:
                  QByteArray::fromHex("0700") + "1193046");
     }
 
-    // Forgiving typing lives in vokarin.ini; csh2.dat keeps its 19 records unchanged.
+    // Forgiving typing and the accent live in vokarin.ini; csh2.dat keeps its 19 records
+    // unchanged. The accent tried with 试听 and then cancelled is not kept.
     void forgivingTypingIsKeptBesideTheSettings() {
         Harness h;
+        {
+            Settings tried(h);
+            QVERIFY(tried.get<QRadioButton>("Option3_0")->isChecked()); // 美音 by default
+            tried.get<QRadioButton>("Option3_1")->setChecked(true);
+            tried.get<QPushButton>("Command12")->click();
+            QCOMPARE(h.fakes.speech.accent, Accent::British);
+            QCOMPARE(h.fakes.speech.calls.last(), "speak international 0");
+            QCOMPARE(tried.get<QLabel>("Label14")->text(), "fake · voice");
+            tried.get<QPushButton>("cmdCancel")->click();
+            QCOMPARE(h.fakes.speech.accent, Accent::American);
+        }
         Settings dialog(h);
         QVERIFY(!dialog.get<QCheckBox>("Check3")->isChecked());
         dialog.get<QCheckBox>("Check3")->setChecked(true);
+        dialog.get<QRadioButton>("Option3_1")->setChecked(true);
         dialog.apply();
         QVERIFY(h.module.ForgivingTyping);
+        QCOMPARE(h.fakes.speech.accent, Accent::British);
         QCOMPARE(fileBytes(h.module.AppFolder + "/csh2.dat").size(), 2432);
-        QVERIFY(fileBytes(h.module.AppFolder + "/vokarin.ini").contains("forgiving=true"));
+        const QByteArray ini = fileBytes(h.module.AppFolder + "/vokarin.ini");
+        QVERIFY(ini.contains("forgiving=true") && ini.contains("accent=British"));
         Module1 later(h.module.AppFolder);
         later.LoadPreferences();
         QVERIFY(later.ForgivingTyping);
+        QCOMPARE(later.SpeechAccent, Accent::British);
         QVERIFY(h.fakes.messages.shown.isEmpty());
     }
 

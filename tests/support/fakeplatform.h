@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 
 #include "services/clock.h"
 #include "services/colourchooser.h"
@@ -103,7 +104,10 @@ public:
     void speak(const QString& text, qint32 flags) override {
         calls << QStringLiteral("speak %1 %2").arg(text).arg(flags);
     }
+    void setAccent(Accent a) override { accent = a; }
+    QString voiceInUse() override { return QStringLiteral("fake · voice"); }
     QStringList calls;
+    std::optional<Accent> accent; // the last accent asked for
 };
 
 class FakeClock final : public Clock {
