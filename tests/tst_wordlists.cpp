@@ -408,6 +408,17 @@ private slots:
         QTest::newRow("xml word book cut short")
             << "book.xml" << QByteArray("<wordbook><item><word>a</word><trans>甲</trans></item><it")
             << youdao << none << none << "不是完好的单词本：第 1 行第 56 列有错";
+        QTest::newRow("xml word book declaring an entity")
+            << "book.xml"
+            << QByteArray("<!DOCTYPE wordbook [<!ENTITY e \"" + QByteArray(4000, 'x') +
+                          "\">]><wordbook><item><word>&e;</word><trans>甲</trans></item>" +
+                          QByteArray("<item><word>a</word><trans>&e;</trans></item>").repeated(50) +
+                          "</wordbook>")
+            << youdao << none << none << "声明了 XML 实体";
+        QTest::newRow("xml word book nested without end")
+            << "book.xml"
+            << "<wordbook>" + QByteArray("<item>").repeated(100000) << youdao << none << none
+            << "嵌套超过 32 层";
         // Lists typed up as text, an entry a line.
         const auto text = ListFormat::FreeForm;
         QTest::newRow("entry a line, pronunciations, commas in the meanings")
@@ -606,6 +617,25 @@ private slots:
                       {"content.xml", content}})
             << "sea=海；海洋|a  b=甲乙"
             << "";
+        // Anyone's file: a declared entity is refused before it expands, and a workbook whose
+        // sheets all name one part is read only so far.
+        QTest::newRow("ods declaring an entity")
+            << zipOf(
+                   {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                    {"content.xml", "<!DOCTYPE d [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>" +
+                                        QByteArray(content).replace("sea", "&e;&e;&e;&e;")}})
+            << ""
+            << "不是完好的 XML";
+        QByteArray sixtyFour = "<workbook xmlns:r=\"urn:r\"><sheets>";
+        for (int i = 0; i < 64; ++i)
+            sixtyFour += "<sheet r:id=\"rId1\"/>";
+        QTest::newRow("64 sheets naming one part of 5 MB")
+            << zipOf({{"xl/workbook.xml", sixtyFour + "</sheets></workbook>"},
+                      {"xl/_rels/workbook.xml.rels", rels},
+                      {"xl/worksheets/one.xml",
+                       "<worksheet>" + QByteArray(5 << 20, ' ') + "</worksheet>"}})
+            << ""
+            << "解开后超过 256 MB";
         QTest::newRow("xlsx cut short") << zipOf({{"xl/workbook.xml", workbook},
                                                   {"xl/_rels/workbook.xml.rels", rels},
                                                   {"xl/worksheets/one.xml", one.chopped(20)}})

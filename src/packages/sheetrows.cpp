@@ -17,10 +17,17 @@ constexpr qint64 LargestPart = 128 * 1024 * 1024;
 constexpr qint64 MostRatio = 100;
 constexpr qsizetype MostSheets = 64;
 constexpr int MostRowRepeats = 1000;
+// All the parts of a workbook read together: its sheets may all name the same part.
+constexpr qint64 MostUnpacked = 2 * LargestPart;
 
-FileResult refusedSheet(const QString& path, const QString& why) {
-    return {FileError::BadList,
-            QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), why)};
+// The next token of a part read by Qt's reader alone. A document type, which no part of an
+// .xlsx or .ods has, stops the reading as an error: its entities could make gigabytes of a few
+// bytes.
+QXmlStreamReader::TokenType nextToken(QXmlStreamReader& xml) {
+    const QXmlStreamReader::TokenType token = xml.readNext();
+    if (token == QXmlStreamReader::DTD)
+        xml.raiseError(QStringLiteral("表格文件不用文档类型声明（DTD）"));
+    return token;
 }
 
 // One sheet's rows as they are read: cells put in their columns, empty rows dropped.
@@ -60,11 +67,6 @@ qsizetype columnOf(QStringView reference) {
     return letters > 0 ? column - 1 : -1;
 }
 
-// A cell's text longer than any word: kept as one, so that its row is left out as such.
-QString tooLongText() {
-    return QString(LongestField + 1, u'x');
-}
-
 // The text of the current element's <t> runs (a shared string, an inline one), pronunciation
 // guides (<rPh>) left out.
 template <class Xml> QString runsOf(Xml& xml) {
@@ -87,7 +89,7 @@ template <class Xml> QString runsOf(Xml& xml) {
             xml.skip();
         }
     }
-    return fits && text.size() <= LongestField ? text : tooLongText();
+    return fits && text.size() <= LongestField ? text : overLongText();
 }
 
 template <class Xml> bool readSharedStrings(Xml& xml, QStringList& strings) {
@@ -140,7 +142,7 @@ bool readXlsxSheet(Xml& xml, const QStringList& strings, Sheet& sheet,
                 while (xml.child()) {
                     if (xml.isNamed("v"_L1)) {
                         if (!xml.text(&value)) {
-                            text = tooLongText();
+                            text = overLongText();
                         } else if (type == CellType::Shared) {
                             bool number = false;
                             const qsizetype index = value.toLongLong(&number);
@@ -189,7 +191,7 @@ QStringList xlsxSheetPaths(zip_t* archive) {
     if (const auto workbook = zipEntry(archive, "xl/workbook.xml", LargestPart, MostRatio)) {
         QXmlStreamReader xml(*workbook);
         while (!xml.atEnd() && ids.size() < MostSheets)
-            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == "sheet"_L1)
+            if (nextToken(xml) == QXmlStreamReader::StartElement && xml.name() == "sheet"_L1)
                 for (const QXmlStreamAttribute& attribute : xml.attributes())
                     if (attribute.name() == "id"_L1 && !attribute.prefix().isEmpty())
                         ids << attribute.value().toString();
@@ -198,7 +200,7 @@ QStringList xlsxSheetPaths(zip_t* archive) {
     if (const auto rels = zipEntry(archive, "xl/_rels/workbook.xml.rels", LargestPart, MostRatio)) {
         QXmlStreamReader xml(*rels);
         while (!xml.atEnd())
-            if (xml.readNext() == QXmlStreamReader::StartElement &&
+            if (nextToken(xml) == QXmlStreamReader::StartElement &&
                 xml.name() == "Relationship"_L1) {
                 const QString target = xml.attributes().value("Target"_L1).toString();
                 targets.insert(xml.attributes().value("Id"_L1).toString(),
@@ -215,25 +217,34 @@ QStringList xlsxSheetPaths(zip_t* archive) {
 FileResult readXlsx(zip_t* archive, const QString& path, QList<QStringList>& rows,
                     const std::atomic<bool>& stopped) {
     QStringList strings;
-    if (const auto shared = zipEntry(archive, "xl/sharedStrings.xml", LargestPart, MostRatio))
+    qint64 unpacked = 0;
+    if (const auto shared = zipEntry(archive, "xl/sharedStrings.xml", LargestPart, MostRatio)) {
+        unpacked += shared->size();
         readPart(*shared, strings,
                  [](auto& xml, QStringList& into) { return readSharedStrings(xml, into); });
+    }
     const QStringList sheets = xlsxSheetPaths(archive);
     if (sheets.isEmpty())
-        return refusedSheet(path, QStringLiteral("是 Excel 表格，但找不到其中的工作表"));
+        return refused(FileError::BadList, path,
+                       QStringLiteral("是 Excel 表格，但找不到其中的工作表"));
     for (const QString& name : sheets) {
         const auto bytes = zipEntry(archive, name.toUtf8().constData(), LargestPart, MostRatio);
         if (!bytes)
-            return refusedSheet(
-                path, QStringLiteral("里的工作表 %1 解不开（已损坏，或大得不像单词表）").arg(name));
+            return refused(
+                FileError::BadList, path,
+                QStringLiteral("里的工作表 %1 解不开（已损坏，或大得不像单词表）").arg(name));
+        if ((unpacked += bytes->size()) > MostUnpacked)
+            return refused(
+                FileError::BadList, path,
+                QStringLiteral("的工作表解开后超过 %1 MB，不像是单词表").arg(MostUnpacked >> 20));
         Sheet sheet;
         if (!readPart(*bytes, sheet, [&](auto& xml, Sheet& into) {
                 return readXlsxSheet(xml, strings, into, stopped);
             }))
-            return refusedSheet(
-                path, sheet.rows.size() > MostListPairs
-                          ? QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs)
-                          : QStringLiteral("里的工作表 %1 不是完好的 XML").arg(name));
+            return refused(FileError::BadList, path,
+                           sheet.rows.size() > MostListPairs
+                               ? QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs)
+                               : QStringLiteral("里的工作表 %1 不是完好的 XML").arg(name));
         if (sheet.rows.size() > rows.size())
             rows = std::move(sheet.rows);
     }
@@ -248,12 +259,16 @@ QStringView attribute(const QXmlStreamAttributes& attributes, QLatin1StringView 
     return {};
 }
 
-// The text of an ODF cell: its paragraphs, line breaks and runs of spaces as written.
+// The text of an ODF cell: its paragraphs, line breaks and runs of spaces as written; a text
+// longer than any word as such.
 QString odfText(QXmlStreamReader& xml) {
     QString text;
     int depth = 1;
     while (depth > 0 && !xml.atEnd()) {
-        switch (xml.readNext()) {
+        // Past any word's length no more is kept: the cell stands as too long.
+        if (text.size() > LongestField)
+            text = overLongText();
+        switch (nextToken(xml)) {
         case QXmlStreamReader::StartElement:
             if (xml.name() == "s"_L1) {
                 text += QString(qBound(1, attribute(xml.attributes(), "c"_L1).toInt(), 64), u' ');
@@ -285,18 +300,18 @@ FileResult readOds(zip_t* archive, const QString& path, QList<QStringList>& rows
                    const std::atomic<bool>& stopped) {
     const auto content = zipEntry(archive, "content.xml", LargestPart, MostRatio);
     if (!content)
-        return refusedSheet(path,
-                            QStringLiteral("里的 content.xml 解不开（已损坏，或大得不像单词表）"));
+        return refused(FileError::BadList, path,
+                       QStringLiteral("里的 content.xml 解不开（已损坏，或大得不像单词表）"));
     QXmlStreamReader xml(*content);
     Sheet sheet;
     qsizetype column = 0;
     qint64 rowRepeat = 1;
     while (!xml.atEnd() && !stopped) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
+        const QXmlStreamReader::TokenType token = nextToken(xml);
         if (token == QXmlStreamReader::EndElement) {
             if (xml.name() == "table-row"_L1 && !sheet.endRow(rowRepeat))
-                return refusedSheet(
-                    path, QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs));
+                return refused(FileError::BadList, path,
+                               QStringLiteral("的行数超过 %1，不像是单词表").arg(MostListPairs));
             if (xml.name() == "table"_L1) {
                 if (sheet.rows.size() > rows.size())
                     rows = std::move(sheet.rows);
@@ -324,7 +339,7 @@ FileResult readOds(zip_t* archive, const QString& path, QList<QStringList>& rows
         }
     }
     if (xml.hasError())
-        return refusedSheet(path, QStringLiteral("里的 content.xml 不是完好的 XML"));
+        return refused(FileError::BadList, path, QStringLiteral("里的 content.xml 不是完好的 XML"));
     return FileResult::success();
 }
 
@@ -335,12 +350,12 @@ FileResult readSheetRows(const QByteArray& bytes, const QString& path, QList<QSt
     rows.clear();
     const Zip archive = openZip(bytes);
     if (!archive)
-        return refusedSheet(path, QStringLiteral("不是完好的 zip 压缩包"));
+        return refused(FileError::BadList, path, QStringLiteral("不是完好的 zip 压缩包"));
     FileResult result = zip_name_locate(archive.get(), "xl/workbook.xml", 0) >= 0
                             ? readXlsx(archive.get(), path, rows, stopped)
                             : readOds(archive.get(), path, rows, stopped);
     if (result.ok() && stopped)
-        result = refusedSheet(path, QStringLiteral("的读取因程序关闭而中止"));
+        result = refused(FileError::BadList, path, QStringLiteral("的读取因程序关闭而中止"));
     if (!result.ok())
         rows.clear();
     return result;

@@ -39,12 +39,8 @@ bool looksDelimited(QStringView head) {
     if (lastEnd > 0)
         head = head.first(lastEnd);
     qsizetype lines = 0, tabbed = 0, wide = 0;
-    for (qsizetype at = 0; at < head.size() && lines < 20;) {
-        qsizetype end = at;
-        while (end < head.size() && !isLineEnd(head[end]))
-            ++end;
-        const QStringView line = head.sliced(at, end - at);
-        at = end + 1;
+    Lines all{head};
+    for (QStringView line; lines < 20 && all.next(line);) {
         if (line.trimmed().isEmpty())
             continue;
         Record comma, tab;

@@ -93,27 +93,6 @@ bool isHeading(QStringView line) {
     return true;
 }
 
-// The lines of a text one at a time, counted from 1.
-struct Lines final {
-    QStringView text;
-    qsizetype at = 0;
-    qint32 number = 0;
-
-    bool next(QStringView& line) {
-        if (at >= text.size())
-            return false;
-        qsizetype end = at;
-        while (end < text.size() && !isLineEnd(text[end]))
-            ++end;
-        line = text.sliced(at, end - at);
-        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
-            ++end;
-        at = end + 1;
-        ++number;
-        return true;
-    }
-};
-
 } // namespace
 
 // Most of the first lines that are not headings are entries.

@@ -90,6 +90,27 @@ inline bool isLineEnd(QChar c) {
     return c == u'\r' || c == u'\n';
 }
 
+// The lines of a text one at a time, counted from 1.
+struct Lines final {
+    QStringView text;
+    qsizetype at = 0;
+    qint32 number = 0;
+
+    bool next(QStringView& line) {
+        if (at >= text.size())
+            return false;
+        qsizetype end = at;
+        while (end < text.size() && !isLineEnd(text[end]))
+            ++end;
+        line = text.sliced(at, end - at);
+        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
+            ++end;
+        at = end + 1;
+        ++number;
+        return true;
+    }
+};
+
 // A field without the blanks around it; the usual field, with none, at once.
 inline QStringView trimmedField(QStringView field) {
     const auto plain = [](QChar c) { return c.unicode() > u' ' && c.unicode() < 0x80; };
@@ -271,6 +292,12 @@ private:
     qsizetype at_ = 0;
     qint32 line_;
 };
+
+// What stands for a text too long for any word that a reader did not keep: its row is then
+// left out as such.
+inline QString overLongText() {
+    return QString(LongestField + 1, u'x');
+}
 
 // Whether text holds a Chinese character.
 bool hasHan(QStringView text);

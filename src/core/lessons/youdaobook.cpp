@@ -48,7 +48,7 @@ FileResult readItems(Xml& xml, const QString& path, const ListRequest& request, 
                 // left out as such.
                 QString& field = record.held[column - std::begin(columns)];
                 if (!xml.text(&field))
-                    field = QString(LongestField + 1, u'x');
+                    field = overLongText();
             }
             if (xml.failed())
                 return false;
@@ -81,7 +81,8 @@ bool looksLikeYoudaoBook(QStringView head) {
             return false;
         start = start.sliced(end + 2).trimmed();
     }
-    return start.startsWith(u"<wordbook>") || start.startsWith(u"<wordbook ");
+    return start.startsWith(u"<wordbook>") || start.startsWith(u"<wordbook ") ||
+           start.startsWith(u"<!DOCTYPE wordbook");
 }
 
 std::optional<FileResult> readYoudaoBookQuickly(const QByteArray& bytes, const QString& path,
