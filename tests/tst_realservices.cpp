@@ -1,5 +1,7 @@
 // The Qt implementations of the services, against a real sound server and speech engine.
+#include "fliteengine.h"
 #include "lessons/flashcardpackage.h"
+#include "lessons/lessonfile.h"
 #include "lessons/wordlists.h"
 #include "qtservices/mediaservices.h"
 #include "qtservices/modules.h"
@@ -8,6 +10,7 @@
 #include "qtsound.h"
 #include "qtspeech.h"
 #include "services/mediafactory.h"
+#include "speechengine.h"
 #include "testfiles.h"
 #include "voicechoice.h"
 
@@ -16,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QMessageBox>
@@ -71,8 +75,8 @@ struct BoxPresser {
 QStringList statesWhile(QtSpeech& speech, const std::function<void()>& act, int spoken,
                         int timeoutMs = 15000) {
     QStringList states;
-    const QMetaObject::Connection listening = QObject::connect(
-        speech.engine(), &QTextToSpeech::stateChanged, [&](QTextToSpeech::State s) {
+    const QMetaObject::Connection listening =
+        QObject::connect(speech.engine(), &SpeechEngine::stateChanged, [&](QTextToSpeech::State s) {
             states << (s == QTextToSpeech::Speaking ? "Speaking"
                        : s == QTextToSpeech::Ready  ? "Ready"
                                                     : "Other");
@@ -85,6 +89,22 @@ QStringList statesWhile(QtSpeech& speech, const std::function<void()>& act, int 
         QTest::qWait(20);
     QObject::disconnect(listening); // the speech object's own connection stays
     return states;
+}
+
+// Every word of the sample lessons.
+QStringList sampleLessonWords() {
+    QStringList words;
+    const QDir lessons(QStringLiteral(VOKARIN_APP_DIR "/lesson"));
+    for (const QString& name : lessons.entryList({QStringLiteral("*.txt")})) {
+        const QString path = lessons.filePath(name);
+        qint32 lines = 0;
+        countlines(path, lines);
+        readpairs(path, lines, [&](QStringView word, QStringView) {
+            words << word.toString();
+            return true;
+        });
+    }
+    return words;
 }
 
 } // namespace
@@ -177,13 +197,12 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QList<std::pair<QString, qint64>> seen; // state, when
-        QObject::connect(speech.engine(), &QTextToSpeech::stateChanged,
-                         [&](QTextToSpeech::State s) {
-                             seen.append({s == QTextToSpeech::Speaking ? "Speaking"
-                                          : s == QTextToSpeech::Ready  ? "Ready"
-                                                                       : "Other",
-                                          clock.elapsed()});
-                         });
+        QObject::connect(speech.engine(), &SpeechEngine::stateChanged, [&](QTextToSpeech::State s) {
+            seen.append({s == QTextToSpeech::Speaking ? "Speaking"
+                         : s == QTextToSpeech::Ready  ? "Ready"
+                                                      : "Other",
+                         clock.elapsed()});
+        });
         const auto readingsAfter = [&](qsizetype from) {
             QList<qint64> lengths;
             for (qsizetype i = from; i + 1 < seen.size(); ++i)
@@ -309,15 +328,73 @@ private slots:
     void readsWithAnEnglishVoice() {
         QtSpeech speech;
         speech.open(QString(10, u' '), QString(10, u' '));
-        QTextToSpeech* engine = speech.engine();
+        SpeechEngine* engine = speech.engine();
         if (!engine)
             QSKIP("no speech engine on this machine");
         QCOMPARE(engine->locale().language(), QLocale::English);
-        if (engine->engine() == QLatin1String("flite"))
-            QCOMPARE(engine->voice().name(), QStringLiteral("slt"));
+        if (engine->name() == QLatin1String("flite"))
+            QCOMPARE(engine->voiceName(), QStringLiteral("slt"));
         else
-            QVERIFY2(engine->voice().name() != QLatin1String("awb"),
-                     qPrintable(engine->voice().name()));
+            QVERIFY2(engine->voiceName() != QLatin1String("awb"), qPrintable(engine->voiceName()));
+    }
+
+    // flite makes sound of every word a learner meets: the sample lessons and a few thousand
+    // words of a college list (the loudest sample well above silence, a word's length).
+    void everyWordMakesSound() {
+        if (FliteVoices::installed().isEmpty())
+            QSKIP("libflite is not installed");
+        QFile list(QStringLiteral(VOKARIN_TEST_DATA "/speech/cet-words.txt"));
+        QVERIFY(list.open(QIODevice::ReadOnly | QIODevice::Text));
+        QStringList words = sampleLessonWords();
+        QVERIFY(words.size() > 20);
+        while (!list.atEnd())
+            if (const QString word = QString::fromUtf8(list.readLine()).trimmed();
+                !word.isEmpty() && !word.startsWith(u'#'))
+                words << word;
+        QVERIFY(words.size() > 4000);
+        FliteVoices voices;
+        QStringList silent;
+        for (const QString& word : std::as_const(words)) {
+            const Samples sound = voices.read(word, QStringLiteral("slt"), fliteStretch(1.0));
+            if (sound.peak() < 2000 || sound.lengthMs() < 100)
+                silent << QStringLiteral("%1 (%2 ms, peak %3)")
+                              .arg(word)
+                              .arg(sound.lengthMs())
+                              .arg(sound.peak());
+        }
+        QVERIFY2(silent.isEmpty(), qPrintable(silent.join(u", ")));
+        QVERIFY(voices.read(QStringLiteral("apple"), QStringLiteral("no such voice"), 1).isEmpty());
+        QVERIFY(voices.read(QStringLiteral("  "), QStringLiteral("slt"), 1).isEmpty());
+    }
+
+    // Played to the sound server whole: the words Qt's flite plugin lost, and words of the
+    // sample lessons one after another as a lesson reads them (all of them with
+    // VOKARIN_PLAY_EVERY_WORD set: the test server's null sink plays each word about two
+    // seconds late, so all of them take minutes).
+    void everyWordIsPlayedWhole() {
+        REQUIRE_AUDIO();
+        if (FliteVoices::installed().isEmpty())
+            QSKIP("libflite is not installed");
+        FliteEngine engine;
+        engine.setVoice({QStringLiteral("flite"), QStringLiteral("en_US"), QStringLiteral("slt")});
+        engine.setRate(1.0); // the fastest the settings offer, for the test's time
+        QSignalSpy played(&engine, &FliteEngine::played);
+        QSignalSpy unreadable(&engine, &FliteEngine::unreadable);
+        QSignalSpy ready(&engine, &SpeechEngine::stateChanged);
+        QStringList words = sampleLessonWords();
+        if (qEnvironmentVariableIsEmpty("VOKARIN_PLAY_EVERY_WORD"))
+            words = words.mid(0, 8);
+        words = QStringList{"international", "photograph", "democratic"} + words;
+        for (const QString& word : words) {
+            const qsizetype before = played.size();
+            engine.say(word);
+            QTRY_VERIFY2_WITH_TIMEOUT(played.size() > before || !unreadable.isEmpty(),
+                                      qPrintable(word), 8000);
+            QCOMPARE(played.last().at(0).toString(), word);
+            QVERIFY(played.last().at(2).toInt() > 2000);
+        }
+        QVERIFY(unreadable.isEmpty());
+        QTRY_COMPARE(ready.count(), 2 * words.size()); // Speaking and Ready, each reading
     }
 
     void messageBoxReadsChinese() {

@@ -1,10 +1,9 @@
 #include "qtspeech.h"
+#include "fliteengine.h"
+#include "qtttsengine.h"
 #include "voicechoice.h"
 
 #include <QLoggingCategory>
-#include <QTextToSpeech>
-#include <QVoice>
-#include <algorithm>
 
 // QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engine reports.
 Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
@@ -18,43 +17,39 @@ void QtSpeech::open(const QString&, const QString&) {
     opened_ = true;
 }
 
-QTextToSpeech* QtSpeech::engine() {
+SpeechEngine* QtSpeech::engine() {
     if (opened_ && !tried_)
         build();
     return engine_;
 }
 
-// The engines' English voices, listed under English locales only, engine after engine until
-// one is good enough, and the best of them. An engine once made is kept for the program's
-// life: Qt 6.4's flite engines share one synthesizer, which crashes when one of them goes while
-// another reads.
+// The engines' English voices, engine after engine until one is good enough, and the best of
+// them. flite's voices are read by the program itself and asked first: they start at once,
+// where speech-dispatcher takes seconds. An engine once made is kept for the program's life.
 void QtSpeech::build() {
     tried_ = true;
-    // flite first: it starts at once, where speech-dispatcher takes seconds.
     QStringList names = QTextToSpeech::availableEngines();
-    std::stable_partition(names.begin(), names.end(),
-                          [](const QString& name) { return name == QLatin1String("flite"); });
+    names.removeAll(QStringLiteral("flite")); // Qt's own flite plugin loses words
+    names.prepend(QStringLiteral("flite"));
     for (const QString& name : std::as_const(names)) {
         if (goodEnoughVoice(offers_, accent_))
             break;
         if (asked_.contains(name))
             continue;
         asked_ << name;
-        auto* candidate = new QTextToSpeech(name, this);
-        if (candidate->state() == QTextToSpeech::Error) {
+        SpeechEngine* candidate = nullptr;
+        if (name == QLatin1String("flite")) {
+            if (!FliteVoices::installed().isEmpty())
+                candidate = new FliteEngine(this);
+        } else {
+            candidate = QtTtsEngine::make(name, this);
+        }
+        if (!candidate) {
             qCWarning(lcSpeech) << "speech engine" << name << "does not work";
-            delete candidate;
             continue;
         }
         engines_ << candidate;
-        for (const QLocale& locale : candidate->availableLocales()) {
-            if (locale.language() != QLocale::English)
-                continue;
-            candidate->setLocale(locale);
-            const QList<QVoice> voices = candidate->availableVoices();
-            for (const QVoice& voice : voices)
-                offers_.append({name, locale.name(), voice.name()});
-        }
+        offers_ << candidate->englishVoices();
     }
     const qsizetype best = bestVoice(offers_, accent_);
     if (best < 0) {
@@ -63,16 +58,10 @@ void QtSpeech::build() {
         engine_ = engines_.value(0);
     } else {
         const VoiceOffer& chosen = offers_[best];
-        for (QTextToSpeech* candidate : std::as_const(engines_))
-            if (candidate->engine() == chosen.engine)
+        for (SpeechEngine* candidate : std::as_const(engines_))
+            if (candidate->name() == chosen.engine)
                 engine_ = candidate;
-        engine_->setLocale(QLocale(chosen.locale));
-        const QList<QVoice> voices = engine_->availableVoices();
-        for (const QVoice& voice : voices)
-            if (voice.name() == chosen.name) {
-                engine_->setVoice(voice);
-                break;
-            }
+        engine_->setVoice(chosen);
         qCInfo(lcSpeech) << "reading with" << chosen.engine << chosen.locale << chosen.name
                          << (onlyRoboticVoices(offers_, accent_) ? "(no natural voice installed)"
                                                                  : "");
@@ -83,10 +72,10 @@ void QtSpeech::build() {
     // Every utterance ends in one Ready, including one cut short by a new word, and that
     // Ready may arrive after the next say(). Only the Ready of the latest utterance lets the
     // next reading start; a late one from an earlier utterance is ignored.
-    connect(engine_, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State state) {
+    connect(engine_, &SpeechEngine::stateChanged, this, [this](QTextToSpeech::State state) {
         qCDebug(lcSpeech) << current_ << state << "issued" << issued_ << "finished" << finished_
                           << "queued" << queue_.size();
-        // flite fails some words outright: Error, then Ready. That Ready ends the failed
+        // An engine may fail a word outright: Error, then Ready. That Ready ends the failed
         // reading like any other, and the readings left go on.
         if (state == QTextToSpeech::Ready) {
             if (finished_ < issued_)
@@ -114,8 +103,8 @@ void QtSpeech::setAccent(Accent accent) {
 }
 
 QString QtSpeech::voiceInUse() {
-    QTextToSpeech* const in = engine();
-    return in ? QStringLiteral("%1 · %2").arg(in->engine(), in->voice().name()) : QString();
+    SpeechEngine* const in = engine();
+    return in ? QStringLiteral("%1 · %2").arg(in->name(), in->voiceName()) : QString();
 }
 
 void QtSpeech::setSpeed(qint32 wordsPerMinute) {

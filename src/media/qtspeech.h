@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QStringList>
 
-class QTextToSpeech;
+class SpeechEngine;
 
 class QtSpeech final : public QObject, public Speech {
     Q_OBJECT
@@ -26,7 +26,7 @@ public:
     QString voiceInUse() override;
 
     // The engine in use, built now if it was not yet; null when none works.
-    QTextToSpeech* engine();
+    SpeechEngine* engine();
     // Nothing waits to be read and everything handed to the engine has been read: no more is
     // heard until the next speak().
     bool idle() const { return queue_.isEmpty() && finished_ == issued_; }
@@ -36,10 +36,10 @@ private:
     void sayNext();
     void say(const QString& text);
 
-    QTextToSpeech* engine_ = nullptr;
+    SpeechEngine* engine_ = nullptr;
     // Every engine asked, those that work, and the English voices they offer.
     QStringList asked_;
-    QList<QTextToSpeech*> engines_;
+    QList<SpeechEngine*> engines_;
     QList<VoiceOffer> offers_;
     bool opened_ = false;
     bool tried_ = false;
