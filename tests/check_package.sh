@@ -29,7 +29,7 @@ recommends=$(dpkg-deb -f "$deb" Recommends)
 for need in libqt6widgets6 libqt6core6 libqt6sql6-sqlite libc6; do
     [[ $depends == *"$need"* ]] || fail "Depends lacks $need: $depends"
 done
-for want in qt6-speech-flite-plugin fonts-wqy-microhei; do
+for want in libflite1 fonts-wqy-microhei; do
     [[ $recommends == *"$want"* ]] || fail "Recommends lacks $want: $recommends"
 done
 root="$work/root"
