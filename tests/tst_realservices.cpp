@@ -13,12 +13,14 @@
 #include "speechengine.h"
 #include "testfiles.h"
 #include "voicechoice.h"
+#include "wavefile.h"
 
 #include <algorithm>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QAudioDevice>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMediaDevices>
@@ -29,6 +31,7 @@
 #include <QTextToSpeech>
 #include <QTimer>
 #include <QVoice>
+#include <QtEndian>
 
 namespace {
 
@@ -107,6 +110,32 @@ QStringList sampleLessonWords() {
     return words;
 }
 
+// A wave file: a fmt chunk (format tag, channels, rate, bits, then any extra bytes), chunks
+// named in between, then the data chunk, whose declared size may differ from what it holds.
+QByteArray waveFile(quint16 tag, quint16 channels, quint32 rate, quint16 bits,
+                    const QByteArray& extra, const QByteArray& between, const QByteArray& data,
+                    quint32 declared) {
+    QByteArray fmt;
+    QDataStream out(&fmt, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << tag << channels << rate << quint32(rate * channels * bits / 8)
+        << quint16(channels * bits / 8) << bits;
+    fmt += extra;
+    QByteArray body = "WAVE";
+    const auto chunk = [&](const QByteArray& id, const QByteArray& bytes, quint32 size) {
+        QByteArray head = id;
+        head.resize(8);
+        qToLittleEndian<quint32>(size, head.data() + 4);
+        body += head + bytes + QByteArray(bytes.size() & 1, '\0');
+    };
+    chunk("fmt ", fmt, quint32(fmt.size()));
+    body += between;
+    chunk("data", data, declared);
+    QByteArray riff = "RIFF0000";
+    qToLittleEndian<quint32>(quint32(body.size()), riff.data() + 4);
+    return riff + body;
+}
+
 } // namespace
 
 class tst_RealServices final : public QObject {
@@ -133,6 +162,54 @@ private slots:
         QVERIFY2(took >= QtSound::waveLength(AlarmPath) / 2, qPrintable(QString::number(took)));
         sound.play(AlarmPath); // and again, with the sample already loaded
         QCOMPARE(sound.lastOutcome(), QtSound::Outcome::Played);
+    }
+
+    // The alarm is read by the program itself: what a learner may put there as ERROR.wav.
+    void readsWaveFiles_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("sampleFormat"); // QAudioFormat::Unknown: not played
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("pcmBytes");
+        const QByteArray sound(400, '\x10');
+        const QByteArray extensiblePcm = QByteArray::fromHex("1600"
+                                                             "1000"
+                                                             "03000000"
+                                                             "0100");
+        QTest::newRow("16-bit mono") << waveFile(1, 1, 16000, 16, {}, {}, sound, 400)
+                                     << int(QAudioFormat::Int16) << 1 << 400;
+        QTest::newRow("8-bit stereo")
+            << waveFile(1, 2, 8000, 8, {}, {}, sound, 400) << int(QAudioFormat::UInt8) << 2 << 400;
+        QTest::newRow("float") << waveFile(3, 1, 44100, 32, {}, {}, sound, 400)
+                               << int(QAudioFormat::Float) << 1 << 400;
+        QTest::newRow("extensible PCM, a LIST chunk of odd size before the data")
+            << waveFile(0xFFFE, 2, 48000, 16, extensiblePcm, QByteArray("LIST\x03\0\0\0abc\0", 12),
+                        sound, 400)
+            << int(QAudioFormat::Int16) << 2 << 400;
+        QTest::newRow("cut short: the frames it holds")
+            << waveFile(1, 2, 16000, 16, {}, {}, sound.left(398), 4000) << int(QAudioFormat::Int16)
+            << 2 << 396;
+        QTest::newRow("24-bit: not played") << waveFile(1, 1, 16000, 24, {}, {}, sound, 400)
+                                            << int(QAudioFormat::Unknown) << 0 << 0;
+        QTest::newRow("compressed: not played")
+            << waveFile(2, 1, 16000, 4, {}, {}, sound, 400) << int(QAudioFormat::Unknown) << 0 << 0;
+        QTest::newRow("no sound") << waveFile(1, 1, 16000, 16, {}, {}, {}, 0)
+                                  << int(QAudioFormat::Unknown) << 0 << 0;
+        QTest::newRow("not a wave")
+            << QByteArray("RIFF\0\0\0\0AVI LIST") << int(QAudioFormat::Unknown) << 0 << 0;
+    }
+    void readsWaveFiles() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, sampleFormat);
+        QFETCH(int, channels);
+        QFETCH(int, pcmBytes);
+        QTemporaryDir dir;
+        const std::optional<Wave> wave = readWave(putFile(dir, "ERROR.wav", bytes));
+        QCOMPARE(wave.has_value(), sampleFormat != QAudioFormat::Unknown);
+        if (!wave)
+            return;
+        QCOMPARE(int(wave->format.sampleFormat()), sampleFormat);
+        QCOMPARE(wave->format.channelCount(), channels);
+        QCOMPARE(wave->pcm.size(), pcmBytes);
     }
 
     void badSoundFilesReturnPromptly_data() {

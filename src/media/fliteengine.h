@@ -1,13 +1,11 @@
 #pragma once
 // flite's voices, made into sound on a thread of their own and played whole.
 #include "flitevoices.h"
+#include "pcmplayer.h"
 #include "speechengine.h"
 
-#include <QElapsedTimer>
 #include <QThread>
-#include <QTimer>
 
-class QAudioSink;
 class FliteWorker;
 
 class FliteEngine final : public SpeechEngine {
@@ -36,22 +34,13 @@ signals:
 private:
     void made(quint64 serial, const QString& text, const Samples& samples);
     void play(const QString& text, const Samples& samples);
-    void feed();
-    void sinkChanged();
-    void heardToTheEnd();
+    void ended(bool whole);
     // Ends the reading under way: a Ready, always from the event loop.
     void finish();
 
     QThread thread_;
     FliteWorker* worker_;
-    QAudioSink* sink_ = nullptr;
-    QIODevice* out_ = nullptr; // the sink's
-    QByteArray pcm_;
-    qint64 written_ = 0;
-    QTimer feeder_;
-    // Gives a reading up when the server never says it has played it.
-    QTimer tail_;
-    QElapsedTimer clock_;
+    PcmPlayer player_;
     QString voice_;
     double stretch_ = 1.0;
     QTextToSpeech::State state_ = QTextToSpeech::Ready;

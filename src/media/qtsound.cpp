@@ -1,24 +1,25 @@
 #include "qtsound.h"
+#include "pcmplayer.h"
+#include "wavefile.h"
 
 #include <QApplication>
 #include <QAudioDevice>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMediaDevices>
-#include <QSoundEffect>
 #include <QTimer>
-#include <QUrl>
 #include <QtEndian>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
 
 namespace {
 
-// QSoundEffect reports the end of a sound late and unevenly (up to two seconds late for a short
-// sound on some servers), and without a working server it may claim to play for ever. So the
-// wait ends by the clock too: once the sound's own length and a little latency have passed,
-// it has been heard, and whatever the server still holds drains by itself.
+// A server may report the end of a sound late (two seconds late on a null sink), so the wait
+// ends by the clock too: once the sound's own length and a little latency have passed, it has
+// been heard, and whatever the server still holds plays on by itself.
 constexpr qint64 LatencyMs = 250;
-constexpr qint64 UnknownLengthMs = 3000;
 
 } // namespace
 
@@ -59,33 +60,26 @@ void QtSound::play(const QString& wavePath) {
         outcome_ = Outcome::NoDevice;
         return;
     }
-    const qint64 length = waveLength(wavePath);
-    if (!effect_)
-        effect_ = new QSoundEffect(this);
-    const QUrl source = QUrl::fromLocalFile(QFileInfo(wavePath).absoluteFilePath());
-    if (effect_->source() != source)
-        effect_->setSource(source);
-
-    QEventLoop loop;
-    outcome_ = length < 0 ? Outcome::TimedOut : Outcome::Played;
-    const auto ended = connect(effect_, &QSoundEffect::playingChanged, &loop, [&] {
-        if (!effect_->isPlaying()) {
-            outcome_ = Outcome::Played;
-            loop.quit();
-        }
-    });
-    const auto failed = connect(effect_, &QSoundEffect::statusChanged, &loop, [&] {
-        if (effect_->status() == QSoundEffect::Error) {
-            outcome_ = Outcome::Failed;
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(length < 0 ? UnknownLengthMs : length + LatencyMs, &loop, &QEventLoop::quit);
-    effect_->play();
-    if (effect_->status() == QSoundEffect::Error)
+    const std::optional<Wave> wave = readWave(wavePath);
+    if (!wave) {
+        qCWarning(lcPlayer) << "cannot play" << wavePath << "(not a PCM wave file)";
         outcome_ = Outcome::Failed;
-    else
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    disconnect(ended);
-    disconnect(failed);
+        return;
+    }
+    if (!player_)
+        player_ = new PcmPlayer(this);
+    if (!player_->play(wave->pcm, wave->format)) {
+        outcome_ = Outcome::Failed;
+        return;
+    }
+    const qint64 length = wave->format.durationForBytes(qint32(wave->pcm.size())) / 1000;
+    QEventLoop loop;
+    outcome_ = Outcome::Played;
+    connect(player_, &PcmPlayer::ended, &loop, [&](bool whole) {
+        if (!whole)
+            outcome_ = Outcome::Failed;
+        loop.quit();
+    });
+    QTimer::singleShot(length + LatencyMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }

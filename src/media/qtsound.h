@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-class QSoundEffect;
+class PcmPlayer;
 
 class QtSound final : public QObject, public Sound {
     Q_OBJECT
@@ -22,6 +22,7 @@ public:
     static qint64 waveLength(const QString& wavePath);
 
 private:
-    QSoundEffect* effect_ = nullptr;
+    // Made the first time the alarm sounds; every playing has a sink of its own.
+    PcmPlayer* player_ = nullptr;
     Outcome outcome_ = Outcome::None;
 };
