@@ -474,6 +474,36 @@ private slots:
         QTRY_COMPARE(ready.count(), 2 * words.size()); // Speaking and Ready, each reading
     }
 
+    // Answers at ten a second, as a learner clicking through a review: each a new word read
+    // aloud, cutting the last one short, and every tenth a wrong one that sounds the alarm.
+    // VOKARIN_STRESS_ANSWERS sets how many (200 here; 5,000 run by hand).
+    void soundsUnderStress() {
+        REQUIRE_AUDIO();
+        const int answers = qEnvironmentVariableIsSet("VOKARIN_STRESS_ANSWERS")
+                                ? qEnvironmentVariableIntValue("VOKARIN_STRESS_ANSWERS")
+                                : 200;
+        QtSpeech speech;
+        speech.open({}, {});
+        QVERIFY(speech.engine());
+        QtSound sound;
+        const QStringList words = sampleLessonWords();
+        QVERIFY(!words.isEmpty());
+        QSignalSpy states(speech.engine(), &SpeechEngine::stateChanged);
+        int alarms = 0;
+        for (int i = 0; i < answers; ++i) {
+            speech.speak(words[i % words.size()], 144);
+            if (i % 10 == 9) {
+                sound.play(AlarmPath);
+                alarms += sound.lastOutcome() == QtSound::Outcome::Played;
+            } else {
+                QTest::qWait(100);
+            }
+        }
+        QCOMPARE(alarms, answers / 10);
+        QTRY_VERIFY_WITH_TIMEOUT(speech.idle(), 10000); // the last word read to its end
+        QVERIFY(states.count(QList<QVariant>{QVariant::fromValue(QTextToSpeech::Speaking)}) > 0);
+    }
+
     void messageBoxReadsChinese() {
         QtMessageBoxes boxes;
         BoxPresser presser;
