@@ -105,9 +105,10 @@ public:
         calls << QStringLiteral("speak %1 %2").arg(text).arg(flags);
     }
     void setAccent(Accent a) override { accent = a; }
-    QString voiceInUse() override { return QStringLiteral("fake · voice"); }
+    QString voiceInUse() override { return voice; }
     QStringList calls;
-    std::optional<Accent> accent; // the last accent asked for
+    QString voice = QStringLiteral("fake · voice"); // empty: no English voice installed
+    std::optional<Accent> accent;                   // the last accent asked for
 };
 
 class FakeClock final : public Clock {

@@ -241,7 +241,10 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     connect(Command12, &QPushButton::clicked, this, [this] {
         if (Speech* speech = module_.SpeechObject) {
             speech->setAccent(chosenAccent());
-            Label14->setText(speech->voiceInUse());
+            const QString voice = speech->voiceInUse();
+            // With no voice the learner is told what brings one.
+            Label14->setText(voice.isEmpty() ? QStringLiteral("没有英语语音：请安装 libflite1")
+                                             : voice);
             speech->speak(QStringLiteral("international"), 0);
         }
     });
