@@ -669,6 +669,7 @@ private slots:
             QCOMPARE(h.fakes.speech.accent, Accent::British);
             QCOMPARE(h.fakes.speech.calls.last(), "speak international 0");
             QCOMPARE(tried.get<QLabel>("Label14")->text(), "fake · voice");
+            QCOMPARE(tried.get<QLabel>("Label14")->toolTip(), "找到的英语语音：\nfake · voice");
             h.fakes.speech.voice.clear();
             tried.get<QPushButton>("Command12")->click();
             QCOMPARE(tried.get<QLabel>("Label14")->text(), "没有英语语音：请安装 libflite1");

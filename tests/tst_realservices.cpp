@@ -413,6 +413,13 @@ private slots:
             QCOMPARE(engine->voiceName(), QStringLiteral("slt"));
         else
             QVERIFY2(engine->voiceName() != QLatin1String("awb"), qPrintable(engine->voiceName()));
+        // The voices listed for the learner, the one in use first and flite's awb last.
+        const QStringList found = speech.voicesFound();
+        QVERIFY(!found.isEmpty());
+        QCOMPARE(found.first(),
+                 QStringLiteral("%1 (%2)").arg(speech.voiceInUse(), engine->locale().name()));
+        if (FliteVoices::installed().contains(QStringLiteral("awb")))
+            QCOMPARE(found.last(), QStringLiteral("flite · awb (en_US)"));
     }
 
     // flite makes sound of every word a learner meets: the sample lessons and a few thousand

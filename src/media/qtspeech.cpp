@@ -4,6 +4,8 @@
 #include "voicechoice.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
+#include <functional>
 
 // QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engine reports.
 Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
@@ -105,6 +107,19 @@ void QtSpeech::setAccent(Accent accent) {
 QString QtSpeech::voiceInUse() {
     SpeechEngine* const in = engine();
     return in ? QStringLiteral("%1 · %2").arg(in->name(), in->voiceName()) : QString();
+}
+
+QStringList QtSpeech::voicesFound() {
+    engine(); // the engines are asked when first needed
+    QList<VoiceOffer> offers = offers_;
+    std::ranges::stable_sort(offers, std::greater{}, [this](const VoiceOffer& offer) {
+        return voiceScore(offer, accent_);
+    });
+    QStringList found;
+    for (const VoiceOffer& offer : std::as_const(offers))
+        if (voiceScore(offer, accent_) > 0)
+            found << QStringLiteral("%1 · %2 (%3)").arg(offer.engine, offer.name, offer.locale);
+    return found;
 }
 
 void QtSpeech::setSpeed(qint32 wordsPerMinute) {

@@ -24,6 +24,7 @@ public:
     // Chooses the voice again, the next time one is needed.
     void setAccent(Accent accent) override;
     QString voiceInUse() override;
+    QStringList voicesFound() override;
 
     // The engine in use, built now if it was not yet; null when none works.
     SpeechEngine* engine();

@@ -106,6 +106,7 @@ public:
     }
     void setAccent(Accent a) override { accent = a; }
     QString voiceInUse() override { return voice; }
+    QStringList voicesFound() override { return {voice}; }
     QStringList calls;
     QString voice = QStringLiteral("fake · voice"); // empty: no English voice installed
     std::optional<Accent> accent;                   // the last accent asked for

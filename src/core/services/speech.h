@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // The pronunciation a learner imitates.
@@ -21,6 +22,8 @@ public:
     virtual void setAccent(Accent) {}
     // The voice that reads ("flite · slt"), chosen now if it was not yet; empty with none.
     virtual QString voiceInUse() { return {}; }
+    // Every English voice found ("flite · slt (en_US)"), best first for the accent.
+    virtual QStringList voicesFound() { return {}; }
 };
 
 // Maps words per minute onto an engine rate in [-1, 1]: 80 is the slowest, 160 the engine's

@@ -65,6 +65,10 @@ QString MediaServices::DeferredSpeech::voiceInUse() {
     return media_.load() ? media_.realSpeech_->voiceInUse() : QString();
 }
 
+QStringList MediaServices::DeferredSpeech::voicesFound() {
+    return media_.load() ? media_.realSpeech_->voicesFound() : QStringList();
+}
+
 void MediaServices::DeferredSpeech::speak(const QString& text, qint32 flags) {
     if (media_.load())
         media_.realSpeech_->speak(text, flags);

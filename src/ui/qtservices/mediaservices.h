@@ -41,6 +41,7 @@ private:
         void speak(const QString& text, qint32 flags) override;
         void setAccent(Accent accent) override;
         QString voiceInUse() override;
+        QStringList voicesFound() override;
 
     private:
         friend class MediaServices;

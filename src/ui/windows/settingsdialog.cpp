@@ -245,6 +245,8 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
             // With no voice the learner is told what brings one.
             Label14->setText(voice.isEmpty() ? QStringLiteral("没有英语语音：请安装 libflite1")
                                              : voice);
+            Label14->setToolTip(QStringLiteral("找到的英语语音：\n") +
+                                speech->voicesFound().join(u'\n'));
             speech->speak(QStringLiteral("international"), 0);
         }
     });
