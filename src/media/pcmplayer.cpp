@@ -3,6 +3,7 @@
 #include <QAudioSink>
 #include <QLoggingCategory>
 #include <QMediaDevices>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcPlayer, "vokarin.sound", QtWarningMsg)
 
@@ -27,18 +28,28 @@ PcmPlayer::PcmPlayer(QObject* parent)
 
 PcmPlayer::~PcmPlayer() {
     stop();
+    letGo();
+}
+
+// Qt 6.4's sink gives the sound server's stream the sink's own parent, and lets events be
+// handled while it is deleted; so sinks have no parent here and are deleted from the event loop
+// or before the next playing, never inside one of their own signals.
+void PcmPlayer::letGo() {
+    for (QAudioSink* sink : std::exchange(retired_, {}))
+        delete sink;
 }
 
 bool PcmPlayer::play(const QByteArray& pcm, const QAudioFormat& format) {
     stop();
     if (pcm.isEmpty() || !format.isValid())
         return false;
-    auto* sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), format, this);
+    letGo();
+    auto* sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), format);
     sink->setBufferSize(format.bytesForDuration(BufferUs));
     QIODevice* const out = sink->start();
     if (!out || sink->state() == QAudio::StoppedState) {
         qCWarning(lcPlayer) << "no sound output takes" << format << sink->error();
-        delete sink;
+        retired_ << sink;
         return false;
     }
     sink_ = sink;
@@ -97,6 +108,6 @@ void PcmPlayer::stop() {
     out_ = nullptr;
     sink->disconnect(this);
     sink->stop();
-    // Not deleted here: this may run inside the sink's own signal.
-    sink->deleteLater();
+    retired_ << sink; // not deleted here: this may run inside the sink's own signal
+    QTimer::singleShot(0, this, &PcmPlayer::letGo);
 }

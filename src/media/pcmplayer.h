@@ -7,6 +7,7 @@
 // the same buffer, and the sound is pushed into it as the server makes room.
 #include <QAudioFormat>
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -35,6 +36,7 @@ private:
     void feed();
     void sinkChanged();
     void end();
+    void letGo();
 
     QAudioSink* sink_ = nullptr;
     QIODevice* out_ = nullptr; // the sink's
@@ -43,4 +45,6 @@ private:
     QTimer feeder_;
     // Gives a playing up when the server never says it has played it.
     QTimer giveUp_;
+    // Sinks stopped and not yet deleted.
+    QList<QAudioSink*> retired_;
 };
