@@ -295,6 +295,13 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(readingsAfter(0).size() == i + 1, 15000);
         }
         const qint64 one = std::ranges::min(readingsAfter(0));
+        // flite's readings say whether the server played them whole; the time a reading takes
+        // also holds the sound server's latency, which other sound changes.
+        auto* const flite = qobject_cast<FliteEngine*>(speech.engine());
+        QStringList whole;
+        if (flite)
+            QObject::connect(flite, &FliteEngine::played,
+                             [&](const QString& text) { whole << text; });
 
         for (int i = 0; i < 3; ++i)
             speech.speak("hippopotamus", 144);
@@ -312,6 +319,10 @@ private slots:
                                   states().constData(), 20000);
         const QList<qint64> lengths = readingsAfter(change);
         QCOMPARE(lengths.size(), 3);
+        if (flite) {
+            QCOMPARE(whole.count("elephant"), 3);
+            return;
+        }
         for (const qint64 length : lengths)
             QVERIFY2(length * 2 > one,
                      qPrintable(QStringLiteral("%1 ms of a %2 ms reading").arg(length).arg(one)));
