@@ -1,6 +1,9 @@
 #include "qtttsengine.h"
 
+#include <QLoggingCategory>
 #include <QVoice>
+
+Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
 
 QtTtsEngine::QtTtsEngine(QTextToSpeech* tts, QObject* parent)
     : SpeechEngine(parent)
@@ -10,8 +13,15 @@ QtTtsEngine::QtTtsEngine(QTextToSpeech* tts, QObject* parent)
 }
 
 QtTtsEngine* QtTtsEngine::make(const QString& plugin, QObject* parent) {
+    // Qt 6.4's speech-dispatcher engine starts in the program's default locale, Chinese here,
+    // and fails outright ("Failed to initialize default locale and voice.") when no voice
+    // speaks it; the English voices are chosen afterwards anyway.
+    const QLocale program;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     auto* tts = new QTextToSpeech(plugin);
+    QLocale::setDefault(program);
     if (tts->state() == QTextToSpeech::Error) {
+        qCWarning(lcSpeech) << plugin << tts->errorString();
         delete tts;
         return nullptr;
     }
