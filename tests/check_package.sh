@@ -32,6 +32,8 @@ done
 for want in libflite1 fonts-wqy-microhei; do
     [[ $recommends == *"$want"* ]] || fail "Recommends lacks $want: $recommends"
 done
+suggests=$(dpkg-deb -f "$deb" Suggests)
+[[ $suggests == *speech-dispatcher-espeak-ng* ]] || fail "Suggests lacks the British voice: $suggests"
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 usr="$root/usr"
