@@ -450,7 +450,7 @@ private slots:
         FliteVoices voices;
         QStringList silent;
         for (const QString& word : std::as_const(words)) {
-            const Samples sound = voices.read(word, QStringLiteral("slt"), fliteStretch(1.0));
+            const Wave sound = voices.read(word, QStringLiteral("slt"), fliteStretch(1.0));
             if (sound.peak() < 2000 || sound.lengthMs() < 100)
                 silent << QStringLiteral("%1 (%2 ms, peak %3)")
                               .arg(word)

@@ -3,8 +3,6 @@
 #include <QLoggingCategory>
 #include <utility>
 
-Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
-
 // Makes the sound of one text after another, away from the window's thread (a long sentence
 // takes flite tens of milliseconds).
 class FliteWorker final : public QObject {
@@ -16,7 +14,7 @@ public:
     }
 
 signals:
-    void made(quint64 serial, const QString& text, const Samples& samples);
+    void made(quint64 serial, const QString& text, const Wave& sound);
 
 private:
     FliteVoices voices_;
@@ -25,7 +23,7 @@ private:
 FliteEngine::FliteEngine(QObject* parent)
     : SpeechEngine(parent)
     , worker_(new FliteWorker) {
-    qRegisterMetaType<Samples>();
+    qRegisterMetaType<Wave>();
     worker_->moveToThread(&thread_);
     connect(worker_, &FliteWorker::made, this, &FliteEngine::made);
     thread_.setObjectName(QStringLiteral("flite"));
@@ -70,31 +68,27 @@ void FliteEngine::stop() {
     finish();
 }
 
-void FliteEngine::made(quint64 serial, const QString& text, const Samples& samples) {
+void FliteEngine::made(quint64 serial, const QString& text, const Wave& sound) {
     if (serial != outstanding_)
         return; // cut short while it was being made
-    if (samples.isEmpty() || samples.peak() == 0) {
+    if (sound.isEmpty() || sound.peak() == 0) {
         qCWarning(lcSpeech) << "flite voice" << voice_ << "gives no sound for" << text;
         emit unreadable(text);
         finish();
         return;
     }
-    play(text, samples);
+    play(text, sound);
 }
 
-void FliteEngine::play(const QString& text, const Samples& samples) {
-    QAudioFormat format;
-    format.setSampleFormat(QAudioFormat::Int16);
-    format.setSampleRate(samples.sampleRate);
-    format.setChannelCount(samples.channels);
-    if (!player_.play(samples.pcm, format)) {
+void FliteEngine::play(const QString& text, const Wave& sound) {
+    if (!player_.play(sound)) {
         emit unreadable(text);
         finish();
         return;
     }
     playing_ = text;
-    lengthMs_ = samples.lengthMs();
-    peak_ = samples.peak();
+    lengthMs_ = sound.lengthMs();
+    peak_ = sound.peak();
     state_ = QTextToSpeech::Speaking;
     emit stateChanged(state_);
 }

@@ -32,8 +32,8 @@ signals:
     void unreadable(const QString& text);
 
 private:
-    void made(quint64 serial, const QString& text, const Samples& samples);
-    void play(const QString& text, const Samples& samples);
+    void made(quint64 serial, const QString& text, const Wave& sound);
+    void play(const QString& text, const Wave& sound);
     void ended(bool whole);
     // Ends the reading under way: a Ready, always from the event loop.
     void finish();

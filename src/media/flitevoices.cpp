@@ -2,7 +2,6 @@
 
 #include <QLibrary>
 #include <algorithm>
-#include <cstdlib>
 
 extern "C" {
 #include <flite/flite.h>
@@ -50,14 +49,6 @@ bool isKnown(const QString& name) {
 }
 
 } // namespace
-
-int Samples::peak() const {
-    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
-    int loudest = 0;
-    for (qsizetype i = 0, n = pcm.size() / 2; i < n; ++i)
-        loudest = std::max(loudest, std::abs(int(samples[i])));
-    return loudest;
-}
 
 double fliteStretch(double rate) {
     rate = std::clamp(rate, -1.0, 1.0);
@@ -108,17 +99,18 @@ cst_voice_struct* FliteVoices::voice(const QString& name) {
     return loaded.voice;
 }
 
-Samples FliteVoices::read(const QString& text, const QString& name, double stretch) {
+Wave FliteVoices::read(const QString& text, const QString& name, double stretch) {
     cst_voice_struct* const vox = voice(name);
     if (!vox || text.trimmed().isEmpty())
         return {};
     const Flite& flite = Flite::get();
     flite.setFloat(vox->features, "duration_stretch", float(stretch));
     cst_wave* const wave = flite.toWave(text.toUtf8().constData(), vox);
-    Samples made;
+    Wave made;
     if (wave && wave->samples && wave->num_samples > 0 && wave->num_channels > 0) {
-        made.sampleRate = wave->sample_rate;
-        made.channels = wave->num_channels;
+        made.format.setSampleFormat(QAudioFormat::Int16);
+        made.format.setSampleRate(wave->sample_rate);
+        made.format.setChannelCount(wave->num_channels);
         made.pcm = QByteArray(reinterpret_cast<const char*>(wave->samples),
                               qsizetype(wave->num_samples) * wave->num_channels * 2);
     }

@@ -39,10 +39,11 @@ void PcmPlayer::letGo() {
         delete sink;
 }
 
-bool PcmPlayer::play(const QByteArray& pcm, const QAudioFormat& format) {
+bool PcmPlayer::play(const Wave& sound) {
     stop();
-    if (pcm.isEmpty() || !format.isValid())
+    if (sound.isEmpty())
         return false;
+    const QAudioFormat& format = sound.format;
     letGo();
     auto* sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), format);
     sink->setBufferSize(format.bytesForDuration(BufferUs));
@@ -54,12 +55,10 @@ bool PcmPlayer::play(const QByteArray& pcm, const QAudioFormat& format) {
     }
     sink_ = sink;
     out_ = out;
-    pcm_ = pcm;
+    pcm_ = sound.pcm;
     written_ = 0;
     connect(sink_, &QAudioSink::stateChanged, this, &PcmPlayer::sinkChanged);
-    giveUp_.start(
-        int(format.durationForBytes(qint32(qMin<qsizetype>(pcm.size(), INT_MAX))) / 1000) +
-        GiveUpMs);
+    giveUp_.start(int(sound.lengthMs()) + GiveUpMs);
     feed();
     return true;
 }

@@ -5,11 +5,16 @@
 // with, which the server makes smaller each time until no sound is asked for at all; fed by
 // Qt's own timer (pulling), a small buffer runs dry. So each playing has a sink of its own with
 // the same buffer, and the sound is pushed into it as the server makes room.
-#include <QAudioFormat>
+#include "wavefile.h"
+
 #include <QByteArray>
 #include <QList>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QTimer>
+
+// "vokarin.sound": what the sound output refused or did not play.
+Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
 
 class QAudioSink;
 class QIODevice;
@@ -23,7 +28,7 @@ public:
 
     // Starts playing, ending whatever played before (without ended()); false when no sound
     // output takes it.
-    bool play(const QByteArray& pcm, const QAudioFormat& format);
+    bool play(const Wave& sound);
     // Ends the playing now, without ended().
     void stop();
     bool playing() const { return sink_ != nullptr; }

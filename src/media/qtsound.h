@@ -18,7 +18,7 @@ public:
     // How the last play ended; for diagnosis and tests.
     Outcome lastOutcome() const { return outcome_; }
 
-    // Length of a PCM wave file in milliseconds, or -1 when the header cannot be read.
+    // Length of a wave file the alarm can play, in milliseconds, or -1 when it cannot play it.
     static qint64 waveLength(const QString& wavePath);
 
 private:

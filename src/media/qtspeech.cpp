@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 
-// QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engine reports.
 Q_LOGGING_CATEGORY(lcSpeech, "vokarin.speech", QtWarningMsg)
 
 QtSpeech::QtSpeech(QObject* parent)

@@ -1,9 +1,6 @@
 #include "qtttsengine.h"
 
-#include <QLoggingCategory>
 #include <QVoice>
-
-Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
 
 QtTtsEngine::QtTtsEngine(QTextToSpeech* tts, QObject* parent)
     : SpeechEngine(parent)

@@ -3,8 +3,12 @@
 #include "voicechoice.h"
 
 #include <QList>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QTextToSpeech>
+
+// QT_LOGGING_RULES="vokarin.speech.debug=true" shows every state the engines report.
+Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
 
 class SpeechEngine : public QObject {
     Q_OBJECT

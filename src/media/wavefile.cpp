@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -29,6 +31,16 @@ QAudioFormat::SampleFormat sampleFormat(quint16 tag, quint16 bits) {
 }
 
 } // namespace
+
+int Wave::peak() const {
+    if (format.sampleFormat() != QAudioFormat::Int16)
+        return 0;
+    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
+    int loudest = 0;
+    for (qsizetype i = 0, n = pcm.size() / 2; i < n; ++i)
+        loudest = std::max(loudest, std::abs(int(samples[i])));
+    return loudest;
+}
 
 std::optional<Wave> readWave(const QString& path) {
     QFile file(path);
