@@ -194,6 +194,10 @@ private slots:
             << waveFile(2, 1, 16000, 4, {}, {}, sound, 400) << int(QAudioFormat::Unknown) << 0 << 0;
         QTest::newRow("no sound") << waveFile(1, 1, 16000, 16, {}, {}, {}, 0)
                                   << int(QAudioFormat::Unknown) << 0 << 0;
+        // An extensible format's sub-format lies past the 16 bytes there are.
+        QTest::newRow("a format chunk declaring 4 GB")
+            << QByteArray("RIFF\0\0\0\0WAVEfmt \0\0\0\xff\xfe\xff", 22) + QByteArray(14, '\1')
+            << int(QAudioFormat::Unknown) << 0 << 0;
         QTest::newRow("not a wave")
             << QByteArray("RIFF\0\0\0\0AVI LIST") << int(QAudioFormat::Unknown) << 0 << 0;
     }
@@ -460,6 +464,38 @@ private slots:
         QVERIFY2(silent.isEmpty(), qPrintable(silent.join(u", ")));
         QVERIFY(voices.read(QStringLiteral("apple"), QStringLiteral("no such voice"), 1).isEmpty());
         QVERIFY(voices.read(QStringLiteral("  "), QStringLiteral("slt"), 1).isEmpty());
+    }
+
+    // Whatever a list may hold reaches flite as the word to read: it never crashes, each ends
+    // within a bound (a thousand letters took 2.6 s here), and text it cannot say gives nothing
+    // to hear, which the engine says in the log.
+    void oddTextsAreRead_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("sounds");
+        QTest::newRow("Chinese only") << QStringLiteral("苹果") << false;
+        QTest::newRow("punctuation only") << QStringLiteral("？！…") << false;
+        QTest::newRow("a word and Chinese") << QStringLiteral("apple 苹果") << true;
+        QTest::newRow("control characters") << QStringLiteral("ap\x01ple\x7f") << true;
+        QTest::newRow("markup") << QStringLiteral("<speak>a&b</speak>") << true;
+        QTest::newRow("the longest field") << QString(LongestField / 10, u' ')
+                                                  .replace(u' ', QStringLiteral("word "))
+                                                  .left(LongestField)
+                                           << true;
+        QTest::newRow("one letter a thousand times") << QString(LongestField, u'x') << true;
+        QTest::newRow("emoji and a lone surrogate")
+            << QStringLiteral("cat 🐱 ") + QChar(0xD800) << true;
+    }
+    void oddTextsAreRead() {
+        if (FliteVoices::installed().isEmpty())
+            QSKIP("libflite is not installed");
+        QFETCH(QString, text);
+        QFETCH(bool, sounds);
+        FliteVoices voices;
+        QElapsedTimer clock;
+        clock.start();
+        const Wave sound = voices.read(text, QStringLiteral("slt"), 1.0);
+        QCOMPARE(sound.peak() >= AudiblePeak, sounds);
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // Played to the sound server whole: the words Qt's flite plugin lost, and words of the

@@ -71,7 +71,7 @@ void FliteEngine::stop() {
 void FliteEngine::made(quint64 serial, const QString& text, const Wave& sound) {
     if (serial != outstanding_)
         return; // cut short while it was being made
-    if (sound.isEmpty() || sound.peak() == 0) {
+    if (sound.isEmpty() || sound.peak() < AudiblePeak) {
         qCWarning(lcSpeech) << "flite voice" << voice_ << "gives no sound for" << text;
         emit unreadable(text);
         finish();

@@ -40,5 +40,9 @@ private:
     bool initialised_ = false;
 };
 
+// Below this loudest sample a word has nothing to hear: flite makes a murmur of 185 ms (its
+// loudest sample about 80) of text it cannot say, Chinese or punctuation alone.
+constexpr int AudiblePeak = 500;
+
 // Maps an engine rate in [-1, 1] onto flite's duration stretch, as speech-dispatcher does.
 double fliteStretch(double rate);
