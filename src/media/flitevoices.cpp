@@ -105,7 +105,7 @@ Wave FliteVoices::read(const QString& text, const QString& name, double stretch)
         return {};
     const Flite& flite = Flite::get();
     flite.setFloat(vox->features, "duration_stretch", float(stretch));
-    cst_wave* const wave = flite.toWave(text.toUtf8().constData(), vox);
+    cst_wave* const wave = flite.toWave(text.left(MostSpokenCharacters).toUtf8().constData(), vox);
     Wave made;
     if (wave && wave->samples && wave->num_samples > 0 && wave->num_channels > 0) {
         made.format.setSampleFormat(QAudioFormat::Int16);

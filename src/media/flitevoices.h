@@ -24,8 +24,9 @@ public:
     // Looked for once.
     static QStringList installed();
 
-    // The text read by that voice at that pace (1 normal, 2 twice as slow), 16-bit; empty when
-    // it cannot be read (no such voice, no libflite, nothing to say).
+    // The text read by that voice at that pace (1 normal, 2 twice as slow), 16-bit, up to its
+    // first MostSpokenCharacters; empty when it cannot be read (no such voice, no libflite,
+    // nothing to say).
     Wave read(const QString& text, const QString& voice, double stretch);
 
 private:
@@ -43,6 +44,10 @@ private:
 // Below this loudest sample a word has nothing to hear: flite makes a murmur of 185 ms (its
 // loudest sample about 80) of text it cannot say, Chinese or punctuation alone.
 constexpr int AudiblePeak = 500;
+
+// No word or phrase is longer; a field of a thousand letters took flite 2.6 s to make (18.6 s
+// under AddressSanitizer) and 219 s to hear.
+constexpr qsizetype MostSpokenCharacters = 300;
 
 // Maps an engine rate in [-1, 1] onto flite's duration stretch, as speech-dispatcher does.
 double fliteStretch(double rate);
