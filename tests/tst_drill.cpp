@@ -1,11 +1,14 @@
 // The drill through a real main window, with fake services and a scripted random generator.
+#include "lessons/pronunciations.h"
 #include "lessons/wordlists.h"
 #include "windowharness.h"
 #include "windows/settingsdialog.h"
 
 #include <QAction>
 #include <QInputMethodEvent>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -761,6 +764,82 @@ private slots:
         h.answerWrong();
         QVERIFY(closedDuring);
         QCOMPARE(h.fakes.history.sessions.size(), 1);
+    }
+
+    // 显示音标: the asked English word's pronunciation below it, from the list, from beside the
+    // lesson or from espeak-ng; never with a Chinese question or none shown, never unasked;
+    // Apply shows or hides it on the question on show.
+    void pronunciationUnderTheQuestion_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<bool>("show");
+        QTest::addColumn<bool>("chinese"); // the question in Chinese
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("the list's own") << "list" << true << false << false << true;
+        QTest::newRow("kept beside the lesson") << "beside" << true << false << false << true;
+        QTest::newRow("not asked for") << "list" << false << false << false << false;
+        QTest::newRow("Chinese question") << "list" << true << true << false << false;
+        QTest::newRow("listening") << "beside" << true << false << true << false;
+        QTest::newRow("from espeak-ng") << "espeak" << true << false << false << true;
+    }
+    void pronunciationUnderTheQuestion() {
+        QFETCH(QString, from);
+        QFETCH(bool, show);
+        QFETCH(bool, chinese);
+        QFETCH(bool, listening);
+        QFETCH(bool, shown);
+        if (from == "espeak" && QStandardPaths::findExecutable("espeak-ng").isEmpty())
+            QSKIP("espeak-ng is not installed");
+        Harness h(settingsWith([&](SettingsRecord& s) {
+            s.TranslationDirection = chinese ? VbFalse : VbTrue;
+            s.ListeningMode = listening ? VbTrue : VbFalse;
+        }));
+        h.module.ShowPronunciation = show;
+        QHash<QString, QString> known = {{"grit", "/ɡrɪt/"}, {"plum", "[plʌm]"}};
+        QString path;
+        if (from == "list") {
+            path = QDir(h.module.lessonFolder()).filePath("toefl.csv");
+            QVERIFY(QDir().mkpath(h.module.lessonFolder()));
+            QVERIFY(writeFileAtomically(path, "word,IPA,meaning\ngrit,/ɡrɪt/,砂砾\n"
+                                              "plum,[plʌm],李子\npear,,梨\n")
+                        .ok());
+            known.insert("pear", {});
+        } else {
+            path = h.lesson("toefl.txt", {{"grit", "砂砾"}, {"plum", "李子"}});
+            if (from == "beside")
+                QVERIFY(writePronunciations(path, known).ok());
+        }
+        h.study({path});
+        auto* label = h.find<QLabel>("Pronunciation");
+        const auto expected = [&] {
+            const QString word = h.engine().row(h.engine().currentWord()).fileWord;
+            if (from != "espeak")
+                return known.value(word);
+            QProcess espeak;
+            espeak.start("espeak-ng", {"-q", "--ipa", "-v", "en-us", word});
+            espeak.waitForFinished();
+            return '/' + QString::fromUtf8(espeak.readAllStandardOutput()).simplified() + '/';
+        };
+        for (int answer = 0; answer < 3 && h.engine().questionOpen(); ++answer, h.answerRight()) {
+            if (!shown || expected().isEmpty()) {
+                QTest::qWait(from == "espeak" ? 300 : 0);
+                QVERIFY(label->isHidden());
+                continue;
+            }
+            QTRY_COMPARE(label->text(), expected());
+            QVERIFY(!label->isHidden());
+            // Right below the question.
+            QVERIFY(label->geometry().top() >= h.label("Label1")->geometry().center().y());
+        }
+        // Turned off and on again at Apply, on the question on show.
+        if (!h.engine().questionOpen() || chinese || listening)
+            return;
+        h.module.ShowPronunciation = !show;
+        h.engine().applySettings(h.module.Settings, h.module.Settings.TranslationDirection);
+        if (show)
+            QVERIFY(label->isHidden());
+        else if (!expected().isEmpty())
+            QTRY_COMPARE(label->text(), expected());
     }
 
     void largeLessonIsDrilled() {

@@ -1,5 +1,6 @@
 // The word-file editor and the settings dialog, opened from a real main window.
 #include "drill/lessonloader.h"
+#include "lessons/pronunciations.h"
 #include "lessons/wordlists.h"
 #include "windowharness.h"
 #include "windows/importpreview.h"
@@ -299,8 +300,9 @@ private slots:
         QFETCH(QString, saved);
         QFETCH(int, format);
         Harness h;
-        const QString csv = putFile(h.dir, "lesson/sheet.csv",
-                                    "Word;Meaning\r\nred;\"红色的, 红\"\r\nblue;\r\ngo;去\r\n");
+        const QString csv =
+            putFile(h.dir, "lesson/sheet.csv",
+                    "Word;IPA;Meaning\r\nred;/red/;\"红色的, 红\"\r\nblue;;\r\ngo;/ɡəʊ/;去\r\n");
         const Pairs expected = {{"red", "红色的, 红"}, {"go", "去"}};
         const QString path = QDir(h.module.lessonFolder()).filePath(saved);
         {
@@ -317,6 +319,11 @@ private slots:
             QTRY_VERIFY(e.form.isNull());
         }
         QCOMPARE(int(listFormatOf(path, fileBytes(path))), format);
+        // A lesson keeps the list's pronunciations beside it.
+        const QString kept = pronunciationsPathOf(path);
+        QCOMPARE(fileBytes(kept), format == int(ListFormat::Lesson)
+                                      ? QByteArray("go\t/ɡəʊ/\nred\t/red/\n")
+                                      : QByteArray("<missing>"));
         Editor fresh(h);
         h.fakes.files.answers = {path};
         fresh.button("Command3")->click();
@@ -535,8 +542,8 @@ private slots:
         Harness h;
         Settings d(h);
         QCOMPARE(d.form->windowTitle(), QStringLiteral("设置"));
-        // 3135 twips and two rows for the options kept in vokarin.ini.
-        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 5 * 420)));
+        // 3135 twips and six rows for the options kept in vokarin.ini.
+        QCOMPARE(d.form->size(), QSize(toPixels(10740), toPixels(3135 + 6 * 420)));
         QCOMPARE(d.value("Label1"), QStringLiteral("4"));
         QCOMPARE(d.value("Label3"), QStringLiteral("1"));
         QCOMPARE(d.value("Label4"), QStringLiteral("3"));
@@ -678,17 +685,20 @@ private slots:
         }
         Settings dialog(h);
         QVERIFY(!dialog.get<QCheckBox>("Check3")->isChecked());
+        QVERIFY(!dialog.get<QCheckBox>("Check6")->isChecked()); // 显示音标 off by default
         dialog.get<QCheckBox>("Check3")->setChecked(true);
+        dialog.get<QCheckBox>("Check6")->setChecked(true);
         dialog.get<QRadioButton>("Option3_1")->setChecked(true);
         dialog.apply();
         QVERIFY(h.module.ForgivingTyping);
         QCOMPARE(h.fakes.speech.accent, Accent::British);
         QCOMPARE(fileBytes(h.module.AppFolder + "/csh2.dat").size(), 2432);
         const QByteArray ini = fileBytes(h.module.AppFolder + "/vokarin.ini");
-        QVERIFY(ini.contains("forgiving=true") && ini.contains("accent=British"));
+        QVERIFY(ini.contains("forgiving=true") && ini.contains("accent=British") &&
+                ini.contains("showPronunciation=true"));
         Module1 later(h.module.AppFolder);
         later.LoadPreferences();
-        QVERIFY(later.ForgivingTyping);
+        QVERIFY(later.ForgivingTyping && later.ShowPronunciation);
         QCOMPARE(later.SpeechAccent, Accent::British);
         QVERIFY(h.fakes.messages.shown.isEmpty());
     }

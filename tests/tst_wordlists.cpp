@@ -2,6 +2,7 @@
 // they read back as the same pairs.
 #include "drill/lessonloader.h"
 #include "lessons/listreaders.h"
+#include "lessons/pronunciations.h"
 #include "lessons/wordfile.h"
 #include "lessons/wordlists.h"
 #include "packagenotes.h"
@@ -834,6 +835,124 @@ private slots:
     }
 
     // Vokarin -> format -> Vokarin gives back the same pairs, whatever they hold.
+    // A list's pronunciations go with their words, in every format that has them; pinyin beside
+    // Chinese is not a word's pronunciation, and one that is no pronunciation is dropped.
+    void pronunciationsAreKept_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("pronounced"); // word=pronunciation|...
+        const QByteArray ipaEntry =
+            "<entry id=\"0\"><translation id=\"0\"><text>grit</text>"
+            "<pronunciation>ɡrɪt</pronunciation></translation>"
+            "<translation id=\"1\"><text>砂砾</text><pronunciation>shālì</pronunciation>"
+            "</translation></entry>\n";
+        QTest::newRow("csv, a named column between")
+            << "a.csv" << QByteArray("English,IPA,Chinese\ngrit,/ɡrɪt/,砂砾\npear,,梨\n")
+            << "grit=/ɡrɪt/";
+        QTest::newRow("tsv, bare IPA after the meaning")
+            << "a.tsv" << QByteArray("apple\t苹果\tˈæpəl\npear\t梨\tpeə\n")
+            << "apple=/ˈæpəl/|pear=/peə/";
+        QTest::newRow("Chinese, pinyin, English: no pronunciation of the word")
+            << "a.tsv" << QByteArray("苹果\tpíngguǒ\tapple\n梨\tlí\tpear\n") << "";
+        QTest::newRow("flash-card text")
+            << "a.txt"
+            << QByteArray("#separator:tab\n#html:false\ngrit\t[ɡrɪt]\t砂砾\nplum\t[plʌm]\t李子\n")
+            << "grit=[ɡrɪt]|plum=[plʌm]";
+        QTest::newRow("kvtml, the word's language only")
+            << "a.kvtml" << kvtml(EnZh, ipaEntry + entry(1, "plum", "李子")) << "grit=/ɡrɪt/";
+        // (GBK has ɡ, not ɪ.)
+        QTest::newRow("kvtml in GBK, Qt's reader")
+            << "a.kvtml"
+            << gbk(QString::fromUtf8(kvtml(EnZh, ipaEntry + entry(1, "plum", "李子"))
+                                         .replace("UTF-8", "GBK")
+                                         .replace("ɡrɪt", "ɡrit")))
+            << "grit=/ɡrit/";
+        QTest::newRow("word book, American first")
+            << "CET4.json"
+            << QByteArray("[{\"name\":\"abandon\",\"trans\":[\"v. 放弃\"],\"usphone\":\"ə'bændən\","
+                          "\"ukphone\":\"ə'bænd(ə)n\"},{\"name\":\"ability\",\"trans\":[\"n. "
+                          "能力\"],\"ukphone\":\"ə'bɪlətɪ\"},{\"name\":\"able\",\"trans\":\"能\"}]")
+            << "abandon=/ə'bændən/|ability=/ə'bɪlətɪ/";
+        QTest::newRow("xml word book")
+            << "book.xml"
+            << QByteArray("<wordbook><item><word>abandon</word><trans>放弃</trans>"
+                          "<phonetic><![CDATA[[ə'bændən]]]></phonetic></item>"
+                          "<item><word>able</word><trans>能</trans></item></wordbook>")
+            << "abandon=[ə'bændən]";
+        QTest::newRow("entry a line")
+            << "toefl.txt"
+            << QByteArray("disseminate  [di'semineit]  vt. 散播\ngrit /ɡrɪt/ n. 砂砾\n"
+                          "look after v. 照顾\n")
+            << "disseminate=[di'semineit]|grit=/ɡrɪt/";
+        QTest::newRow("package, a field of its own")
+            << "ipa.apkg"
+            << zipOf({{"collection.anki2",
+                       collectionOf({"CREATE TABLE col (models TEXT)",
+                                     "INSERT INTO col VALUES ('{\"1\":{\"flds\":[{\"name\":"
+                                     "\"Front\"},{\"name\":\"IPA\"},{\"name\":\"Back\"}]}}')",
+                                     "CREATE TABLE notes (id INTEGER PRIMARY KEY, mid INTEGER, "
+                                     "flds TEXT)",
+                                     "INSERT INTO notes VALUES (1, 1, 'grit' || char(31) || "
+                                     "'/ɡrɪt/' || char(31) || '砂砾')",
+                                     "INSERT INTO notes VALUES (2, 1, 'plum' || char(31) || "
+                                     "'/plʌm/' || char(31) || '李子')"})}})
+            << "grit=/ɡrɪt/|plum=/plʌm/";
+        QTest::newRow("too long to be one")
+            << "a.csv"
+            << QByteArray("grit,/" + QByteArray(100, 'a') + "ɪ/,砂砾\nplum,/plʌm/,李子\n")
+            << "plum=/plʌm/";
+    }
+    void pronunciationsAreKept() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, pronounced);
+        QStringList kept;
+        WordFileRules rules;
+        rules.pronounced = [&](QStringView word, const QString& pronunciation) {
+            kept << word.toString() + u'=' + pronunciation;
+        };
+        qsizetype pairs = 0;
+        const WordFileReading read = readWordFile(
+            bytes, "/lists/" + name, [&](QStringView, QStringView) { ++pairs; }, rules);
+        QVERIFY2(read.result.ok(), qPrintable(read.result.description));
+        QVERIFY(pairs >= 2);
+        QCOMPARE(kept.join(u'|'), pronounced);
+    }
+
+    // Pronunciations kept beside a lesson come back with it; a link planted there is not
+    // followed, and a line that is no pronunciation is passed over.
+    void pronunciationsBesideALesson() {
+        QTemporaryDir dir;
+        const QString lesson =
+            putFile(dir, "fruit.txt", "\"grit\",\"砂砾\"\r\n\"plum\",\"李子\"\r\n");
+        const auto read = [&] {
+            QStringList kept;
+            WordFileRules rules;
+            rules.pronounced = [&](QStringView word, const QString& pronunciation) {
+                kept << word.toString() + u'=' + pronunciation;
+            };
+            QByteArray bytes;
+            (void)readFileBytes(lesson, bytes);
+            (void)readWordFile(
+                bytes, lesson, [](QStringView, QStringView) {}, rules);
+            kept.sort();
+            return kept.join(u'|');
+        };
+        QVERIFY(writePronunciations(lesson, {{"grit", "/ɡrɪt/"}, {"plum", "[plʌm]"}}).ok());
+        QCOMPARE(read(), "grit=/ɡrɪt/|plum=[plʌm]");
+        const QString kept = pronunciationsPathOf(lesson);
+        QVERIFY(writeFileAtomically(kept, "grit\t/ɡrɪt/\nno tab here\nplum\t\x01\n\tlone\n").ok());
+        QCOMPARE(read(), "grit=/ɡrɪt/");
+        QTemporaryDir outside;
+        const QString secret = putFile(outside, "secret.tsv", "grit\t/leaked/\n");
+        QVERIFY(QFile::remove(kept) && QFile::link(secret, kept));
+        QCOMPARE(read(), "");
+        QVERIFY(QFile::remove(kept));
+        QVERIFY(writePronunciations(lesson, {{"grit", "/ɡrɪt/"}}).ok());
+        QVERIFY(writePronunciations(lesson, {}).ok());
+        QVERIFY(!QFileInfo::exists(kept));
+    }
+
     void roundTrips_data() {
         QTest::addColumn<ListFormat>("format");
         QTest::addColumn<QString>("name");

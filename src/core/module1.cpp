@@ -58,6 +58,7 @@ constexpr auto ForgivingKey = "typing/forgiving";
 constexpr auto OpenFilterKey = "editor/openFilter";
 constexpr auto ShowRightKey = "drill/showRightAnswer";
 constexpr auto AccentKey = "speech/accent"; // "American" or "British"
+constexpr auto PronunciationKey = "drill/showPronunciation";
 constexpr auto DataFolderKey = "data/folder";
 constexpr auto ShareSettingsKey = "data/shareSettings";
 constexpr auto DeviceKey = "data/device";
@@ -95,6 +96,7 @@ void Module1::LoadPreferences() {
     ForgivingTyping = ini.value(QLatin1String(ForgivingKey), false).toBool();
     EditorOpenFilter = ini.value(QLatin1String(OpenFilterKey), 0).toInt();
     ShowRightAnswer = ini.value(QLatin1String(ShowRightKey), false).toBool();
+    ShowPronunciation = ini.value(QLatin1String(PronunciationKey), false).toBool();
     SpeechAccent = ini.value(QLatin1String(AccentKey)).toString() == QLatin1String("British")
                        ? Accent::British
                        : Accent::American;
@@ -116,6 +118,7 @@ bool Module1::SavePreferences() const {
     ini.setValue(QLatin1String(ForgivingKey), ForgivingTyping);
     ini.setValue(QLatin1String(OpenFilterKey), EditorOpenFilter);
     ini.setValue(QLatin1String(ShowRightKey), ShowRightAnswer);
+    ini.setValue(QLatin1String(PronunciationKey), ShowPronunciation);
     ini.setValue(QLatin1String(AccentKey), SpeechAccent == Accent::British
                                                ? QLatin1String("British")
                                                : QLatin1String("American"));

@@ -42,6 +42,7 @@ struct Module1 final {
     bool ForgivingTyping = false;           // typed answers judged as a person would
     bool ShowRightAnswer = false;           // the right answer at the moment of a mistake
     Accent SpeechAccent = Accent::American; // the pronunciation the voice is chosen for
+    bool ShowPronunciation = false;         // the asked word's pronunciation beside it
     qint32 EditorOpenFilter = 0;            // the kind of list the editor's 打开 showed last
     // The folder the learner keeps the lessons, the notebook and the answers' logs in (one a
     // sync program may carry to other computers); empty: the application folder. csh2.dat stays

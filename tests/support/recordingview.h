@@ -22,6 +22,7 @@ public:
     }
     void clscreen(const QuestionArea& laidOut) override {
         question.clear();
+        pronounced.clear();
         clearChoices();
         area = laidOut;
     }
@@ -33,6 +34,9 @@ public:
     void focusTypingBox() override {}
     void setTypingText(const QString& text) override { typed = text; }
     void showCorrection(const QString& answer) override { correction = answer; }
+    void showPronunciation(const QString& word, const QString& known) override {
+        pronounced = word.isEmpty() ? QString() : word + u' ' + known;
+    }
     void announce(const QString& text) override { announced << text; }
     void bringToTop() override { ++broughtToTop; }
     void applyColours(const QuestionArea& laidOut) override {
@@ -59,6 +63,7 @@ public:
     }
 
     QString question, caption, status, typed, reviewTip, correction;
+    QString pronounced; // "word /pronunciation/" as last shown, or nothing
     QStringList announced;
     quint32 questionColour = 0;
     std::array<QString, 6> numbers, choices; // 1 to 5

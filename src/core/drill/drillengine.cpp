@@ -131,6 +131,16 @@ void DrillEngine::showQuestion(const QString& text) {
     view_.setQuestion(text);
 }
 
+void DrillEngine::showPronunciation() {
+    const bool shown = module_.ShowPronunciation && !reversed_ &&
+                       module_.Settings.ListeningMode == VbFalse && CurrentWord >= 1 &&
+                       CurrentWord <= table_.size();
+    if (!shown)
+        return view_.showPronunciation({}, {});
+    const QString word = table_.word(CurrentWord).toString();
+    view_.showPronunciation(word, pronunciations_.value(word));
+}
+
 void DrillEngine::showChoice(int position, const QString& text) {
     shownChoices_[position] = text;
     view_.setChoice(position, text);
@@ -348,6 +358,9 @@ void DrillEngine::applySettings(const SettingsRecord& draft, qint16 directionOnO
     s.WrongColor = draft.WrongColor;
     s.AnswerColor = draft.AnswerColor;
     view_.applyColours(questionArea());
+    // The pronunciation, asked for or not any more, on the question on show.
+    if (questionOpen_)
+        showPronunciation();
 
     if (const FileResult saved = module_.SaveSettings(); !saved.ok())
         platform_.messages.ok(QStringLiteral("设置没能保存：") + saved.description);
@@ -403,12 +416,14 @@ void DrillEngine::打开() {
     if (!loaded.leftOut.isEmpty())
         platform_.messages.ok(QStringLiteral("“%1”").arg(shownPath(path)) + loaded.leftOut);
     const qint32 drilled = loaded.table.size();
-    drillTable(std::move(loaded.table), drilled);
+    drillTable(std::move(loaded.table), drilled, std::move(loaded.pronunciations));
 }
 
-void DrillEngine::drillTable(WordTable table, qint32 drilled) {
+void DrillEngine::drillTable(WordTable table, qint32 drilled,
+                             QHash<QString, QString> pronunciations) {
     const SettingsRecord& s = module_.Settings;
     table_ = std::move(table);
+    pronunciations_ = std::move(pronunciations);
     reversed_ = false;
     WordCount = drilled;
     if (s.TranslationDirection == VbFalse)
@@ -500,6 +515,7 @@ void DrillEngine::出题() {
                                                      : s.QuestionColor4));
     if (s.ListeningMode == VbFalse)
         showQuestion(questionOf(CurrentWord).toString());
+    showPronunciation();
     if (Speech* speech = module_.SpeechObject)
         speech->setSpeed(s.SpeechSpeed);
     朗读();
@@ -959,6 +975,7 @@ void DrillEngine::reviewDue() {
     for (const DueWord& word : platform_.history.someWords(MostReviewChoices))
         offer(word.english, word.chinese);
     QStringList english;
+    QHash<QString, QString> pronunciations;
     for (const DueWord& word : std::as_const(due))
         english << word.english;
     for (const QString& lesson : platform_.history.lessonsOf(english)) {
@@ -968,6 +985,7 @@ void DrillEngine::reviewDue() {
         const LoadedLesson loaded = loadLesson(path, unfamiliarity);
         for (qint32 row = 1; loaded.result.ok() && row <= loaded.table.size(); ++row)
             offer(loaded.table.word(row), loaded.table.meaning(row));
+        pronunciations.insert(loaded.pronunciations);
     }
     ReviewingNotebook = false;
     module_.Settings.ChoiceCount = module_.SavedChoiceCount;
@@ -978,5 +996,5 @@ void DrillEngine::reviewDue() {
     CurrentFileIndex = 0;
     CurrentFilePath = name;
     setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(name));
-    drillTable(std::move(table), drilled);
+    drillTable(std::move(table), drilled, std::move(pronunciations));
 }

@@ -144,7 +144,9 @@ private:
 
     QString lessonName(const QString& path) const;
     // Drills the first drilled rows of table; the rows after them serve as wrong choices only.
-    void drillTable(WordTable table, qint32 drilled);
+    void drillTable(WordTable table, qint32 drilled, QHash<QString, QString> pronunciations);
+    // The asked word's pronunciation beside it, when the learner wants it and the word is shown.
+    void showPronunciation();
     // The answer given matches: exactly, or typed and forgivingly when the learner wants that.
     bool givenIsRight() const;
     void recordAnswer(bool correct);
@@ -187,7 +189,8 @@ private:
     QSet<QString> notebookAtStart_; // the words of the notebook file as the program started
 
     WordTable table_;
-    bool reversed_ = false; // question and answer swapped, as eczh leaves them
+    QHash<QString, QString> pronunciations_; // of the words drilled, where known
+    bool reversed_ = false;                  // question and answer swapped, as eczh leaves them
     qint32 WordCount = 0;
     qint32 RemainingCount = 0;
     qint32 CurrentWord = 0;

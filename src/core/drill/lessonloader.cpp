@@ -14,17 +14,23 @@ LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity) {
         return loaded;
     // The pairs go straight into the table, with the file's bytes let go once decoded.
     WordTable& table = loaded.table;
+    WordFileRules rules;
+    rules.pronounced = [&](QStringView word, const QString& pronunciation) {
+        loaded.pronunciations.insert(word.toString(), pronunciation);
+    };
     const WordFileReading read = readWordFile(
         std::move(bytes), path,
         [&](QStringView word, QStringView meaning) { table.append(word, meaning, unfamiliarity); },
-        {}, [&](qsizetype pairs, qsizetype characters) { table.reserve(pairs, characters); });
+        rules, [&](qsizetype pairs, qsizetype characters) { table.reserve(pairs, characters); });
     loaded.result = read.result;
     loaded.emptyRecord = read.emptyRecord;
     loaded.leftOut = read.leftOut();
     // A list's lines are its pairs; fewer than two are no lesson.
     loaded.lines = read.list.format == ListFormat::Lesson ? read.lines : table.size();
-    if (!loaded.result.ok() || (read.list.format != ListFormat::Lesson && loaded.lines < 2))
+    if (!loaded.result.ok() || (read.list.format != ListFormat::Lesson && loaded.lines < 2)) {
         table.clear();
+        loaded.pronunciations.clear();
+    }
     table.squeeze();
     return loaded;
 }

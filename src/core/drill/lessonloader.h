@@ -3,6 +3,7 @@
 #include "drill/wordtable.h"
 #include "fileio.h"
 
+#include <QHash>
 #include <QString>
 
 // A lesson file read into a word table, as the drill opens it: one read and one check of the
@@ -14,6 +15,7 @@ struct LoadedLesson final {
     qint32 emptyRecord = 0; // the record with an empty field, or 0
     QString leftOut;        // of a word list: the rows left out, for the learner
     WordTable table;
+    QHash<QString, QString> pronunciations; // word → "/ɡrɪt/": the list's own, or kept beside it
 };
 
 LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity);

@@ -46,6 +46,9 @@ public:
     virtual void setTypingText(const QString& text) = 0;
     // After a wrong typed answer, the right one beside the box (when the learner wants it).
     virtual void showCorrection(const QString& answer) = 0;
+    // The asked word's pronunciation beside it ("/ɡrɪt/"), or nothing: an empty word hides it.
+    // For a word whose pronunciation is not known the window may find one itself.
+    virtual void showPronunciation(const QString& word, const QString& pronunciation) = 0;
     // What a screen reader says: a question with its choices, the verdict of an answer.
     virtual void announce(const QString& text) = 0;
 

@@ -118,7 +118,7 @@ FileResult readFreeForm(QByteArray& bytes, const QString& path, const ListReques
         return r;
     ListRequest asked = request;
     if (!asked.layout)
-        asked.layout = ListLayout{0, 2, -1, false};
+        asked.layout = ListLayout{0, 2, -1, false, 1};
     // Each line a record of three fields; a line that is not an entry is a row left out.
     Lines lines{text};
     const auto next = [&](Record& record) {

@@ -43,32 +43,44 @@ template <class Xml> QList<Language> readIdentifiers(Xml& xml) {
     return languages;
 }
 
-// An entry's translations: the text of each, in the order of languages (others are read into
-// spare and left out). longText tells of a text too long for a word.
+// An entry's translations: the text and the pronunciation of each, in the order of languages
+// (others are read into spare and left out). longText tells of a text too long for a word; a
+// pronunciation too long for one is dropped.
 template <class Xml>
 void readTranslations(Xml& xml, const QList<Language>& languages, QStringList& texts,
-                      QString& spare, bool& longText) {
+                      QStringList& pronunciations, QString& spare, bool& longText) {
     texts.resize(languages.size());
+    pronunciations.resize(languages.size());
     for (QString& text : texts)
         text.resize(0);
+    for (QString& text : pronunciations)
+        text.resize(0);
+    QString spareSound;
     while (xml.child()) {
         if (!xml.isNamed("translation"_L1)) {
             xml.skip();
             continue;
         }
         QString* into = &spare;
+        QString* sound = &spareSound;
         const auto id = xml.attribute("id"_L1);
         for (qsizetype i = 0; i < languages.size(); ++i)
             if (languages[i].id == id) {
                 into = &texts[i];
+                sound = &pronunciations[i];
                 break;
             }
         into->resize(0);
         while (xml.child()) {
-            if (!xml.isNamed("text"_L1))
+            if (xml.isNamed("text"_L1)) {
+                if (!xml.text(into))
+                    longText = true;
+            } else if (xml.isNamed("pronunciation"_L1)) {
+                if (!xml.text(sound))
+                    sound->resize(0);
+            } else {
                 xml.skip();
-            else if (!xml.text(into))
-                longText = true;
+            }
         }
     }
 }
@@ -116,7 +128,7 @@ FileResult readVocabulary(Xml& xml, const QString& path, const ListRequest& requ
         reading.layout = layout;
     };
     decide();
-    QStringList texts;
+    QStringList texts, sounds;
     QString spare;
     const auto column = [&texts](int i) {
         return i >= 0 && i < texts.size() ? QStringView(texts[i]) : QStringView();
@@ -140,7 +152,7 @@ FileResult readVocabulary(Xml& xml, const QString& path, const ListRequest& requ
                 }
                 const qint64 mark = xml.mark();
                 bool longText = false;
-                readTranslations(xml, languages, texts, spare, longText);
+                readTranslations(xml, languages, texts, sounds, spare, longText);
                 if (xml.failed())
                     break;
                 if (reading.firstRows.size() < PreviewRows)
@@ -150,8 +162,10 @@ FileResult readVocabulary(Xml& xml, const QString& path, const ListRequest& requ
                     continue;
                 }
                 const auto line = [&xml, mark] { return xml.lineOf(mark); };
-                if (FileResult r = out.putAt(column(layout.wordColumn),
-                                             column(layout.meaningColumn), line, path);
+                const qsizetype w = layout.wordColumn;
+                if (FileResult r =
+                        out.putAt(column(layout.wordColumn), column(layout.meaningColumn), line,
+                                  path, w >= 0 && w < sounds.size() ? sounds[w] : QString());
                     !r.ok())
                     return r;
             }

@@ -20,6 +20,7 @@ FileResult refused(FileError kind, const QString& path, const QString& what);
 struct ListOutput final {
     const PairSink& sink;
     ListReading& reading;
+    const PronunciationSink* pronounced = nullptr; // where pronunciations go, if anywhere
     qint64 pairs = 0;
     qint64 passOver = 0;   // pairs an earlier reading of the same file handed on already
     bool mediaRow = false; // the row in hand has a picture or a sound, where text may be missing
@@ -34,13 +35,16 @@ struct ListOutput final {
 
     // Hands a pair on, or leaves its row out; refuses the file, at once, past the most pairs
     // a list may have.
-    FileResult put(QStringView word, QStringView meaning, qint32 line, const QString& path) {
+    // A pronunciation goes with its pair, when the pair is handed on.
+    FileResult put(QStringView word, QStringView meaning, qint32 line, const QString& path,
+                   QStringView pronunciation = {}) {
         return putAt(
-            word, meaning, [line] { return line; }, path);
+            word, meaning, [line] { return line; }, path, pronunciation);
     }
     // The same, with the row's line asked for only when it is left out.
     template <class Line>
-    FileResult putAt(QStringView word, QStringView meaning, const Line& line, const QString& path) {
+    FileResult putAt(QStringView word, QStringView meaning, const Line& line, const QString& path,
+                     QStringView pronunciation = {}) {
         if (word.isEmpty() || meaning.isEmpty()) {
             ++reading.incomplete;
             reading.mediaOnly += mediaRow;
@@ -53,8 +57,12 @@ struct ListOutput final {
         }
         if (++pairs > MostListPairs)
             return tooManyPairs(path);
-        if (pairs > passOver)
+        if (pairs > passOver) {
             sink(word, meaning);
+            if (!pronunciation.isEmpty() && pronounced && *pronounced)
+                if (const QString shown = shownPronunciation(pronunciation); !shown.isEmpty())
+                    (*pronounced)(word, shown);
+        }
         return FileResult::success();
     }
 

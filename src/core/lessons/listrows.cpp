@@ -51,9 +51,25 @@ bool isPhonetic(const QString& cell) {
     return false;
 }
 
+// An English word's pronunciation rather than pinyin: bracketed, or with IPA letters, and
+// without pinyin's tone letters.
+bool isWordPronunciation(const QString& cell) {
+    static const QRegularExpression tones(QStringLiteral("[āáǎàēéěèīíǐìōóǒòūúǔùǖǘǚǜ]|[a-z][1-5]"));
+    return isPhonetic(cell) && !tones.match(cell).hasMatch();
+}
+
 struct ColumnCounts final {
-    int filled = 0, han = 0, latin = 0, partOfSpeech = 0, phonetic = 0;
+    int filled = 0, han = 0, latin = 0, partOfSpeech = 0, phonetic = 0, pronunciation = 0;
 };
+
+// The column, beside the word and the meaning, that is nearly all pronunciations; -1 when none.
+int pronunciationColumnOf(const QList<ColumnCounts>& counts, const ListLayout& layout) {
+    for (int c = 0; c < counts.size(); ++c)
+        if (c != layout.wordColumn && c != layout.meaningColumn && c != layout.partOfSpeechColumn &&
+            counts[c].filled > 0 && counts[c].pronunciation * 5 >= counts[c].filled * 4)
+            return c;
+    return -1;
+}
 
 // Where the word, its meaning and a part of speech are, and whether the first row is a header,
 // from what the first rows hold. The word is the first column of short Latin text that is
@@ -97,6 +113,7 @@ ListLayout guessLayout(const QList<Row>& rows, bool headerPossible, const QStrin
             n.han += han;
             n.partOfSpeech += isPartOfSpeech(cell);
             n.phonetic += !han && isPhonetic(cell);
+            n.pronunciation += !han && isWordPronunciation(cell);
             n.latin += !han && hasAsciiLetter(cell) && cell.size() <= 60;
         }
     }
@@ -127,6 +144,7 @@ ListLayout guessLayout(const QList<Row>& rows, bool headerPossible, const QStrin
         layout.header = headerNames;
         if (layout.partOfSpeechColumn == e || layout.partOfSpeechColumn == z)
             layout.partOfSpeechColumn = -1;
+        layout.pronunciationColumn = pronunciationColumnOf(counts, layout);
         return layout;
     }
     int word = -1;
@@ -148,6 +166,7 @@ ListLayout guessLayout(const QList<Row>& rows, bool headerPossible, const QStrin
     layout.meaningColumn = meaning;
     if (layout.partOfSpeechColumn == word || layout.partOfSpeechColumn == meaning)
         layout.partOfSpeechColumn = -1;
+    layout.pronunciationColumn = pronunciationColumnOf(counts, layout);
 
     // A header names its columns, or holds no Chinese where nearly every row below does.
     if (headerPossible && rows.size() > 1) {
@@ -280,7 +299,7 @@ FileResult readRows(const std::function<bool(Record&)>& next, QChar separator, b
             std::copy(meaning.begin(), meaning.end(), into);
             meaning = joined;
         }
-        return out.put(word, meaning, line, path);
+        return out.put(word, meaning, line, path, field(layout.pronunciationColumn));
     };
     const auto decide = [&]() -> FileResult {
         decided = true;

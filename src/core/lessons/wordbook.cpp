@@ -56,8 +56,13 @@ FileResult readWordBook(QByteArray& bytes, const QString& path, const ListReques
                                    textOf(entry.value(QLatin1String("trans")))};
         if (reading.firstRows.size() < PreviewRows)
             reading.firstRows << texts;
+        // The American pronunciation where the book has both.
+        QString sound = textOf(entry.value(QLatin1String("usphone")));
+        if (sound.isEmpty())
+            sound = textOf(entry.value(QLatin1String("ukphone")));
         if (FileResult r = out.put(texts[layout.wordColumn], texts[layout.meaningColumn],
-                                   qint32(qMin<qsizetype>(i + 1, INT_MAX)), path);
+                                   qint32(qMin<qsizetype>(i + 1, INT_MAX)), path,
+                                   layout.wordColumn == 0 ? QStringView(sound) : QStringView());
             !r.ok())
             return r;
     }

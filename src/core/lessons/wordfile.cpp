@@ -1,4 +1,5 @@
 #include "lessons/wordfile.h"
+#include "lessons/pronunciations.h"
 
 #include <cstring>
 
@@ -72,8 +73,12 @@ WordFileReading readLesson(const QByteArray& bytes, const QString& path, const P
 WordFileReading readWordFile(QByteArray bytes, const QString& path, const PairSink& sink,
                              const WordFileRules& rules, const PairBound& bound) {
     const ListFormat format = listFormatOf(path, bytes);
-    if (format == ListFormat::Lesson)
-        return readLesson(bytes, path, sink, rules, bound);
+    if (format == ListFormat::Lesson) {
+        WordFileReading read = readLesson(bytes, path, sink, rules, bound);
+        if (read.result.ok() && rules.pronounced)
+            readPronunciations(path, rules.pronounced);
+        return read;
+    }
 
     WordFileReading read;
     if (bound)
@@ -85,7 +90,7 @@ WordFileReading readWordFile(QByteArray bytes, const QString& path, const PairSi
             if (handed++ < rules.mostPairs)
                 sink(word, meaning);
         },
-        read.list, rules.request);
+        read.list, rules.request, rules.pronounced);
     read.lines = read.result.ok() ? qint32(qMin(handed, rules.mostPairs)) : 0;
     return read;
 }

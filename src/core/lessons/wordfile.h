@@ -15,6 +15,8 @@ struct WordFileRules final {
     qint64 mostPairs = MostListPairs;
     // The learner's corrections of a list's guessed columns and encoding (the import preview).
     ListRequest request;
+    // Where the words' pronunciations go: a list's own, or those kept beside a lesson.
+    PronunciationSink pronounced;
 };
 
 // What reading found and decided.

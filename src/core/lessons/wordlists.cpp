@@ -113,11 +113,22 @@ ListFormat listFormatOf(const QString& path, const QByteArray& bytes) {
     return ListFormat::Lesson;
 }
 
+QString shownPronunciation(QStringView pronunciation) {
+    const QStringView p = pronunciation.trimmed();
+    if (p.isEmpty() || p.size() > LongestPronunciation ||
+        std::any_of(p.begin(), p.end(), [](QChar c) { return c.unicode() < u' '; }))
+        return {};
+    const bool enclosed = p.size() >= 2 && ((p.front() == u'/' && p.back() == u'/') ||
+                                            (p.front() == u'[' && p.back() == u']'));
+    return enclosed ? p.toString() : u'/' + p.toString() + u'/';
+}
+
 FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
-                        const PairSink& sink, ListReading& reading, const ListRequest& request) {
+                        const PairSink& sink, ListReading& reading, const ListRequest& request,
+                        const PronunciationSink& pronounced) {
     reading = {};
     reading.format = format;
-    ListOutput out{sink, reading};
+    ListOutput out{sink, reading, &pronounced};
     for (const Format& entry : Formats)
         if (entry.format == format)
             return entry.read(bytes, path, request, out);

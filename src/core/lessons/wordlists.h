@@ -33,8 +33,9 @@ ListFormat listFormatOf(const QString& path, const QByteArray& bytes);
 struct ListLayout final {
     int wordColumn = 0;
     int meaningColumn = 1;
-    int partOfSpeechColumn = -1; // -1: none; otherwise put before the meaning ("vt. 放弃")
-    bool header = false;         // the first row names the columns
+    int partOfSpeechColumn = -1;  // -1: none; otherwise put before the meaning ("vt. 放弃")
+    bool header = false;          // the first row names the columns
+    int pronunciationColumn = -1; // -1: none; otherwise the word's, kept beside it ("/ɡrɪt/")
 
     bool operator==(const ListLayout&) const = default;
 };
@@ -79,6 +80,15 @@ FileResult tooManyPairs(const QString& path);
 
 // Receives the pairs of a list as they are read.
 using PairSink = std::function<void(QStringView word, QStringView meaning)>;
+// Receives a word's pronunciation, as shown ("/ɡrɪt/", "[di'semineit]"), right after its pair.
+using PronunciationSink = std::function<void(QStringView word, const QString& pronunciation)>;
+
+// No pronunciation is this long; a longer one is no pronunciation and is dropped.
+inline constexpr qsizetype LongestPronunciation = 80;
+
+// A list's pronunciation as shown: "/ɡrɪt/" and "[ɡrɪt]" as they are, a bare one between
+// slashes; nothing for one too long or with a control character or a line break in it.
+QString shownPronunciation(QStringView pronunciation);
 
 // Reads a list in one of the other programs' formats (not ListFormat::Lesson), in any encoding
 // a lesson may have. A row that cannot be read (a stray quote, a pair the lesson format cannot
@@ -91,9 +101,10 @@ FileResult readWordList(const QByteArray& bytes, ListFormat format, const QStrin
 // The same, each pair handed to sink as it is read, so that a long list is held only where it
 // goes. On a failure some pairs may have been handed over already: the caller drops them.
 // bytes are let go once decoded.
+// Pronunciations, where the list has them, go to pronounced.
 FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
-                        const PairSink& sink, ListReading& reading,
-                        const ListRequest& request = {});
+                        const PairSink& sink, ListReading& reading, const ListRequest& request = {},
+                        const PronunciationSink& pronounced = {});
 
 // The pairs in a format: TSV (UTF-8) for ListFormat::Delimited, the flash-card text with its
 // header lines, KVTML 2 titled title, or the lesson format.

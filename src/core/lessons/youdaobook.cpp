@@ -24,7 +24,7 @@ FileResult readItems(Xml& xml, const QString& path, const ListRequest& request, 
             QStringLiteral("不是单词本：最外层的元素是 <%1>，应是 <wordbook>").arg(xml.name()));
     ListRequest asked = request;
     if (!asked.layout)
-        asked.layout = ListLayout{0, 2, -1, false};
+        asked.layout = ListLayout{0, 2, -1, false, 1};
     const QLatin1StringView columns[] = {"word"_L1, "phonetic"_L1, "trans"_L1};
     const auto next = [&](Record& record) {
         while (xml.child()) {

@@ -161,6 +161,11 @@ ListRequest ImportPreview::request() const {
     ListRequest r;
     r.layout = ListLayout{WordColumn->currentIndex(), MeaningColumn->currentIndex(),
                           PartOfSpeechColumn->currentIndex() - 1, Header->isChecked()};
+    // The pronunciations stay where they were found, unless a column chosen is theirs.
+    if (const int p = list_.reading.layout.pronunciationColumn; p != r.layout->wordColumn &&
+                                                                p != r.layout->meaningColumn &&
+                                                                p != r.layout->partOfSpeechColumn)
+        r.layout->pronunciationColumn = p;
     r.encoding =
         Encodings[qBound(0, Encoding->currentIndex(), int(std::size(Encodings)) - 1)].guess;
     return r;
@@ -234,10 +239,11 @@ void ImportPreview::display(const FileResult& result) {
     Rows->setRowCount(int(reading.firstRows.size()));
     QStringList headers;
     for (int c = 0; c < reading.columns.size(); ++c)
-        headers << (c == reading.layout.wordColumn           ? QStringLiteral("单词：")
-                    : c == reading.layout.meaningColumn      ? QStringLiteral("汉语：")
-                    : c == reading.layout.partOfSpeechColumn ? QStringLiteral("词性：")
-                                                             : QString()) +
+        headers << (c == reading.layout.wordColumn            ? QStringLiteral("单词：")
+                    : c == reading.layout.meaningColumn       ? QStringLiteral("汉语：")
+                    : c == reading.layout.partOfSpeechColumn  ? QStringLiteral("词性：")
+                    : c == reading.layout.pronunciationColumn ? QStringLiteral("音标：")
+                                                              : QString()) +
                        reading.columns[c];
     Rows->setHorizontalHeaderLabels(headers);
     for (int r = 0; r < reading.firstRows.size(); ++r)

@@ -2,6 +2,7 @@
 
 #include "module1.h"
 #include "qtservices/modules.h"
+#include "qtservices/spokenipa.h"
 #include "services/clock.h"
 #include "services/messageboxes.h"
 #include "services/platform.h"
@@ -238,6 +239,12 @@ void frmMain::createControls() {
     Correction->setFont(fontOf(ChoiceFamilies, 12));
     Correction->setAlignment(Qt::AlignCenter);
     Correction->hide();
+    Pronunciation = new QLabel(this);
+    Pronunciation->setObjectName(QStringLiteral("Pronunciation"));
+    Pronunciation->setAccessibleName(QStringLiteral("音标"));
+    Pronunciation->setFont(fontOf(ChoiceFamilies, 12));
+    Pronunciation->setTextFormat(Qt::PlainText);
+    Pronunciation->hide();
 
     // F1, in every window of the program: the short help.
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
@@ -377,6 +384,7 @@ void frmMain::clscreen(const QuestionArea& area) {
     area_ = area;
     Label1->clear();
     setColour(Label1, QPalette::WindowText, toQColor(area.questionColour));
+    showPronunciation({}, {});
     clearChoices();
     // A single choice carries no number.
     Label2[1]->setVisible(area.choiceCount != 1);
@@ -455,6 +463,11 @@ void frmMain::layOut() {
 
     // 3. The question, centred, its middle at a fifth of the height.
     moveTwips(Label1, W / 2 - widthTw(Label1) / 2, H / 5 - heightTw(Label1) / 2);
+    // Its pronunciation right below it, as large as a choice.
+    setPointSize(Pronunciation, 5 * k);
+    Pronunciation->adjustSize();
+    moveTwips(Pronunciation, W / 2 - widthTw(Pronunciation) / 2,
+              H / 5 + heightTw(Label1) / 2 - heightTw(Pronunciation) / 8);
 
     if (!area.typing) {
         // 4. Choices in one column, spread over the band from 30 to 90 % of the height.
@@ -594,6 +607,28 @@ void frmMain::showCorrection(const QString& answer) {
     Correction->setGeometry(toPixels(120), box.bottom() + box.height() / 4,
                             width() - 2 * toPixels(120), Correction->sizeHint().height());
     Correction->show();
+}
+
+void frmMain::showPronunciation(const QString& word, const QString& pronunciation) {
+    pronouncedWord_ = word;
+    Pronunciation->setText(pronunciation);
+    Pronunciation->setVisible(!word.isEmpty() && !pronunciation.isEmpty());
+    if (!word.isEmpty() && pronunciation.isEmpty()) {
+        if (!spokenIpa_) {
+            spokenIpa_ = new SpokenIpa(this);
+            connect(spokenIpa_, &SpokenIpa::found, this,
+                    [this](const QString& found, const QString& ipa) {
+                        if (found == pronouncedWord_)
+                            showPronunciation(found, ipa);
+                    });
+        }
+        spokenIpa_->find(word, module_.SpeechAccent);
+    }
+    if (Pronunciation->isVisible()) {
+        setColour(Pronunciation, QPalette::WindowText,
+                  Label1->palette().color(QPalette::WindowText));
+        layOut();
+    }
 }
 
 void frmMain::announce(const QString& text) {

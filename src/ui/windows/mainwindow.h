@@ -15,6 +15,7 @@ class HelpWindow;
 class QAction;
 class QFrame;
 class QLabel;
+class SpokenIpa;
 class QLineEdit;
 class QStatusBar;
 class QTimer;
@@ -59,6 +60,7 @@ public:
     void focusTypingBox() override;
     void setTypingText(const QString& text) override;
     void showCorrection(const QString& answer) override;
+    void showPronunciation(const QString& word, const QString& pronunciation) override;
     void announce(const QString& text) override;
     void bringToTop() override;
     void applyColours(const QuestionArea& area) override;
@@ -130,7 +132,10 @@ private:
     std::array<QLabel*, 6> Label2{}; // 1 to 5
     std::array<QLabel*, 6> Label3{}; // 1 to 5
     QLineEdit* Text1 = nullptr;
-    QLabel* Correction = nullptr; // the right answer below the box, after a wrong one
+    QLabel* Correction = nullptr;    // the right answer below the box, after a wrong one
+    QLabel* Pronunciation = nullptr; // the asked word's, below it, when the learner wants it
+    QString pronouncedWord_;         // the word it is for; empty while hidden
+    SpokenIpa* spokenIpa_ = nullptr; // for words without one, made when first needed
     QFrame* Label4 = nullptr;
     QToolBar* tbToolBar = nullptr;
     QStatusBar* sbStatusBar = nullptr;

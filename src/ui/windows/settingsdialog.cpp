@@ -86,9 +86,9 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
     : QDialog(parent, SecondaryWindowFlags)
     , module_(module)
     , platform_(platform) {
-    // Five rows below the original 3135 twips hold the options kept in vokarin.ini.
+    // Six rows below the original 3135 twips hold the options kept in vokarin.ini.
     setUpSecondaryWindow(this, QStringLiteral("Form2"), QStringLiteral("设置"), 10740,
-                         3135 + 5 * ExtraRowTwips);
+                         3135 + 6 * ExtraRowTwips);
 
     // The five steppers: "-" at 240, the value, "+" further right.
     struct Row {
@@ -250,6 +250,11 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
             speech->speak(QStringLiteral("international"), 0);
         }
     });
+    Check6 = named(new QCheckBox(QStringLiteral("显示音标(&P)：英文题目下面显示单词的音标，"
+                                                "词表没有的由 espeak-ng 给出"),
+                                 this),
+                   "Check6");
+    placeTwips(Check6, 240, 5130, 10260, 300);
     connect(Command11, &QPushButton::clicked, this, &Form2::Command11_Click);
     placeTwips(cmdOK, 6600, 2400, 975, 405);
     placeTwips(cmdCancel, 7920, 2400, 975, 405);
@@ -279,6 +284,7 @@ void Form2::Form_Load() {
     draft_ = module_.Settings;
     Check3->setChecked(module_.ForgivingTyping);
     Check5->setChecked(module_.ShowRightAnswer);
+    Check6->setChecked(module_.ShowPronunciation);
     dataFolder_ = module_.dataFolder();
     Text1->setText(QDir::toNativeSeparators(dataFolder_));
     Check4->setChecked(module_.ShareSettings);
@@ -369,13 +375,15 @@ void Form2::cmdApply_Click() {
     d.WrongColor = colourText(Label9);
     d.AnswerColor = colourText(Label10);
     if (module_.ForgivingTyping != Check3->isChecked() ||
-        module_.ShowRightAnswer != Check5->isChecked() || module_.SpeechAccent != chosenAccent()) {
+        module_.ShowRightAnswer != Check5->isChecked() || module_.SpeechAccent != chosenAccent() ||
+        module_.ShowPronunciation != Check6->isChecked()) {
         module_.ForgivingTyping = Check3->isChecked();
         module_.ShowRightAnswer = Check5->isChecked();
+        module_.ShowPronunciation = Check6->isChecked();
         module_.SpeechAccent = chosenAccent();
         if (!module_.SavePreferences())
-            platform_.messages.ok(QStringLiteral(
-                "宽松判定、显示正确答案和朗读口音的设置没能存进 vokarin.ini，这次照样有效。"));
+            platform_.messages.ok(QStringLiteral("宽松判定、显示正确答案、朗读口音和显示音标的设置"
+                                                 "没能存进 vokarin.ini，这次照样有效。"));
     }
     if (Speech* speech = module_.SpeechObject)
         speech->setAccent(module_.SpeechAccent);

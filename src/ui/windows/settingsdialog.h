@@ -76,6 +76,7 @@ private:
     QCheckBox* Check2 = nullptr;
     QCheckBox* Check3 = nullptr;            // forgiving typing, kept in vokarin.ini
     QCheckBox* Check5 = nullptr;            // the right answer at a mistake, kept in vokarin.ini
+    QCheckBox* Check6 = nullptr;            // the asked word's pronunciation, kept in vokarin.ini
     QLabel* Label12 = nullptr;              // what the data folder is for, with a link to the help
     QLabel* Label11 = nullptr;              // "数据文件夹"
     QLineEdit* Text1 = nullptr;             // the data folder chosen, shown

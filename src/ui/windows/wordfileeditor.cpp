@@ -2,6 +2,7 @@
 #include "windows/importpreview.h"
 
 #include "drill/lessonloader.h"
+#include "lessons/pronunciations.h"
 #include "lessons/wordfile.h"
 #include "module1.h"
 #include "services/filedialogs.h"
@@ -233,6 +234,7 @@ void Form1::Command3_Click() {
     WordFileRules rules;
     rules.stopAtEmptyRecord = false;
     rules.mostPairs = MostPairs - List1[0]->count();
+    rules.pronounced = keepPronunciation();
     const WordFileReading read = readWordFile(
         bytes, path, [this](QStringView w, QStringView m) { appendPair(w, m); }, rules);
     if (read.result.ok() && read.lines < 2)
@@ -281,6 +283,7 @@ void Form1::takeWordList(const QByteArray& bytes, const QString& path, const Lis
     WordFileRules rules;
     rules.request = request;
     rules.mostPairs = MostPairs - List1[0]->count();
+    rules.pronounced = keepPronunciation();
     WordList list;
     const WordFileReading reading = readWordFile(bytes, path, list.pairs, rules);
     if (!reading.result.ok())
@@ -330,6 +333,22 @@ void Form1::Command2_Click() {
     if (saving.format == ListFormat::Lesson && std::any_of(pairs.cbegin(), pairs.cend(), quoted))
         platform_.messages.ok(QStringLiteral("课文格式放不下英文双引号(\")，保存时写成了全角的＂。"
                                              "想原样保留，请在保存时选 TSV 表格或 KVTML 词库。"));
+    // A lesson keeps its words' pronunciations beside it.
+    if (saving.format == ListFormat::Lesson) {
+        QHash<QString, QString> kept;
+        for (const WordPair& pair : std::as_const(pairs))
+            if (const QString p = pronunciations_.value(pair.word); !p.isEmpty())
+                kept.insert(pair.word, p);
+        if (const FileResult written = writePronunciations(path, kept); !written.ok())
+            platform_.messages.ok(QStringLiteral("单词已保存，音标没有保存：") +
+                                  written.description);
+    }
     if (!pairs.isEmpty())
         List1[0]->setCurrentRow(int(pairs.size()) - 1);
+}
+
+PronunciationSink Form1::keepPronunciation() {
+    return [this](QStringView word, const QString& pronunciation) {
+        pronunciations_.insert(word.toString(), pronunciation);
+    };
 }

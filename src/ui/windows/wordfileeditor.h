@@ -1,6 +1,9 @@
 #pragma once
 
+#include "lessons/wordlists.h"
+
 #include <QDialog>
+#include <QHash>
 #include <QPointer>
 #include <array>
 
@@ -38,12 +41,15 @@ private:
     void appendPair(QStringView word, QStringView meaning);
     void openWordList(const QByteArray& bytes, const QString& path);
     void takeWordList(const QByteArray& bytes, const QString& path, const ListRequest& request);
+    // Where the pronunciations of what is read go: kept for a lesson the list is saved as.
+    PronunciationSink keepPronunciation();
 
     Module1& module_;
     const Platform& platform_;
     QString lastFile_; // offered again by the next file dialog
     QString saveAs_;   // after a list of another program: the lesson 保存 offers
     QPointer<ImportPreview> preview_;
+    QHash<QString, QString> pronunciations_; // word → "/ɡrɪt/", of the files read
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
