@@ -19,6 +19,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-speech-dev qt6-declarative-dev libxkbcommon-dev
     qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev libzip-dev libzstd-dev pkg-config
     qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n flite1-dev espeak-ng
+    gstreamer1.0-plugins-good
     fonts-wqy-microhei fonts-dejavu-core
     xvfb xauth x11-utils pulseaudio
     dpkg-dev lintian desktop-file-utils appstream syncthing

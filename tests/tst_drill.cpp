@@ -1,13 +1,17 @@
 // The drill through a real main window, with fake services and a scripted random generator.
+#include "lessons/flashcardpackage.h"
 #include "lessons/pronunciations.h"
 #include "lessons/wordlists.h"
 #include "windowharness.h"
 #include "windows/settingsdialog.h"
+#include "zipfiles.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QInputMethodEvent>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
@@ -31,6 +35,28 @@ QStringList shownChoices(const Harness& h) {
             shown << h.choice(i)->text();
     return shown;
 }
+
+// A package reader that hands over notes and recordings as they are.
+class GivenPackage final : public PackageReader {
+public:
+    FileResult readNotes(const QByteArray&, const QString&, PackageNotes& notes) override {
+        notes = {{"Front", "Back"}, this->notes};
+        return FileResult::success();
+    }
+    FileResult readMedia(const QByteArray&, const QString&, const QStringList& names,
+                         QHash<QString, QByteArray>& found) override {
+        for (const QString& name : names)
+            if (media.contains(name))
+                found.insert(name, media[name]);
+        return FileResult::success();
+    }
+    FileResult readSheet(const QByteArray&, const QString&, QList<QStringList>&) override {
+        return FileResult::success();
+    }
+    void stop() override {}
+    QList<QStringList> notes;
+    QHash<QString, QByteArray> media;
+};
 
 } // namespace
 
@@ -840,6 +866,39 @@ private slots:
             QVERIFY(label->isHidden());
         else if (!expected().isEmpty())
             QTRY_COMPARE(label->text(), expected());
+    }
+
+    // A package's own recording of a word is played when the word is read aloud, as often as
+    // the voice would read it; a word without one is read by the voice.
+    void packageRecordingsAreHeard() {
+        GivenPackage package;
+        package.notes = {{"grit", "砂砾[sound:grit.mp3]"}, {"plum", "李子"}, {"fig", "无花果"}};
+        package.media = {{"grit.mp3", "ID3 grit"}};
+        setPackageReader([&package] { return &package; });
+        Harness h(settingsWith([](SettingsRecord& s) { s.ReadCount = 2; }));
+        QVERIFY(QDir().mkpath(h.module.lessonFolder()));
+        const QString deck = QDir(h.module.lessonFolder()).filePath("deck.apkg");
+        QVERIFY(writeFileAtomically(deck, zipOf({{"collection.anki2", {}}})).ok());
+        h.study({deck});
+        QStringList heard;
+        for (int answer = 0; answer < 6 && h.engine().questionOpen(); ++answer) {
+            heard << h.fakes.speech.calls.filter(QRegularExpression("^(speak|play) ")).mid(0);
+            h.fakes.speech.calls.clear();
+            h.answerRight();
+        }
+        setPackageReader({});
+        const QString recording =
+            QDir(h.module.recordingFolder())
+                .filePath(QCryptographicHash::hash("ID3 grit", QCryptographicHash::Sha256).toHex() +
+                          ".mp3");
+        QCOMPARE(fileBytes(recording), "ID3 grit");
+        // Each question twice: grit by its recording, the others by the voice.
+        const QString grit = "play " + recording + " for grit 144";
+        QVERIFY(heard.count(grit) >= 2);
+        for (const QString& reading : std::as_const(heard))
+            QVERIFY2(reading == grit || reading == "speak plum 144" || reading == "speak fig 144",
+                     qPrintable(reading));
+        QVERIFY(heard.size() > heard.count(grit));
     }
 
     void largeLessonIsDrilled() {

@@ -332,6 +332,42 @@ private slots:
                      qPrintable(QStringLiteral("%1 ms of a %2 ms reading").arg(length).arg(one)));
     }
 
+    // A package's recording of a word is played in the voice's stead, as often as asked: a wave
+    // as it is, Ogg decoded first; one that cannot be played is read by the voice instead.
+    void recordingsArePlayed_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("played");
+        QTest::newRow("wave") << AlarmPath << true;
+        QTest::newRow("Ogg Vorbis") << QStringLiteral(VOKARIN_TEST_DATA "/speech/grit.ogg") << true;
+        QTest::newRow("MP3") << QStringLiteral(VOKARIN_TEST_DATA "/speech/grit.mp3") << true;
+        QTest::newRow("no recording")
+            << QStringLiteral(VOKARIN_TEST_DATA "/speech/cet-words.txt") << false;
+        QTest::newRow("missing") << "/nonexistent/grit.mp3" << false;
+    }
+    void recordingsArePlayed() {
+        REQUIRE_AUDIO();
+        QFETCH(QString, file);
+        QFETCH(bool, played);
+        QtSpeech speech;
+        speech.open({}, {});
+        QVERIFY(speech.engine());
+        QList<bool> outcomes;
+        QStringList read;
+        QObject::connect(&speech, &QtSpeech::recordingPlayed, [&](const QString& f, bool whole) {
+            QCOMPARE(f, file);
+            outcomes << whole;
+        });
+        if (auto* flite = qobject_cast<FliteEngine*>(speech.engine()))
+            QObject::connect(flite, &FliteEngine::played,
+                             [&](const QString& text) { read << text; });
+        for (int i = 0; i < 2; ++i)
+            speech.speakRecording(file, "grit", 144);
+        QTRY_VERIFY_WITH_TIMEOUT(outcomes.size() == 2 && speech.idle(), 30000);
+        QCOMPARE(outcomes, QList<bool>({played, played}));
+        if (qobject_cast<FliteEngine*>(speech.engine()))
+            QCOMPARE(read, played ? QStringList() : QStringList({"grit", "grit"}));
+    }
+
     void disabledIsSilent() {
         REQUIRE_AUDIO();
         QtSpeech speech;

@@ -9,6 +9,8 @@
 #include "testfiles.h"
 #include "zipfiles.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -91,6 +93,61 @@ QByteArray collectionOf(const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase("make");
     return fileBytes(file);
+}
+
+// A zstd frame holding bytes as they are (raw blocks), as the newest packages pack their files.
+QByteArray zstdFrame(const QByteArray& bytes) {
+    const auto le = [](QByteArray& into, quint32 value, int count) {
+        for (int i = 0; i < count; ++i)
+            into += char((value >> (8 * i)) & 0xFF);
+    };
+    QByteArray frame("\x28\xB5\x2F\xFD\xA0"); // one segment, its size in four bytes
+    le(frame, quint32(bytes.size()), 4);
+    constexpr qsizetype Block = 100000;
+    qsizetype at = 0;
+    do {
+        const qsizetype size = qMin(Block, bytes.size() - at);
+        le(frame, quint32((at + size == bytes.size() ? 1 : 0) | (size << 3)), 3);
+        frame += bytes.mid(at, size);
+        at += size;
+    } while (at < bytes.size());
+    return frame;
+}
+
+// The newest packages' media list: an entry per file, its name (field 1) each.
+QByteArray mediaList(const QStringList& names) {
+    QByteArray list;
+    for (const QString& name : names) {
+        const QByteArray n = name.toUtf8();
+        const QByteArray entry = "\x0A" + QByteArray(1, char(n.size())) + n + "\x10\x05";
+        list += "\x0A" + QByteArray(1, char(entry.size())) + entry;
+    }
+    return list;
+}
+
+// A package of these notes (front, back) and media entries.
+QByteArray packageOf(const QString& collection, const QList<std::pair<QString, QString>>& notes,
+                     const QList<std::pair<QString, QByteArray>>& media, bool packed) {
+    QStringList statements = {
+        "CREATE TABLE col (models TEXT)",
+        "INSERT INTO col VALUES ('{\"1\":{\"flds\":[{\"name\":"
+        "\"Front\"},{\"name\":\"Back\"}]}}')",
+        "CREATE TABLE notes (id INTEGER PRIMARY KEY, mid INTEGER, flds TEXT)"};
+    for (const auto& [front, back] : notes)
+        statements << QStringLiteral("INSERT INTO notes VALUES (NULL, 1, '%1' || char(31) || '%2')")
+                          .arg(front, back);
+    const QByteArray db = collectionOf(statements);
+    QList<std::pair<QString, QByteArray>> entries = {{collection, packed ? zstdFrame(db) : db}};
+    QJsonObject map;
+    QStringList names;
+    for (qsizetype i = 0; i < media.size(); ++i) {
+        map.insert(QString::number(i), media[i].first);
+        names << media[i].first;
+        entries.append({QString::number(i), packed ? zstdFrame(media[i].second) : media[i].second});
+    }
+    entries.append({"media", packed ? zstdFrame(mediaList(names))
+                                    : QJsonDocument(map).toJson(QJsonDocument::Compact)});
+    return zipOf(entries);
 }
 
 // Each element's children as the KVTML 2 document type allows them (kvtml2.dtd), for the
@@ -908,7 +965,7 @@ private slots:
         QFETCH(QString, pronounced);
         QStringList kept;
         WordFileRules rules;
-        rules.pronounced = [&](QStringView word, const QString& pronunciation) {
+        rules.extras.pronounced = [&](QStringView word, const QString& pronunciation) {
             kept << word.toString() + u'=' + pronunciation;
         };
         qsizetype pairs = 0;
@@ -928,7 +985,7 @@ private slots:
         const auto read = [&] {
             QStringList kept;
             WordFileRules rules;
-            rules.pronounced = [&](QStringView word, const QString& pronunciation) {
+            rules.extras.pronounced = [&](QStringView word, const QString& pronunciation) {
                 kept << word.toString() + u'=' + pronunciation;
             };
             QByteArray bytes;
@@ -951,6 +1008,66 @@ private slots:
         QVERIFY(writePronunciations(lesson, {{"grit", "/ɡrɪt/"}}).ok());
         QVERIFY(writePronunciations(lesson, {}).ok());
         QVERIFY(!QFileInfo::exists(kept));
+    }
+
+    // A package's recordings are kept by their hash in the folder given, each for its words,
+    // within bounds, never through a link; its pictures are said to be left out.
+    void packageRecordings_data() {
+        QTest::addColumn<bool>("packed");  // the newest layout: zstd and a listed media map
+        QTest::addColumn<bool>("linked");  // the folder is a link planted to elsewhere
+        QTest::addColumn<QString>("kept"); // word=what its recording holds|...
+        QTest::newRow("older package") << false << false << "grit=ID3 grit|plum=OggS plum";
+        QTest::newRow("newest package") << true << false << "grit=ID3 grit|plum=OggS plum";
+        QTest::newRow("folder linked elsewhere") << false << true << "";
+    }
+    void packageRecordings() {
+        QFETCH(bool, packed);
+        QFETCH(bool, linked);
+        QFETCH(QString, kept);
+        const QByteArray bytes = packageOf(packed ? "collection.anki21b" : "collection.anki2",
+                                           {{"grit", "[sound:grit.mp3]砂砾"},
+                                            {"plum [sound:plum.ogg]", "李子"},
+                                            {"pear", "梨[sound:missing.mp3]"},
+                                            {"fig<img src=\"fig.png\">", "无花果"},
+                                            {"big", "大[sound:big.mp3]"},
+                                            {"script", "脚本[sound:run.sh]"}},
+                                           {{"grit.mp3", "ID3 grit"},
+                                            {"plum.ogg", "OggS plum"},
+                                            {"fig.png", "\x89PNG"},
+                                            {"big.mp3", QByteArray(LargestRecording + 1, 'x')},
+                                            {"run.sh", "rm -rf ~"}},
+                                           packed);
+        QTemporaryDir lessons, elsewhere;
+        const QString folder = lessons.filePath(".recordings");
+        if (linked)
+            QVERIFY(QFile::link(elsewhere.path(), folder));
+        QStringList got;
+        WordExtras extras;
+        extras.recordingFolder = folder;
+        extras.recorded = [&](QStringView word, const QString& file) {
+            QVERIFY(file.startsWith(folder + '/'));
+            got << word.toString() + '=' + fileBytes(file);
+        };
+        ListReading reading;
+        qsizetype pairs = 0;
+        const FileResult r = readWordList(
+            bytes, ListFormat::Package, "/lists/deck.apkg",
+            [&](QStringView, QStringView) { ++pairs; }, reading, {}, extras);
+        QVERIFY2(r.ok(), qPrintable(r.description));
+        QCOMPARE(pairs, 6);
+        got.sort();
+        QCOMPARE(got.join('|'), kept);
+        QCOMPARE(leftOutText(reading), "1 张卡片里有图片，只读入了文字");
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        // Named by their content: read again, nothing new is written.
+        if (!linked) {
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+            QVERIFY(readWordList(
+                        bytes, ListFormat::Package, "/lists/deck.apkg",
+                        [](QStringView, QStringView) {}, reading, {}, extras)
+                        .ok());
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+        }
     }
 
     void roundTrips_data() {

@@ -40,6 +40,10 @@ QString Module1::lessonFolder() const {
     return QDir(dataFolder()).filePath(QStringLiteral("lesson"));
 }
 
+QString Module1::recordingFolder() const {
+    return QDir(lessonFolder()).filePath(QStringLiteral(".recordings"));
+}
+
 QString Module1::historyFolder() const {
     return QDir(dataFolder()).filePath(QStringLiteral("history"));
 }

@@ -65,6 +65,9 @@ struct Module1 final {
     QString sharedFolder() const { return DataFolder; }
     QString lessonFolder() const;
     QString notebookPath() const;
+    // Where the recordings of words that packages carry are kept, named by their hash (hidden
+    // among the lessons).
+    QString recordingFolder() const;
     // The computers' answer logs.
     QString historyFolder() const;
     // Where copies a sync program made of Vokarin's files go once merged.

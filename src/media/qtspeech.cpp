@@ -78,12 +78,37 @@ void QtSpeech::build() {
                           << "queued" << queue_.size();
         // An engine may fail a word outright: Error, then Ready. That Ready ends the failed
         // reading like any other, and the readings left go on.
-        if (state == QTextToSpeech::Ready) {
-            if (finished_ < issued_)
-                ++finished_;
-            sayNext();
-        }
+        if (state == QTextToSpeech::Ready)
+            readingEnded();
     });
+}
+
+void QtSpeech::readingEnded() {
+    if (finished_ < issued_)
+        ++finished_;
+    sayNext();
+}
+
+RecordingPlayer& QtSpeech::recordings() {
+    if (!recordings_) {
+        recordings_ = new RecordingPlayer(this);
+        connect(recordings_, &RecordingPlayer::ended, this,
+                [this](RecordingPlayer::Outcome outcome) {
+                    const QString file = playingRecording_;
+                    playingRecording_.clear();
+                    if (outcome != RecordingPlayer::Outcome::Stopped)
+                        emit recordingPlayed(file, outcome == RecordingPlayer::Outcome::Played);
+                    // A recording that cannot be played is read by the voice, as the same
+                    // reading: the voice's Ready ends it.
+                    if (outcome == RecordingPlayer::Outcome::Failed && enabled_ && engine()) {
+                        qCWarning(lcSpeech) << "recording" << file << "not played; read instead";
+                        engine_->say(current_);
+                        return;
+                    }
+                    readingEnded();
+                });
+    }
+    return *recordings_;
 }
 
 void QtSpeech::setAccent(Accent accent) {
@@ -133,24 +158,41 @@ void QtSpeech::setEnabled(bool enabled) {
         queue_.clear();
         engine_->stop();
     }
+    if (!enabled && recordings_) {
+        queue_.clear();
+        recordings_->stop();
+    }
 }
 
 void QtSpeech::speak(const QString& text, qint32) {
     if (!enabled_ || !engine())
         return;
+    queueReading({text, {}});
+}
+
+void QtSpeech::speakRecording(const QString& file, const QString& text, qint32) {
+    if (!enabled_)
+        return;
+    engine(); // for the text, should the recording not play
+    queueReading({text, file});
+}
+
+void QtSpeech::queueReading(const Reading& reading) {
     // Repeats of one word follow each other; a different word stops what is left, so the
     // learner never hears the previous question after the new one is shown.
-    if (text != current_) {
-        current_ = text;
-        queue_ = {text};
+    if (reading.text != current_) {
+        current_ = reading.text;
+        queue_ = {reading};
         // A reading cut short still ends in its Ready, and only then does the engine take the
         // next one: a word handed over while it stops may be dropped and never heard.
-        if (engine_->state() == QTextToSpeech::Speaking)
+        if (engine_ && engine_->state() == QTextToSpeech::Speaking)
             engine_->stop();
+        if (recordings_ && recordings_->busy())
+            recordings_->stop();
         sayNext();
         return;
     }
-    queue_.append(text);
+    queue_.append(reading);
     sayNext();
 }
 
@@ -160,7 +202,14 @@ void QtSpeech::sayNext() {
     say(queue_.takeFirst());
 }
 
-void QtSpeech::say(const QString& text) {
+void QtSpeech::say(const Reading& reading) {
     ++issued_;
-    engine_->say(text);
+    if (!reading.recording.isEmpty()) {
+        playingRecording_ = reading.recording;
+        recordings().play(reading.recording);
+    } else if (engine_) {
+        engine_->say(reading.text);
+    } else {
+        readingEnded();
+    }
 }

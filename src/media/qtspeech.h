@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recordingplayer.h"
 #include "services/speech.h"
 #include "voicechoice.h"
 
@@ -21,6 +22,8 @@ public:
     void setSpeed(qint32 wordsPerMinute) override;
     void setEnabled(bool enabled) override;
     void speak(const QString& text, qint32 flags) override;
+    // Plays the recording; the voice reads text when it cannot be played.
+    void speakRecording(const QString& file, const QString& text, qint32 flags) override;
     // Chooses the voice again, the next time one is needed.
     void setAccent(Accent accent) override;
     QString voiceInUse() override;
@@ -32,10 +35,23 @@ public:
     // heard until the next speak().
     bool idle() const { return queue_.isEmpty() && finished_ == issued_; }
 
+signals:
+    // A recording was played to its end, or could not be (and its text was read instead).
+    void recordingPlayed(const QString& file, bool played);
+
 private:
+    // A reading: the text, and the recording played for it, if any.
+    struct Reading {
+        QString text;
+        QString recording;
+    };
     void build();
+    void queueReading(const Reading& reading);
     void sayNext();
-    void say(const QString& text);
+    void say(const Reading& reading);
+    // The reading handed over has ended.
+    void readingEnded();
+    RecordingPlayer& recordings();
 
     SpeechEngine* engine_ = nullptr;
     // Every engine asked, those that work, and the English voices they offer.
@@ -51,5 +67,7 @@ private:
     quint64 issued_ = 0;
     quint64 finished_ = 0;
     QString current_;
-    QStringList queue_;
+    QList<Reading> queue_;
+    RecordingPlayer* recordings_ = nullptr; // made when the first recording is played
+    QString playingRecording_;
 };

@@ -34,33 +34,6 @@ FileResult refusedPackage(const QString& path, const QString& why) {
             QStringLiteral("“%1”%2，没有读入任何单词").arg(displayPath(path), why)};
 }
 
-// A zstd frame unpacked a piece at a time, never past LargestUnpacked.
-std::optional<QByteArray> unzstd(const QByteArray& packed) {
-    std::unique_ptr<ZSTD_DStream, decltype(&ZSTD_freeDStream)> stream(ZSTD_createDStream(),
-                                                                      &ZSTD_freeDStream);
-    if (!stream)
-        return std::nullopt;
-    ZSTD_initDStream(stream.get());
-    QByteArray out;
-    QByteArray piece(qsizetype(ZSTD_DStreamOutSize()), Qt::Uninitialized);
-    ZSTD_inBuffer in{packed.constData(), size_t(packed.size()), 0};
-    size_t left = 1;
-    while (in.pos < in.size || left != 0) {
-        ZSTD_outBuffer o{piece.data(), size_t(piece.size()), 0};
-        left = ZSTD_decompressStream(stream.get(), &o, &in);
-        if (ZSTD_isError(left))
-            return std::nullopt;
-        out.append(piece.constData(), qsizetype(o.pos));
-        if (out.size() > LargestUnpacked)
-            return std::nullopt;
-        if (o.pos == 0 && in.pos == in.size)
-            break;
-    }
-    if (left != 0)
-        return std::nullopt; // cut off
-    return out;
-}
-
 // The fields of a note type by name: from its own table in the newest layout, else from the
 // collection's JSON of note types.
 QStringList fieldNames(QSqlDatabase& db, qint64 type) {
@@ -210,7 +183,7 @@ FileResult ZipPackageReader::readNotes(const QByteArray& bytes, const QString& p
     bool newest = false;
     if (std::optional<QByteArray> packed =
             zipEntry(archive.get(), "collection.anki21b", LargestUnpacked)) {
-        database = unzstd(*packed);
+        database = unzstd(*packed, LargestUnpacked);
         if (!database)
             return refusedPackage(path, QStringLiteral("里的 collection.anki21b 解不开（已损坏，"
                                                        "或解开后超过 256 MB）"));

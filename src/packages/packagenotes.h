@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lessons/flashcardpackage.h"
+#include "packagemedia.h"
 #include "sheetrows.h"
 
 #include <atomic>
@@ -16,6 +17,10 @@ public:
     FileResult readSheet(const QByteArray& bytes, const QString& path,
                          QList<QStringList>& rows) override {
         return readSheetRows(bytes, path, rows, stopped_);
+    }
+    FileResult readMedia(const QByteArray& bytes, const QString& path, const QStringList& names,
+                         QHash<QString, QByteArray>& media) override {
+        return readMediaFiles(bytes, path, names, media);
     }
     void stop() override { stopped_ = true; }
     // A collection that takes longer to read than this is refused.

@@ -18,6 +18,10 @@ public:
                          QList<QStringList>& rows) override {
         return reader_.readSheet(bytes, path, rows);
     }
+    FileResult readMedia(const QByteArray& bytes, const QString& path, const QStringList& names,
+                         QHash<QString, QByteArray>& media) override {
+        return reader_.readMedia(bytes, path, names, media);
+    }
     void stop() override { reader_.stop(); }
 
 private:

@@ -1,5 +1,33 @@
 #include "zipentries.h"
 
+#include <zstd.h>
+
+std::optional<QByteArray> unzstd(const QByteArray& packed, qint64 largest) {
+    std::unique_ptr<ZSTD_DStream, decltype(&ZSTD_freeDStream)> stream(ZSTD_createDStream(),
+                                                                      &ZSTD_freeDStream);
+    if (!stream)
+        return std::nullopt;
+    ZSTD_initDStream(stream.get());
+    QByteArray out;
+    QByteArray piece(qsizetype(ZSTD_DStreamOutSize()), Qt::Uninitialized);
+    ZSTD_inBuffer in{packed.constData(), size_t(packed.size()), 0};
+    size_t left = 1;
+    while (in.pos < in.size || left != 0) {
+        ZSTD_outBuffer o{piece.data(), size_t(piece.size()), 0};
+        left = ZSTD_decompressStream(stream.get(), &o, &in);
+        if (ZSTD_isError(left))
+            return std::nullopt;
+        out.append(piece.constData(), qsizetype(o.pos));
+        if (out.size() > largest)
+            return std::nullopt;
+        if (o.pos == 0 && in.pos == in.size)
+            break;
+    }
+    if (left != 0)
+        return std::nullopt; // cut off
+    return out;
+}
+
 Zip openZip(const QByteArray& bytes) {
     zip_error_t error;
     zip_error_init(&error);

@@ -104,6 +104,9 @@ public:
     void speak(const QString& text, qint32 flags) override {
         calls << QStringLiteral("speak %1 %2").arg(text).arg(flags);
     }
+    void speakRecording(const QString& file, const QString& text, qint32 flags) override {
+        calls << QStringLiteral("play %1 for %2 %3").arg(file, text).arg(flags);
+    }
     void setAccent(Accent a) override { accent = a; }
     QString voiceInUse() override { return voice; }
     QStringList voicesFound() override { return {voice}; }

@@ -396,7 +396,8 @@ void DrillEngine::打开() {
     };
 
     loading_ = true;
-    LoadedLesson loaded = loadLessonAside(path, qMax(1, s.InitialUnfamiliarity), loadAsideBytes_);
+    LoadedLesson loaded = loadLessonAside(path, qMax(1, s.InitialUnfamiliarity), loadAsideBytes_,
+                                          module_.recordingFolder());
     loading_ = false;
     if (!loaded.result.ok())
         return fail(loaded.result.description);
@@ -416,14 +417,17 @@ void DrillEngine::打开() {
     if (!loaded.leftOut.isEmpty())
         platform_.messages.ok(QStringLiteral("“%1”").arg(shownPath(path)) + loaded.leftOut);
     const qint32 drilled = loaded.table.size();
-    drillTable(std::move(loaded.table), drilled, std::move(loaded.pronunciations));
+    drillTable(std::move(loaded.table), drilled, std::move(loaded.pronunciations),
+               std::move(loaded.recordings));
 }
 
 void DrillEngine::drillTable(WordTable table, qint32 drilled,
-                             QHash<QString, QString> pronunciations) {
+                             QHash<QString, QString> pronunciations,
+                             QHash<QString, QString> recordings) {
     const SettingsRecord& s = module_.Settings;
     table_ = std::move(table);
     pronunciations_ = std::move(pronunciations);
+    recordings_ = std::move(recordings);
     reversed_ = false;
     WordCount = drilled;
     if (s.TranslationDirection == VbFalse)
@@ -602,8 +606,14 @@ void DrillEngine::朗读() {
         return;
     if (CurrentWord < 1 || CurrentWord > WordCount)
         return;
+    // A package's own recording of the word where it has one, the voice otherwise.
+    const QString word = table_.word(CurrentWord).toString();
+    const QString recording = recordings_.value(word);
     for (qint32 i = 0; i < qMin(s.ReadCount, MostReadings); ++i)
-        speech->speak(table_.word(CurrentWord).toString(), SpeakFlags);
+        if (recording.isEmpty())
+            speech->speak(word, SpeakFlags);
+        else
+            speech->speakRecording(recording, word, SpeakFlags);
 }
 
 void DrillEngine::判定() {
@@ -975,17 +985,18 @@ void DrillEngine::reviewDue() {
     for (const DueWord& word : platform_.history.someWords(MostReviewChoices))
         offer(word.english, word.chinese);
     QStringList english;
-    QHash<QString, QString> pronunciations;
+    QHash<QString, QString> pronunciations, recordings;
     for (const DueWord& word : std::as_const(due))
         english << word.english;
     for (const QString& lesson : platform_.history.lessonsOf(english)) {
         const QString path = QDir(module_.lessonFolder()).filePath(lesson);
         if (lesson == ReviewName || !QFileInfo(path).isFile())
             continue;
-        const LoadedLesson loaded = loadLesson(path, unfamiliarity);
+        const LoadedLesson loaded = loadLesson(path, unfamiliarity, module_.recordingFolder());
         for (qint32 row = 1; loaded.result.ok() && row <= loaded.table.size(); ++row)
             offer(loaded.table.word(row), loaded.table.meaning(row));
         pronunciations.insert(loaded.pronunciations);
+        recordings.insert(loaded.recordings);
     }
     ReviewingNotebook = false;
     module_.Settings.ChoiceCount = module_.SavedChoiceCount;
@@ -996,5 +1007,5 @@ void DrillEngine::reviewDue() {
     CurrentFileIndex = 0;
     CurrentFilePath = name;
     setCaption(QStringLiteral(" Vokarin2.0 :正在学习") + shownPath(name));
-    drillTable(std::move(table), drilled, std::move(pronunciations));
+    drillTable(std::move(table), drilled, std::move(pronunciations), std::move(recordings));
 }

@@ -144,7 +144,8 @@ private:
 
     QString lessonName(const QString& path) const;
     // Drills the first drilled rows of table; the rows after them serve as wrong choices only.
-    void drillTable(WordTable table, qint32 drilled, QHash<QString, QString> pronunciations);
+    void drillTable(WordTable table, qint32 drilled, QHash<QString, QString> pronunciations,
+                    QHash<QString, QString> recordings);
     // The asked word's pronunciation beside it, when the learner wants it and the word is shown.
     void showPronunciation();
     // The answer given matches: exactly, or typed and forgivingly when the learner wants that.
@@ -190,6 +191,7 @@ private:
 
     WordTable table_;
     QHash<QString, QString> pronunciations_; // of the words drilled, where known
+    QHash<QString, QString> recordings_;     // of the words drilled, a package's, where it has one
     bool reversed_ = false;                  // question and answer swapped, as eczh leaves them
     qint32 WordCount = 0;
     qint32 RemainingCount = 0;

@@ -16,14 +16,18 @@ struct LoadedLesson final {
     QString leftOut;        // of a word list: the rows left out, for the learner
     WordTable table;
     QHash<QString, QString> pronunciations; // word → "/ɡrɪt/": the list's own, or kept beside it
+    QHash<QString, QString> recordings;     // word → the file of a package's recording of it
 };
 
-LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity);
+// A package's recordings are kept in recordingFolder, when one is given.
+LoadedLesson loadLesson(const QString& path, qint32 unfamiliarity,
+                        const QString& recordingFolder = {});
 
 // The same; a file of at least asideBytes is loaded on a worker thread while this thread's
 // event loop goes on, so that the window keeps painting. Timers and window events are
 // handled meanwhile, the learner's input waits until the lesson is there.
-LoadedLesson loadLessonAside(const QString& path, qint32 unfamiliarity, qint64 asideBytes);
+LoadedLesson loadLessonAside(const QString& path, qint32 unfamiliarity, qint64 asideBytes,
+                             const QString& recordingFolder = {});
 
 // Files this large take long enough to load that the window is better kept painting.
 inline constexpr qint64 LoadAsideBytes = 4 << 20;

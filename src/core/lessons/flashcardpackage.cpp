@@ -1,6 +1,11 @@
 #include "lessons/flashcardpackage.h"
 #include "lessons/listreaders.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <QMutex>
 #include <QtEndian>
 #include <cstring>
@@ -134,6 +139,53 @@ void stopPackageReads() {
         f.reader->stop();
 }
 
+namespace {
+
+// The file types of recordings that are kept.
+bool isRecordingType(const QString& suffix) {
+    static const QStringList types = {"mp3", "wav", "ogg",  "oga", "opus",
+                                      "m4a", "aac", "flac", "spx", "webm"};
+    return types.contains(suffix);
+}
+
+// The first recording a note names ("[sound:apple.mp3]"), or nothing.
+QString recordingOf(const QStringList& note) {
+    static const QRegularExpression sound(QStringLiteral("\\[sound:([^\\]\\[<>]{1,200})\\]"));
+    for (const QString& field : note)
+        if (const QRegularExpressionMatch m = sound.match(field); m.hasMatch())
+            return m.captured(1).trimmed();
+    return {};
+}
+
+// Keeps a recording in folder under its content's hash; the file's path, or nothing when it
+// is not a recording or cannot be kept. Nothing is written through a link in the folder's way.
+QString keptRecording(const QString& folder, const QString& name, const QByteArray& bytes) {
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    if (!isRecordingType(suffix) || bytes.isEmpty() || bytes.size() > LargestRecording)
+        return {};
+    const QString file = QDir(folder).filePath(
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()) +
+        u'.' + suffix);
+    const QString within = QFileInfo(folder).path();
+    if (!confinedTo(within, file).ok())
+        return {};
+    if (const QFileInfo kept(file); kept.isFile() && kept.size() == bytes.size())
+        return file;
+    if (!QDir().mkpath(folder) || !writeFileAtomically(file, bytes, within).ok())
+        return {};
+    return file;
+}
+
+} // namespace
+
+FileResult readPackageMedia(const QByteArray& bytes, const QString& path, const QStringList& names,
+                            QHash<QString, QByteArray>& media) {
+    media.clear();
+    PackageReader* const reader = packageReader();
+    return reader ? reader->readMedia(bytes, path, names, media)
+                  : withoutModule(path, QStringLiteral("卡片包"));
+}
+
 // The notes of a package as the rows of a list.
 FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest& request,
                        ListOutput& out) {
@@ -163,7 +215,32 @@ FileResult readPackage(QByteArray& bytes, const QString& path, const ListRequest
             text << plainText(field);
         return text;
     };
-    return readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);
+    // The cards read whose pictures are left out, and the words whose recordings are wanted.
+    const WordExtras* const extras = out.extras;
+    const bool keep = extras && extras->recorded && !extras->recordingFolder.isEmpty();
+    QHash<QString, QStringList> wordsOf; // a recording's name in the package → its words
+    out.handedOn = [&](QStringView word, qint32 line) {
+        const QStringList& note = package.notes.at(line - 1);
+        out.reading.pictures += std::any_of(note.cbegin(), note.cend(), [](const QString& field) {
+            return field.contains(QLatin1String("<img"));
+        });
+        if (keep)
+            if (const QString name = recordingOf(note);
+                !name.isEmpty() && (wordsOf.contains(name) || wordsOf.size() < MostRecordings))
+                wordsOf[name] << word.toString();
+    };
+    FileResult read = readRows(next, QChar(), false, package.fieldNames, cells, path, request, out);
+    out.handedOn = {};
+    if (!read.ok() || wordsOf.isEmpty())
+        return read;
+    QHash<QString, QByteArray> recordings;
+    readPackageMedia(bytes, path, wordsOf.keys(), recordings);
+    for (auto it = recordings.cbegin(); it != recordings.cend(); ++it)
+        if (const QString file = keptRecording(extras->recordingFolder, it.key(), it.value());
+            !file.isEmpty())
+            for (const QString& word : wordsOf.value(it.key()))
+                extras->recorded(word, file);
+    return read;
 }
 
 // A spreadsheet's rows as a list's, as a CSV of it would be read.

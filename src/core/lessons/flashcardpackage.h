@@ -3,6 +3,7 @@
 #include "fileio.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QtPlugin>
@@ -32,6 +33,10 @@ public:
     virtual ~PackageReader() = default;
     virtual FileResult readNotes(const QByteArray& bytes, const QString& path,
                                  PackageNotes& notes) = 0;
+    // The recordings of the names given that the package's media holds: name → bytes. A
+    // recording of more than LargestRecording bytes, and any past MostRecordings, is left out.
+    virtual FileResult readMedia(const QByteArray& bytes, const QString& path,
+                                 const QStringList& names, QHash<QString, QByteArray>& media) = 0;
     // The rows of a spreadsheet's sheet with the most rows, each row's cells as text.
     virtual FileResult readSheet(const QByteArray& bytes, const QString& path,
                                  QList<QStringList>& rows) = 0;
@@ -40,7 +45,7 @@ public:
     virtual void stop() = 0;
 };
 
-#define VokarinPackageReader_iid "Vokarin.PackageReader/3"
+#define VokarinPackageReader_iid "Vokarin.PackageReader/4"
 Q_DECLARE_INTERFACE(PackageReader, VokarinPackageReader_iid)
 
 // How readPackageNotes finds the reader, asked once, when the first package is read (on
@@ -49,6 +54,10 @@ void setPackageReader(std::function<PackageReader*()> find);
 
 // The notes, read by the reader found; without one the package is refused and says why.
 FileResult readPackageNotes(const QByteArray& bytes, const QString& path, PackageNotes& notes);
+
+// The recordings named that a package holds, read by the same reader.
+FileResult readPackageMedia(const QByteArray& bytes, const QString& path, const QStringList& names,
+                            QHash<QString, QByteArray>& media);
 
 // The rows of a spreadsheet, read by the same reader.
 FileResult readSpreadsheetRows(const QByteArray& bytes, const QString& path,

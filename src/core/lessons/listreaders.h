@@ -20,7 +20,9 @@ FileResult refused(FileError kind, const QString& path, const QString& what);
 struct ListOutput final {
     const PairSink& sink;
     ListReading& reading;
-    const PronunciationSink* pronounced = nullptr; // where pronunciations go, if anywhere
+    const WordExtras* extras = nullptr; // where pronunciations and recordings go, if anywhere
+    // Told of each pair handed on, with its row's line (a package's notes, for their recordings).
+    std::function<void(QStringView word, qint32 line)> handedOn = nullptr;
     qint64 pairs = 0;
     qint64 passOver = 0;   // pairs an earlier reading of the same file handed on already
     bool mediaRow = false; // the row in hand has a picture or a sound, where text may be missing
@@ -59,9 +61,11 @@ struct ListOutput final {
             return tooManyPairs(path);
         if (pairs > passOver) {
             sink(word, meaning);
-            if (!pronunciation.isEmpty() && pronounced && *pronounced)
+            if (!pronunciation.isEmpty() && extras && extras->pronounced)
                 if (const QString shown = shownPronunciation(pronunciation); !shown.isEmpty())
-                    (*pronounced)(word, shown);
+                    extras->pronounced(word, shown);
+            if (handedOn)
+                handedOn(word, line());
         }
         return FileResult::success();
     }

@@ -75,8 +75,8 @@ WordFileReading readWordFile(QByteArray bytes, const QString& path, const PairSi
     const ListFormat format = listFormatOf(path, bytes);
     if (format == ListFormat::Lesson) {
         WordFileReading read = readLesson(bytes, path, sink, rules, bound);
-        if (read.result.ok() && rules.pronounced)
-            readPronunciations(path, rules.pronounced);
+        if (read.result.ok() && rules.extras.pronounced)
+            readPronunciations(path, rules.extras.pronounced);
         return read;
     }
 
@@ -90,7 +90,7 @@ WordFileReading readWordFile(QByteArray bytes, const QString& path, const PairSi
             if (handed++ < rules.mostPairs)
                 sink(word, meaning);
         },
-        read.list, rules.request, rules.pronounced);
+        read.list, rules.request, rules.extras);
     read.lines = read.result.ok() ? qint32(qMin(handed, rules.mostPairs)) : 0;
     return read;
 }

@@ -15,8 +15,9 @@ struct WordFileRules final {
     qint64 mostPairs = MostListPairs;
     // The learner's corrections of a list's guessed columns and encoding (the import preview).
     ListRequest request;
-    // Where the words' pronunciations go: a list's own, or those kept beside a lesson.
-    PronunciationSink pronounced;
+    // Where the words' pronunciations go (a list's own, or those kept beside a lesson), and a
+    // package's recordings.
+    WordExtras extras;
 };
 
 // What reading found and decided.

@@ -125,10 +125,10 @@ QString shownPronunciation(QStringView pronunciation) {
 
 FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
                         const PairSink& sink, ListReading& reading, const ListRequest& request,
-                        const PronunciationSink& pronounced) {
+                        const WordExtras& extras) {
     reading = {};
     reading.format = format;
-    ListOutput out{sink, reading, &pronounced};
+    ListOutput out{sink, reading, &extras};
     for (const Format& entry : Formats)
         if (entry.format == format)
             return entry.read(bytes, path, request, out);
@@ -184,6 +184,8 @@ QString leftOutText(const ListReading& reading) {
                      .arg(reading.mediaOnly > 0 ? QStringLiteral("（其中 %1 张卡片只有图片或声音）")
                                                       .arg(reading.mediaOnly)
                                                 : QString());
+    if (reading.pictures > 0)
+        parts << QStringLiteral("%1 张卡片里有图片，只读入了文字").arg(reading.pictures);
     if (!reading.why.isEmpty())
         parts.prepend(reading.why);
     return parts.join(u'；');

@@ -53,6 +53,7 @@ struct ListReading final {
     qint32 controlCharacters = 0;  // and rows with a control character in a side
     QList<qint32> unreadableLines; // the first of them, by line (for KVTML, the entry's line)
     qint32 mediaOnly = 0;          // of the incomplete, cards with only a picture or a sound
+    qint32 pictures = 0;           // cards read whose pictures are not shown
     QString why; // what the whole file lacks, when it gives nothing or less than it seems to hold
 };
 
@@ -83,6 +84,22 @@ using PairSink = std::function<void(QStringView word, QStringView meaning)>;
 // Receives a word's pronunciation, as shown ("/ɡrɪt/", "[di'semineit]"), right after its pair.
 using PronunciationSink = std::function<void(QStringView word, const QString& pronunciation)>;
 
+// Receives the recording of a word's pronunciation a package carries: the file it was copied to.
+using RecordingSink = std::function<void(QStringView word, const QString& file)>;
+
+// What a list holds beside its pairs, for a reader that keeps it.
+struct WordExtras final {
+    PronunciationSink pronounced;
+    // Where a package's recordings are copied, each named by its content's hash (the folder is
+    // made when needed); empty: recordings are not kept.
+    QString recordingFolder;
+    RecordingSink recorded;
+};
+
+// A package's recordings: at most this many are kept, each at most this large.
+inline constexpr qsizetype MostRecordings = 5000;
+inline constexpr qint64 LargestRecording = 4 << 20;
+
 // No pronunciation is this long; a longer one is no pronunciation and is dropped.
 inline constexpr qsizetype LongestPronunciation = 80;
 
@@ -101,10 +118,10 @@ FileResult readWordList(const QByteArray& bytes, ListFormat format, const QStrin
 // The same, each pair handed to sink as it is read, so that a long list is held only where it
 // goes. On a failure some pairs may have been handed over already: the caller drops them.
 // bytes are let go once decoded.
-// Pronunciations, where the list has them, go to pronounced.
+// Pronunciations and recordings, where the list has them, go to extras.
 FileResult readWordList(QByteArray bytes, ListFormat format, const QString& path,
                         const PairSink& sink, ListReading& reading, const ListRequest& request = {},
-                        const PronunciationSink& pronounced = {});
+                        const WordExtras& extras = {});
 
 // The pairs in a format: TSV (UTF-8) for ListFormat::Delimited, the flash-card text with its
 // header lines, KVTML 2 titled title, or the lesson format.

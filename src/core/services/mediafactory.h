@@ -14,5 +14,5 @@ public:
     virtual Speech* createSpeech() = 0;
 };
 
-#define VokarinMediaFactory_iid "Vokarin.MediaFactory/2"
+#define VokarinMediaFactory_iid "Vokarin.MediaFactory/3"
 Q_DECLARE_INTERFACE(MediaFactory, VokarinMediaFactory_iid)

@@ -18,6 +18,12 @@ public:
     virtual void setEnabled(bool enabled) = 0;
     // Queued after whatever is still being spoken, so n calls are heard n times.
     virtual void speak(const QString& text, qint32 flags) = 0;
+    // A recording of text's pronunciation (a file), queued as speak() queues text; text is read
+    // by the voice instead when the recording cannot be played.
+    virtual void speakRecording(const QString& file, const QString& text, qint32 flags) {
+        (void)file;
+        speak(text, flags);
+    }
     // The pronunciation the learner imitates: the voice is chosen for it.
     virtual void setAccent(Accent) {}
     // The voice that reads ("flite · slt"), chosen now if it was not yet; empty with none.

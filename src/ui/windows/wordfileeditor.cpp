@@ -234,7 +234,7 @@ void Form1::Command3_Click() {
     WordFileRules rules;
     rules.stopAtEmptyRecord = false;
     rules.mostPairs = MostPairs - List1[0]->count();
-    rules.pronounced = keepPronunciation();
+    rules.extras.pronounced = keepPronunciation();
     const WordFileReading read = readWordFile(
         bytes, path, [this](QStringView w, QStringView m) { appendPair(w, m); }, rules);
     if (read.result.ok() && read.lines < 2)
@@ -283,7 +283,7 @@ void Form1::takeWordList(const QByteArray& bytes, const QString& path, const Lis
     WordFileRules rules;
     rules.request = request;
     rules.mostPairs = MostPairs - List1[0]->count();
-    rules.pronounced = keepPronunciation();
+    rules.extras.pronounced = keepPronunciation();
     WordList list;
     const WordFileReading reading = readWordFile(bytes, path, list.pairs, rules);
     if (!reading.result.ok())
