@@ -163,7 +163,7 @@ QString keptRecording(const QString& folder, const QString& name, const QByteArr
     const QString suffix = QFileInfo(name).suffix().toLower();
     if (!isRecordingType(suffix) || bytes.isEmpty() || bytes.size() > LargestRecording)
         return {};
-    const QString file = QDir(folder).filePath(
+    QString file = QDir(folder).filePath(
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()) +
         u'.' + suffix);
     const QString within = QFileInfo(folder).path();
