@@ -677,6 +677,10 @@ private slots:
             QCOMPARE(h.fakes.speech.calls.last(), "speak international 0");
             QCOMPARE(tried.get<QLabel>("Label14")->text(), "fake · voice");
             QCOMPARE(tried.get<QLabel>("Label14")->toolTip(), "找到的英语语音：\nfake · voice");
+            h.fakes.speech.better = "speech-dispatcher-espeak-ng";
+            tried.get<QPushButton>("Command12")->click();
+            QCOMPARE(tried.get<QLabel>("Label14")->text(),
+                     "fake · voice（英音请装 speech-dispatcher-espeak-ng）");
             h.fakes.speech.voice.clear();
             tried.get<QPushButton>("Command12")->click();
             QCOMPARE(tried.get<QLabel>("Label14")->text(), "没有英语语音：请安装 libflite1");

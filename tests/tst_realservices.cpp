@@ -449,6 +449,10 @@ private slots:
         QFETCH(QString, enough);
         QCOMPARE(goodEnoughVoice(voices, Accent::American), enough.contains(u'a'));
         QCOMPARE(goodEnoughVoice(voices, Accent::British), enough.contains(u'b'));
+        // Told what reads British English when nothing here does.
+        QCOMPARE(betterVoicePackage(voices, Accent::American), QString());
+        QCOMPARE(betterVoicePackage(voices, Accent::British),
+                 enough.contains(u'b') ? QString() : "speech-dispatcher-espeak-ng");
     }
 
     // On this machine: the voice the real speech takes is set to an English locale, and is not

@@ -66,6 +66,8 @@ void QtSpeech::build() {
         qCInfo(lcSpeech) << "reading with" << chosen.engine << chosen.locale << chosen.name
                          << (onlyRoboticVoices(offers_, accent_) ? "(no natural voice installed)"
                                                                  : "");
+        if (const QString better = ::betterVoicePackage(offers_, accent_); !better.isEmpty())
+            qCWarning(lcSpeech) << "no voice for this accent; install" << better;
     }
     if (!engine_)
         return;
@@ -144,6 +146,11 @@ QStringList QtSpeech::voicesFound() {
         if (voiceScore(offer, accent_) > 0)
             found << QStringLiteral("%1 · %2 (%3)").arg(offer.engine, offer.name, offer.locale);
     return found;
+}
+
+QString QtSpeech::betterVoicePackage() {
+    engine(); // the engines are asked when first needed
+    return ::betterVoicePackage(offers_, accent_);
 }
 
 void QtSpeech::setSpeed(qint32 wordsPerMinute) {

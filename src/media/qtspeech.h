@@ -28,6 +28,7 @@ public:
     void setAccent(Accent accent) override;
     QString voiceInUse() override;
     QStringList voicesFound() override;
+    QString betterVoicePackage() override;
 
     // The engine in use, built now if it was not yet; null when none works.
     SpeechEngine* engine();

@@ -66,6 +66,12 @@ bool goodEnoughVoice(const QList<VoiceOffer>& offers, Accent accent) {
            voiceScore(offers[best], accent) >= (accent == Accent::British ? BritishRp : FliteBest);
 }
 
+QString betterVoicePackage(const QList<VoiceOffer>& offers, Accent accent) {
+    return accent == Accent::British && !goodEnoughVoice(offers, accent)
+               ? QStringLiteral("speech-dispatcher-espeak-ng")
+               : QString();
+}
+
 bool onlyRoboticVoices(const QList<VoiceOffer>& offers, Accent accent) {
     const qsizetype best = bestVoice(offers, accent);
     return best < 0 || voiceScore(offers[best], accent) < RoboticBelow;

@@ -32,3 +32,8 @@ bool goodEnoughVoice(const QList<VoiceOffer>& offers, Accent accent);
 
 // Only robotic voices, or none: the learner is told once which packages give a natural one.
 bool onlyRoboticVoices(const QList<VoiceOffer>& offers, Accent accent);
+
+// The Debian package that would read the accent better than these voices, where one alone
+// does: espeak-ng's Received Pronunciation through speech-dispatcher for British English when
+// no British voice is there; empty otherwise.
+QString betterVoicePackage(const QList<VoiceOffer>& offers, Accent accent);

@@ -110,6 +110,8 @@ public:
     void setAccent(Accent a) override { accent = a; }
     QString voiceInUse() override { return voice; }
     QStringList voicesFound() override { return {voice}; }
+    QString betterVoicePackage() override { return better; }
+    QString better; // the package that would read the accent better
     QStringList calls;
     QString voice = QStringLiteral("fake · voice"); // empty: no English voice installed
     std::optional<Accent> accent;                   // the last accent asked for

@@ -20,16 +20,15 @@ public:
     virtual void speak(const QString& text, qint32 flags) = 0;
     // A recording of text's pronunciation (a file), queued as speak() queues text; text is read
     // by the voice instead when the recording cannot be played.
-    virtual void speakRecording(const QString& file, const QString& text, qint32 flags) {
-        (void)file;
-        speak(text, flags);
-    }
+    virtual void speakRecording(const QString& file, const QString& text, qint32 flags) = 0;
     // The pronunciation the learner imitates: the voice is chosen for it.
     virtual void setAccent(Accent) {}
     // The voice that reads ("flite · slt"), chosen now if it was not yet; empty with none.
     virtual QString voiceInUse() { return {}; }
     // Every English voice found ("flite · slt (en_US)"), best first for the accent.
     virtual QStringList voicesFound() { return {}; }
+    // The Debian package that would read the accent better than the voices found, if one would.
+    virtual QString betterVoicePackage() = 0;
 };
 
 // Maps words per minute onto an engine rate in [-1, 1]: 80 is the slowest, 160 the engine's

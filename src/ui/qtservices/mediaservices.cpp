@@ -73,3 +73,13 @@ void MediaServices::DeferredSpeech::speak(const QString& text, qint32 flags) {
     if (media_.load())
         media_.realSpeech_->speak(text, flags);
 }
+
+void MediaServices::DeferredSpeech::speakRecording(const QString& file, const QString& text,
+                                                   qint32 flags) {
+    if (media_.load())
+        media_.realSpeech_->speakRecording(file, text, flags);
+}
+
+QString MediaServices::DeferredSpeech::betterVoicePackage() {
+    return media_.load() ? media_.realSpeech_->betterVoicePackage() : QString();
+}

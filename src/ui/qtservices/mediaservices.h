@@ -39,9 +39,11 @@ private:
         void setSpeed(qint32 wordsPerMinute) override;
         void setEnabled(bool enabled) override;
         void speak(const QString& text, qint32 flags) override;
+        void speakRecording(const QString& file, const QString& text, qint32 flags) override;
         void setAccent(Accent accent) override;
         QString voiceInUse() override;
         QStringList voicesFound() override;
+        QString betterVoicePackage() override;
 
     private:
         friend class MediaServices;

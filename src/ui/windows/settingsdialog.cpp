@@ -242,9 +242,12 @@ Form2::Form2(Module1& module, const Platform& platform, QWidget* parent)
         if (Speech* speech = module_.SpeechObject) {
             speech->setAccent(chosenAccent());
             const QString voice = speech->voiceInUse();
-            // With no voice the learner is told what brings one.
+            const QString better = speech->betterVoicePackage();
+            // With no voice, or none for the accent, the learner is told what brings one.
             Label14->setText(voice.isEmpty() ? QStringLiteral("没有英语语音：请安装 libflite1")
-                                             : voice);
+                             : better.isEmpty()
+                                 ? voice
+                                 : QStringLiteral("%1（英音请装 %2）").arg(voice, better));
             Label14->setToolTip(QStringLiteral("找到的英语语音：\n") +
                                 speech->voicesFound().join(u'\n'));
             speech->speak(QStringLiteral("international"), 0);
