@@ -15,7 +15,7 @@ build="$root/build"
 
 # Everything the build, the program and the tests need from Debian or Ubuntu.
 packages=(
-    cmake g++ ninja-build clang libclang-rt-dev clang-format
+    cmake g++ ninja-build ccache clang libclang-rt-dev clang-format
     qt6-base-dev qt6-multimedia-dev qt6-speech-dev qt6-declarative-dev libxkbcommon-dev
     qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev libzip-dev libzstd-dev pkg-config
     qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-translations-l10n flite1-dev espeak-ng
@@ -40,6 +40,9 @@ fi
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 cd "$root"
+# ccache takes what another checkout of the same sources compiled (a fresh clone's paths are
+# made relative to it; the folder it was built in is not part of what is compared).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 
 # The test command's output comes in named stages, each with its time, summed up at the end.
 stage_name="" stage_start=0 summary=()
