@@ -23,14 +23,10 @@ bool isEnglish(const QString& word) {
     const bool letter = std::any_of(word.begin(), word.end(), [](QChar c) {
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
     });
-    // No Chinese, Japanese or Korean, no control character.
+    // No control character, nothing from the CJK blocks on (surrogates among them).
     return letter && word.size() <= LongestAsked &&
            std::none_of(word.begin(), word.end(),
-                        [](QChar c) {
-                            return c.unicode() < u' ' ||
-                                   (c.unicode() >= 0x2E80 && !c.isSurrogate());
-                        }) &&
-           std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSurrogate(); });
+                        [](QChar c) { return c.unicode() < u' ' || c.unicode() >= 0x2E80; });
 }
 
 } // namespace
