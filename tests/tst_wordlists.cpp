@@ -1067,6 +1067,16 @@ private slots:
                         [](QStringView, QStringView) {}, reading, {}, extras)
                         .ok());
             QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+            // A kept recording replaced by a link to elsewhere is not followed.
+            const QString secret = putFile(elsewhere, "secret.mp3", "ID3 grit");
+            const QString kept = QDir(folder).filePath(QDir(folder).entryList({"*.mp3"})[0]);
+            QVERIFY(QFile::remove(kept) && QFile::link(secret, kept));
+            got.clear();
+            QVERIFY(readWordList(
+                        bytes, ListFormat::Package, "/lists/deck.apkg",
+                        [](QStringView, QStringView) {}, reading, {}, extras)
+                        .ok());
+            QCOMPARE(got, QStringList({"plum=OggS plum"}));
         }
     }
 
